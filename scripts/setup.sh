@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing Solvard needs on Debian 12, then configures and builds the
+# native preset. Safe to run again: it installs only what is missing and rebuilds what changed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ make cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "solvard setup: installing ${missing[*]}"
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+preset="${1:-linux}"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"

@@ -1,0 +1,115 @@
+#include "component/prohibit.hpp"
+
+#include "component/interface_table.hpp"
+#include "component/language.hpp"
+#include "component/not_built.hpp"
+#include "component/slot_args.hpp"
+#include "serial/settings.hpp"
+
+namespace solvard::component {
+
+using automation::Variant;
+
+Prohibit::Prohibit() {
+  serial::LibrarySettings& lib = serial::librarySettings();
+  lib.portNumber = CommPortID();
+  lib.inBufferSize = CommInBufferSize();
+  lib.settingsText = serial::settingsTextFor(CommBautRate());
+  lib.outBufferSize = CommOutBufferSize();
+}
+
+int16_t Prohibit::CommPortID() const { return port_.portId(); }
+
+void Prohibit::setCommPortID(int16_t value) {
+  port_.letPortId(value);
+  serial::librarySettings().portNumber = value;
+}
+
+int16_t Prohibit::CommBautRate() const { return port_.baudRate(); }
+
+void Prohibit::setCommBautRate(int16_t value) {
+  port_.letBaudRate(value);
+  serial::librarySettings().settingsText = serial::settingsTextFor(port_.baudRate());
+}
+
+int16_t Prohibit::CommInBufferSize() const { return PortProperties::kDefaultInBufferSize; }
+int16_t Prohibit::CommOutBufferSize() const { return port_.outBufferSize(); }
+void Prohibit::setCommOutBufferSize(int16_t value) { port_.letOutBufferSize(value); }
+void Prohibit::setGetLanRes(const Variant& value) { selectLanguageModule(value); }
+
+std::string Prohibit::GetID(int16_t) { notBuiltYet(); }
+bool Prohibit::SetResetDelay(int16_t, int16_t&) { notBuiltYet(); }
+bool Prohibit::SetLockMode(int16_t, int16_t&) { notBuiltYet(); }
+bool Prohibit::SetMacDateAndWeek(int16_t&, automation::DateTime&, int16_t&) { notBuiltYet(); }
+bool Prohibit::SetMacTime(int16_t&, std::string&) { notBuiltYet(); }
+std::string Prohibit::GetRegisterData(int16_t, std::string&, std::string&) { notBuiltYet(); }
+bool Prohibit::SetOpenList(int16_t, std::string&, std::string&, std::string&, std::string&,
+                           std::string&, int16_t&, int16_t&) {
+  notBuiltYet();
+}
+bool Prohibit::DeleteLockList(int16_t, std::string&) { notBuiltYet(); }
+bool Prohibit::SetLockOpenState(int16_t) { notBuiltYet(); }
+bool Prohibit::ClearOpenList(int16_t) { notBuiltYet(); }
+bool Prohibit::ClearOpenRecord(int16_t) { notBuiltYet(); }
+int32_t Prohibit::GetLockState(int16_t) { notBuiltYet(); }
+bool Prohibit::OpenLock(int16_t) { notBuiltYet(); }
+
+const InterfaceInfo& Prohibit::interfaceInfo() const { return prohibitInterface(); }
+
+Variant Prohibit::invokeSlot(int slot, std::vector<Variant>& args) {
+  SlotArgs a(args);
+  switch (slot) {
+    case 7: return GetID(a.i16(0));
+    case 8: {
+      RefArg<int16_t> time(a.slot(1));
+      return SetResetDelay(a.i16(0), time.value);
+    }
+    case 9: {
+      RefArg<int16_t> mode(a.slot(1));
+      return SetLockMode(a.i16(0), mode.value);
+    }
+    case 10: {
+      RefArg<int16_t> machineNo(a.slot(0));
+      RefArg<automation::DateTime> date(a.slot(1));
+      RefArg<int16_t> firstWeek(a.slot(2));
+      return SetMacDateAndWeek(machineNo.value, date.value, firstWeek.value);
+    }
+    case 11: {
+      RefArg<int16_t> machineNo(a.slot(0));
+      RefArg<std::string> para(a.slot(1));
+      return SetMacTime(machineNo.value, para.value);
+    }
+    case 12: {
+      RefArg<std::string> connect(a.slot(1));
+      RefArg<std::string> table(a.slot(2));
+      return GetRegisterData(a.i16(0), connect.value, table.value);
+    }
+    case 13: {
+      RefArg<std::string> card(a.slot(1)), firstYear(a.slot(2)), lastYear(a.slot(3));
+      RefArg<std::string> firstTime(a.slot(4)), lastTime(a.slot(5));
+      RefArg<int16_t> startWeek(a.slot(6)), endWeek(a.slot(7));
+      return SetOpenList(a.i16(0), card.value, firstYear.value, lastYear.value, firstTime.value,
+                         lastTime.value, startWeek.value, endWeek.value);
+    }
+    case 14: {
+      RefArg<std::string> card(a.slot(1));
+      return DeleteLockList(a.i16(0), card.value);
+    }
+    case 15: return SetLockOpenState(a.i16(0));
+    case 16: return ClearOpenList(a.i16(0));
+    case 17: return ClearOpenRecord(a.i16(0));
+    case 18: return GetLockState(a.i16(0));
+    case 19: return OpenLock(a.i16(0));
+    case 20: setGetLanRes(a.variant(0)); return {};
+    case 21: setCommOutBufferSize(a.i16(0)); return {};
+    case 22: return CommOutBufferSize();
+    case 23: return CommInBufferSize();
+    case 24: setCommBautRate(a.i16(0)); return {};
+    case 25: return CommBautRate();
+    case 26: setCommPortID(a.i16(0)); return {};
+    case 27: return CommPortID();
+  }
+  throw automation::errors::notSupported();
+}
+
+}  // namespace solvard::component

@@ -1,0 +1,162 @@
+#include "session.hpp"
+
+#include <iostream>
+
+#include "automation/error.hpp"
+#include "component/factory.hpp"
+#include "language_ops.hpp"
+#include "message_recorder.hpp"
+#include "port_ops.hpp"
+#include "serial/settings.hpp"
+#include "variant_json.hpp"
+
+namespace solvard::tool {
+
+using automation::AutomationError;
+using automation::Variant;
+using component::MemberKind;
+
+namespace {
+
+AutomationError badRequest(const std::string& what) {
+  return {automation::errors::kInvalidCall, "Invalid procedure call or argument: " + what};
+}
+
+const std::string& requireString(const Json& request, std::string_view key) {
+  const Json* v = request.find(key);
+  if (v == nullptr || !v->isString()) {
+    throw badRequest("the request needs \"" + std::string(key) + "\" as a string");
+  }
+  return v->asString();
+}
+
+Json errorJson(const AutomationError& e) {
+  return Json(Json::Object{{"number", Json(static_cast<int>(e.number()))},
+                           {"description", Json(e.description())}});
+}
+
+}  // namespace
+
+Json makeReply(Json result, Json byref, Json messages, Json error) {
+  return Json(Json::Object{{"result", std::move(result)},
+                           {"byref", std::move(byref)},
+                           {"messages", std::move(messages)},
+                           {"error", std::move(error)}});
+}
+
+Session::Session() = default;
+Session::~Session() = default;
+
+component::DispatchObject& Session::object(const Json& request) {
+  const std::string& id = requireString(request, "id");
+  auto it = objects_.find(id);
+  if (it == objects_.end()) throw badRequest("no object with id \"" + id + "\"");
+  return *it->second;
+}
+
+Json Session::create(const Json& request) {
+  const std::string& className = requireString(request, "class");
+  const std::string& id = requireString(request, "id");
+  auto obj = component::createObject(className);
+  if (!obj) {
+    throw AutomationError(429, "ActiveX component can't create object: " + className);
+  }
+  objects_[id] = std::move(obj);
+  return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), nullptr);
+}
+
+Json Session::member(const Json& request, MemberKind kind) {
+  component::DispatchObject& obj = object(request);
+  const std::string& name = requireString(request, "member");
+  std::vector<Variant> args;
+  if (kind == MemberKind::PropertyLet) {
+    const Json* value = request.find("value");
+    if (value == nullptr) throw badRequest("a let needs \"value\"");
+    args.push_back(fromJson(*value));
+  } else if (const Json* list = request.find("args"); list != nullptr) {
+    if (!list->isArray()) throw badRequest("\"args\" must be an array");
+    for (const Json& a : list->asArray()) args.push_back(fromJson(a));
+  }
+
+  const component::Member* m = component::findMember(obj.interfaceInfo(), name, kind);
+  if (m == nullptr) {
+    throw AutomationError(438, "Object doesn't support this property or method");
+  }
+  Json byref = Json(Json::Object{});
+  Json result;
+  std::optional<AutomationError> error;
+  try {
+    result = toJson(component::invokeMember(obj, *m, args));
+  } catch (const AutomationError& e) {
+    error = e;
+  }
+  for (size_t i = 0; i < m->params.size() && i < args.size(); ++i) {
+    if (m->params[i].byRef) byref.set(std::string(m->params[i].name), toJson(args[i]));
+  }
+  return makeReply(std::move(result), std::move(byref), Json(Json::Array{}),
+                   error ? errorJson(*error) : Json(nullptr));
+}
+
+Json Session::language(const Json& request) {
+  int32_t handle = loadLanguageFile(requireString(request, "path"));
+  return makeReply(Json(static_cast<int>(handle)), Json(Json::Object{}), Json(Json::Array{}),
+                   nullptr);
+}
+
+Json Session::settings() {
+  const serial::LibrarySettings& s = serial::librarySettings();
+  Json result(Json::Object{{"port", Json(static_cast<int>(s.portNumber))},
+                           {"settings", Json(s.settingsText)},
+                           {"in", Json(static_cast<int>(s.inBufferSize))},
+                           {"out", Json(static_cast<int>(s.outBufferSize))}});
+  return makeReply(std::move(result), Json(Json::Object{}), Json(Json::Array{}), nullptr);
+}
+
+Json Session::device(const Json& request) {
+  const Json* port = request.find("port");
+  if (port == nullptr || !port->isNumber()) throw badRequest("\"device\" needs \"port\" as a number");
+  mapDevice(static_cast<int16_t>(automation::toInt16(Variant(port->asNumber()))),
+            requireString(request, "path"));
+  return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), nullptr);
+}
+
+Json Session::handle(const Json& request) {
+  MessageRecorder recorder;
+  Json reply;
+  try {
+    if (!request.isObject()) throw badRequest("each line must be a JSON object");
+    const std::string& op = requireString(request, "op");
+    if (op == "create") reply = create(request);
+    else if (op == "let") reply = member(request, MemberKind::PropertyLet);
+    else if (op == "get") reply = member(request, MemberKind::PropertyGet);
+    else if (op == "call") reply = member(request, MemberKind::Method);
+    else if (op == "language") reply = language(request);
+    else if (op == "settings") reply = settings();
+    else if (op == "device") reply = device(request);
+    else throw badRequest("unknown op \"" + op + "\"");
+  } catch (const AutomationError& e) {
+    reply = makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), errorJson(e));
+  }
+  reply.set("messages", recorder.take());
+  return reply;
+}
+
+Json Session::handleLine(const std::string& line) {
+  try {
+    return handle(Json::parse(line));
+  } catch (const JsonError& e) {
+    return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}),
+                     errorJson(badRequest(e.what())));
+  }
+}
+
+int Session::run(std::istream& in, std::ostream& out) {
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    out << handleLine(line).dump() << '\n' << std::flush;
+  }
+  return 0;
+}
+
+}  // namespace solvard::tool

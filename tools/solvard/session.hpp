@@ -1,0 +1,40 @@
+#pragma once
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "component/dispatch.hpp"
+#include "json.hpp"
+
+namespace solvard::tool {
+
+// A late-bound host over a line protocol: one JSON request per line in, one reply per line out.
+class Session {
+ public:
+  Session();
+  ~Session();
+
+  // Answers one request. The reply always has "result", "byref", "messages" and "error".
+  Json handle(const Json& request);
+  Json handleLine(const std::string& line);
+
+  // Reads requests until the end of input; returns the process exit status.
+  int run(std::istream& in, std::ostream& out);
+
+ private:
+  Json create(const Json& request);
+  Json member(const Json& request, component::MemberKind kind);
+  Json language(const Json& request);
+  Json settings();
+  Json device(const Json& request);
+  component::DispatchObject& object(const Json& request);
+
+  std::map<std::string, std::unique_ptr<component::DispatchObject>> objects_;
+};
+
+// Builds the reply object around a result, by-reference values and an error.
+Json makeReply(Json result, Json byref, Json messages, Json error);
+
+}  // namespace solvard::tool

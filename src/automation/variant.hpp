@@ -50,7 +50,12 @@ int32_t toInt32(const Variant& v);
 // A byte with range check: values outside 0 to 255 raise 6 "Overflow".
 uint8_t toByte(const Variant& v);
 bool toBool(const Variant& v);
+// A date reads "HH:mm:ss" on 1899-12-30 (a time alone), "yyyy-MM-dd" at midnight of any other
+// day, else both joined by a space. A double reads in its shortest exact form, with an exponent
+// only below 1E-04 and from 1E+15 on.
 std::string toText(const Variant& v);
+// Text must read as a date (see parseDateTime); numbers go through the serial number, and one
+// outside the years 100 to 9999 raises 6 "Overflow".
 DateTime toDate(const Variant& v);
 
 // Text that reads as a number: optional sign, digits, optional fraction, optional exponent,
@@ -62,6 +67,8 @@ bool isDate(const Variant& v);
 // such as "000000" and "0000000000". A numeric pattern rounds a number (or text that reads as a
 // number) to a whole number, half away from zero, and pads it on the left to the pattern's
 // width, keeping more digits whole; text that does not read as a number comes back unchanged.
+// An empty value gives the empty text; any other pattern raises 5 "Invalid procedure call or
+// argument".
 std::string format(const Variant& v, std::string_view pattern);
 
 }  // namespace solvard::automation

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <memory>
+
+#include "serial/port_control.hpp"
+
+namespace solvard::serial {
+
+// The one port of the library, serving every object of both classes. It is created the first
+// time a command touches it and then kept.
+PortControl& sharedPort();
+
+// Puts `port` in the place of the library's port (a scripted port in tests) and returns the one
+// it replaces, which may be empty if none had been created yet. An empty `port` makes the next
+// use create the platform's port again.
+std::unique_ptr<PortControl> replaceSharedPort(std::unique_ptr<PortControl> port);
+
+// The platform's port; each backend defines it.
+std::unique_ptr<PortControl> makePlatformPort();
+
+}  // namespace solvard::serial

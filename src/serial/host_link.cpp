@@ -1,0 +1,21 @@
+#include "serial/host_link.hpp"
+
+#include "serial/shared_port.hpp"
+#include "ui/messages.hpp"
+
+namespace solvard::serial {
+
+HostHooks& hostHooks() {
+  static HostHooks hooks;
+  return hooks;
+}
+
+Link commandLink() {
+  const HostHooks& hooks = hostHooks();
+  Reporter reporter = hooks.reporter;
+  if (!reporter) reporter = [](int32_t number) { ui::ReportMessage(number); };
+  return Link(LinkServices{sharedPort(), hooks.clock ? *hooks.clock : steadyClock(), hooks.pump,
+                           std::move(reporter), hooks.slice});
+}
+
+}  // namespace solvard::serial

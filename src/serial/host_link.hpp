@@ -1,0 +1,24 @@
+#pragma once
+
+#include <chrono>
+
+#include "serial/link.hpp"
+
+namespace solvard::serial {
+
+// What the host lends the library's commands: the turn of its message loop, the operator's
+// message box and the clock reply waits measure. A GUI host pumps its events in `pump`.
+struct HostHooks {
+  Pump pump;               // empty: there is no loop to turn
+  Reporter reporter;       // empty: ui::ReportMessage
+  Clock* clock = nullptr;  // null: the monotonic clock
+  std::chrono::milliseconds slice{5};
+};
+
+HostHooks& hostHooks();
+
+// The link for one command on the library's one port, with the host's hooks. Raises 8005 while
+// another command holds the port.
+Link commandLink();
+
+}  // namespace solvard::serial

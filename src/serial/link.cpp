@@ -1,0 +1,108 @@
+#include "serial/link.hpp"
+
+#include <limits>
+
+#include "ui/messages.hpp"
+
+namespace solvard::serial {
+namespace {
+
+// The port takes its buffer sizes as 16-bit values.
+int16_t bufferSize(int32_t size) {
+  if (size < std::numeric_limits<int16_t>::min() || size > std::numeric_limits<int16_t>::max()) {
+    throw automation::errors::overflow();
+  }
+  return static_cast<int16_t>(size);
+}
+
+}  // namespace
+
+Link::Link(LinkServices services) : services_(std::move(services)) {}
+
+OpenResult Link::OpenPort(const PortSetup& setup, OnOpenFailure onFailure) {
+  PortControl& port = services_.port;
+  // Closing and applying the settings come before the skip-on-failure rule: a refusal here
+  // ends the command with the error.
+  skipping_ = false;
+  if (port.PortOpen()) port.PortOpen(false);
+  applySettings(setup);
+  if (port.PortOpen()) return OpenResult::Opened;
+
+  skipping_ = true;
+  if (openIfClosed()) return OpenResult::Opened;
+  if (onFailure == OnOpenFailure::Report) reportPortFailure();
+  return OpenResult::CannotOpen;
+}
+
+void Link::applySettings(const PortSetup& setup) {
+  PortControl& port = services_.port;
+  step([&] { port.CommPort(setup.portNumber); });
+  step([&] { port.Settings(setup.settingsText); });
+  step([&] { port.InBufferSize(bufferSize(setup.inBufferSize)); });
+  step([&] { port.OutBufferSize(bufferSize(setup.outBufferSize)); });
+  step([&] { port.InputMode(1); });
+}
+
+bool Link::openIfClosed() {
+  PortControl& port = services_.port;
+  step([&] {
+    if (!port.PortOpen()) port.PortOpen(true);
+  });
+  return port.PortOpen();
+}
+
+void Link::ClearBuffers() {
+  step([&] { services_.port.InBufferCount(0); });
+  step([&] { services_.port.OutBufferCount(0); });
+}
+
+void Link::SendFrame(std::span<const uint8_t> frame) {
+  step([&] { services_.port.Output(frame); });
+}
+
+WaitResult Link::AwaitReply(int count, int timeoutSeconds) {
+  return awaitReply(count, timeoutSeconds, WaitRule{});
+}
+
+WaitResult Link::awaitReply(int count, int limitSeconds, const WaitRule& rule) {
+  const bool countFirst = rule.order == WaitRule::Order::CountFirst;
+  const std::chrono::nanoseconds start = services_.clock.now();
+  for (;;) {
+    if (countFirst && waitingCount() >= count) return WaitResult::Arrived;
+    if (waitExpired(start, services_.clock.now(), limitSeconds, rule)) return WaitResult::TimedOut;
+    yieldOnce();
+    if (!countFirst && waitingCount() >= count) return WaitResult::Arrived;
+  }
+}
+
+Bytes Link::ReadReply(int count) {
+  Bytes reply;
+  step([&] { services_.port.InputLen(count); });
+  step([&] { reply = services_.port.Input(); });
+  return reply;
+}
+
+void Link::ClosePort() {
+  step([&] {
+    if (services_.port.PortOpen()) services_.port.PortOpen(false);
+  });
+}
+
+void Link::reportPortFailure() { report(ui::msg::kPortCannotOpen); }
+
+void Link::report(int32_t number) { services_.reporter(number); }
+
+int Link::waitingCount() {
+  try {
+    return services_.port.InBufferCount();
+  } catch (const automation::AutomationError&) {
+    return 0;
+  }
+}
+
+void Link::yieldOnce() {
+  if (services_.pump) services_.pump();
+  services_.port.waitForInput(services_.slice);
+}
+
+}  // namespace solvard::serial

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "automation/error.hpp"
+#include "serial/clock.hpp"
+#include "serial/command_guard.hpp"
+#include "serial/port_control.hpp"
+#include "serial/port_setup.hpp"
+#include "serial/reply_wait.hpp"
+
+namespace solvard::serial {
+
+// One turn of the host's message loop: dispatch what is pending, then return.
+using Pump = std::function<void()>;
+// Tells the operator message `number` (style 64, title "Merovane") and returns once the box is
+// closed.
+using Reporter = std::function<void(int32_t number)>;
+
+// What a link works with. Commands get the library's port, the monotonic clock and the host's
+// pump and message box (see host_link.hpp); tests give a scripted port and a manual clock.
+struct LinkServices {
+  PortControl& port;
+  Clock& clock;
+  Pump pump;          // may be empty: no host loop to turn
+  Reporter reporter;  // must be set
+  // How long one pass of a reply wait blocks on the port before counting again.
+  std::chrono::milliseconds slice{5};
+};
+
+enum class OpenResult { Opened, CannotOpen };
+enum class OnOpenFailure { Report, Silent };
+
+// The serial link as one command sees it: the steps every exchange with a terminal is built of,
+// and the skip-on-failure rule that holds from the open attempt on. A link holds the one port
+// for its command, so a second command started from the host's message loop while this one
+// waits is refused (8005).
+class Link {
+ public:
+  explicit Link(LinkServices services);
+  Link(const Link&) = delete;
+  Link& operator=(const Link&) = delete;
+
+  // Closes the port if open, applies `setup` (port number, settings text, input and output
+  // buffer sizes, binary input), then opens the port. A refused setting raises. A port that
+  // cannot be opened is reported as message 61206 (unless `onFailure` is Silent) and leaves the
+  // port closed. From the open attempt on, the skip-on-failure rule holds; should the port
+  // still be open after the close, the exchange goes on with it and without the rule.
+  OpenResult OpenPort(const PortSetup& setup, OnOpenFailure onFailure = OnOpenFailure::Report);
+  // Discards the received bytes waiting, then the bytes waiting to be sent.
+  void ClearBuffers();
+  // The whole frame in one write, nothing added before or after.
+  void SendFrame(std::span<const uint8_t> frame);
+  // Waits until `count` received bytes wait, by the plain rule: up to `timeoutSeconds` whole
+  // seconds, giving up between T and T + 1 seconds after it began.
+  WaitResult AwaitReply(int count, int timeoutSeconds);
+  // The same wait measured by another rule.
+  WaitResult awaitReply(int count, int limitSeconds, const WaitRule& rule);
+  // One read of at most `count` bytes; bytes beyond stay in the buffer and are lost at close.
+  // Under the skip-on-failure rule a failed read gives no bytes.
+  Bytes ReadReply(int count);
+  // Closes the port if it is open.
+  void ClosePort();
+
+  // The parts of `OpenPort`, for commands that prepare the port their own way. Each setting is
+  // one step: it raises, or is skipped while the skip-on-failure rule holds.
+  void applySettings(const PortSetup& setup);
+  // Opens the port unless it is open; tells whether it is open now. No message.
+  bool openIfClosed();
+  // Message 61206: the port cannot be opened.
+  void reportPortFailure();
+  // Any operator message, through the same message box.
+  void report(int32_t number);
+
+  // Turns the skip-on-failure rule on or off for the rest of the command.
+  void skipFailures(bool on = true) { skipping_ = on; }
+  bool skippingFailures() const { return skipping_; }
+  // Runs one step of the command: while the skip-on-failure rule holds, a failure of the step
+  // is skipped and the command goes on; otherwise it is raised.
+  template <typename Step>
+  void step(Step&& run) {
+    if (!skipping_) {
+      run();
+      return;
+    }
+    try {
+      run();
+    } catch (const automation::AutomationError&) {
+    }
+  }
+
+  // For the odd operation a command sets beyond the steps (e.g. `InputLen` before its own read).
+  PortControl& port() { return services_.port; }
+
+ private:
+  // A count that fails counts as nothing waiting.
+  int waitingCount();
+  // One turn of the host's loop, then a short block on the port.
+  void yieldOnce();
+
+  CommandGuard guard_;
+  LinkServices services_;
+  bool skipping_ = false;
+};
+
+}  // namespace solvard::serial

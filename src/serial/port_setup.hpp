@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace solvard::serial {
+
+// The values a command applies to the port before opening it: the library-wide settings for
+// most commands, an object's own port properties for some attendance commands.
+struct PortSetup {
+  int16_t portNumber = 0;
+  std::string settingsText = "9600,N,8,1";
+  // Held wider than the port takes them; applying one that does not fit 16 bits raises
+  // 6 "Overflow".
+  int32_t inBufferSize = 1024;
+  int32_t outBufferSize = 512;
+};
+
+// The library-wide settings as they stand now.
+PortSetup librarySetup();
+
+}  // namespace solvard::serial

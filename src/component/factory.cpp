@@ -7,10 +7,6 @@
 namespace solvard::component {
 
 std::unique_ptr<DispatchObject> createObject(std::string_view name) {
-  constexpr std::string_view kPrefix = "Solvard.";
-  if (name.size() > kPrefix.size() && name.substr(0, kPrefix.size()) == kPrefix) {
-    name.remove_prefix(kPrefix.size());
-  }
   const InterfaceInfo* info = findInterfaceByClass(name);
   if (info == &attendInterface()) return std::make_unique<Attend>();
   if (info == &prohibitInterface()) return std::make_unique<Prohibit>();

@@ -131,7 +131,10 @@ std::span<const InterfaceInfo* const> allInterfaces() {
 
 const InterfaceInfo* findInterfaceByClass(std::string_view className) {
   for (const InterfaceInfo* info : allInterfaces()) {
-    if (equalsIgnoringCase(info->className, className)) return info;
+    if (equalsIgnoringCase(info->className, className) ||
+        equalsIgnoringCase(info->progId, className)) {
+      return info;
+    }
   }
   return nullptr;
 }

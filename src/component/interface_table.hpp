@@ -43,6 +43,7 @@ struct InterfaceInfo {
 const InterfaceInfo& attendInterface();
 const InterfaceInfo& prohibitInterface();
 std::span<const InterfaceInfo* const> allInterfaces();
+// By class name ("Attend") or ProgID ("Solvard.Attend"), without regard to case.
 const InterfaceInfo* findInterfaceByClass(std::string_view className);
 
 // Automation looks members up by name without regard to case.

@@ -4,9 +4,9 @@
 
 #include "automation/error.hpp"
 #include "component/factory.hpp"
-#include "language_ops.hpp"
 #include "message_recorder.hpp"
-#include "port_ops.hpp"
+#include "serial/port_devices.hpp"
+#include "ui/language_modules.hpp"
 #include "serial/settings.hpp"
 #include "variant_json.hpp"
 
@@ -98,7 +98,7 @@ Json Session::member(const Json& request, MemberKind kind) {
 }
 
 Json Session::language(const Json& request) {
-  int32_t handle = loadLanguageFile(requireString(request, "path"));
+  int32_t handle = ui::loadLanguageModule(requireString(request, "path"));
   return makeReply(Json(static_cast<int>(handle)), Json(Json::Object{}), Json(Json::Array{}),
                    nullptr);
 }
@@ -115,8 +115,8 @@ Json Session::settings() {
 Json Session::device(const Json& request) {
   const Json* port = request.find("port");
   if (port == nullptr || !port->isNumber()) throw badRequest("\"device\" needs \"port\" as a number");
-  mapDevice(static_cast<int16_t>(automation::toInt16(Variant(port->asNumber()))),
-            requireString(request, "path"));
+  serial::mapPortDevice(automation::toInt16(Variant(port->asNumber())),
+                        requireString(request, "path"));
   return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), nullptr);
 }
 

@@ -112,6 +112,7 @@ MessageBoxView MessageBoxForm::view() const {
   v.title = form_.caption;
   v.text = label1().caption;
   v.style = style_;
+  v.number = messageNumber_;
   v.font = form_.font;
   v.formWidth = form_.width;
   v.formHeight = form_.height;

@@ -49,6 +49,8 @@ class MessageBoxForm {
   void setTitle(const std::string& title) { form_.caption = title; }
   // Label1 keeps its width and takes the height the text needs.
   void setText(const std::string& text);
+  // The string-table number of the text, 0 when the caller gave its own text.
+  void setMessageNumber(int32_t number) { messageNumber_ = number; }
   // Whether the style keeps "cancel" beside "OK".
   void setStyle(int32_t style);
   // Lays the box out each time it becomes the active window: a lone "OK" is centred, the buttons
@@ -82,6 +84,7 @@ class MessageBoxForm {
   bool loaded_ = false;
   bool showing_ = false;
   int32_t style_ = 0;
+  int32_t messageNumber_ = 0;
 };
 
 // The error a showing raises while the box is already in front of the operator.

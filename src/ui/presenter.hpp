@@ -25,6 +25,8 @@ struct MessageBoxView {
   std::string title;
   std::string text;
   int32_t style = 0;
+  // The string-table number the text was looked up by; 0 for a text the caller gave.
+  int32_t number = 0;
   Font font;
   int32_t formWidth = 0;
   int32_t formHeight = 0;

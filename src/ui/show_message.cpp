@@ -12,9 +12,10 @@ automation::AutomationError alreadyShown() {
   return {kFormAlreadyShownError, "Form already displayed; can't show modally"};
 }
 
-}  // namespace
-
-int16_t ShowMessage(const std::string& text, int32_t style, const std::string& title) {
+// `number` is the string-table number the text came from, 0 for a text of the caller's own; the
+// presenter gets it so that a host can tell the messages apart whatever the language.
+int16_t showNumbered(int32_t number, const std::string& text, int32_t style,
+                     const std::string& title) {
   MessageBoxForm& box = frmMsgBox();
   if (box.isShowing()) {
     throw alreadyShown();
@@ -25,11 +26,18 @@ int16_t ShowMessage(const std::string& text, int32_t style, const std::string& t
   box.setTitle(title);
   box.setText(text);
   box.setStyle(style);
+  box.setMessageNumber(number);
   return box.showModal();
 }
 
+}  // namespace
+
+int16_t ShowMessage(const std::string& text, int32_t style, const std::string& title) {
+  return showNumbered(0, text, style, title);
+}
+
 void ReportMessage(int32_t number) {
-  ShowMessage(LoadLanString(number), kInformationStyle, kMessageTitle);
+  showNumbered(number, LoadLanString(number), kInformationStyle, kMessageTitle);
 }
 
 }  // namespace solvard::ui

@@ -114,6 +114,10 @@ TEST_F(MsgBox, ReportMessageShowsTheTableTextWithStyle64AndTheTitle) {
   ASSERT_EQ(presenter.views.size(), 2u);
   EXPECT_EQ(presenter.views[0].text, "Port cannot be opened.");
   EXPECT_EQ(presenter.views[1].text, "");
+  EXPECT_EQ(presenter.views[0].number, msg::kPortCannotOpen);
+  EXPECT_EQ(presenter.views[1].number, msg::kBadEndMark);
+  ShowMessage("own text", 64, "Merovane");
+  EXPECT_EQ(presenter.views.back().number, 0) << "a caller's own text carries no number";
   for (const MessageBoxView& v : presenter.views) {
     EXPECT_EQ(v.title, "Merovane");
     EXPECT_EQ(v.style, 64);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "frame_log.hpp"
+
+namespace solvard::simulator {
+
+// The simulator's end of the serial line: the master of a pseudo-terminal pair, or a device.
+class Line {
+ public:
+  Line() = default;
+  ~Line();
+  Line(const Line&) = delete;
+  Line& operator=(const Line&) = delete;
+
+  // A new pseudo-terminal pair. The slave stays open here too, so the line survives the library
+  // closing and reopening its port. The slave's path is published at `linkPath` if one is
+  // given.
+  void createPseudoTerminal(const std::string& linkPath);
+  // An existing serial device, raw, at `baudRate`.
+  void openDevice(const std::string& path, int32_t baudRate);
+  void close();
+
+  int fd() const { return fd_; }
+  bool isOpen() const { return fd_ >= 0; }
+  // What the library opens: the published link, the slave, or the device served.
+  const std::string& path() const { return path_; }
+
+  // Writes all of `bytes`, waiting for room as needed.
+  void write(std::span<const uint8_t> bytes);
+
+ private:
+  int fd_ = -1;
+  int slaveFd_ = -1;
+  std::string path_;
+  std::string linkPath_;
+};
+
+// Sleeps until `when` on the monotonic clock (absolute, so pacing does not drift).
+void sleepUntil(TimePoint when);
+
+}  // namespace solvard::simulator

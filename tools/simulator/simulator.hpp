@@ -1,0 +1,110 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "frame_log.hpp"
+#include "line.hpp"
+#include "scripted_terminal.hpp"
+#include "terminal.hpp"
+
+namespace solvard::simulator {
+
+struct SimulatorOptions {
+  // Where to publish the pseudo-terminal's slave as a symlink; empty: no link.
+  std::string linkPath{};
+  // Serve this device instead of creating a pseudo-terminal.
+  std::string devicePath{};
+  int32_t baudRate = 9600;
+  // Take frames and send replies at the line rate (10 bit times a byte) rather than at once.
+  bool paced = false;
+  // Send every byte straight back, whoever it is for (no terminals answer).
+  bool echo = false;
+  // A pause this long ends a frame, so bytes for nobody or a broken frame do not swallow the
+  // next one.
+  std::chrono::milliseconds idleGap{10};
+};
+
+// Terminals on one serial line, played on a thread of their own: each frame the line carries
+// goes to the terminal whose machine number it begins with, its reply goes back (spoiled as
+// the faults injected say), and every byte is logged.
+class Simulator {
+ public:
+  explicit Simulator(SimulatorOptions options = {});
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Adds a terminal; one per machine number (a second raises std::invalid_argument).
+  template <typename T>
+  T& add(std::unique_ptr<T> terminal) {
+    T& added = *terminal;
+    addTerminal(std::move(terminal));
+    return added;
+  }
+  ScriptedTerminal& addScripted(TerminalKind kind, uint8_t machine) {
+    return add(std::make_unique<ScriptedTerminal>(kind, machine));
+  }
+
+  // Opens the line and starts answering. Raises std::runtime_error if the line cannot be had.
+  void start();
+  // Stops answering and closes the line (the published link goes with it).
+  void stop();
+  // The device path the library is to open; known once started.
+  const std::string& path() const { return line_.path(); }
+
+  // Runs `read` holding the lock the terminals answer under, so a test can look at or change a
+  // terminal's state while the simulator runs.
+  template <typename F>
+  auto withState(F&& read) {
+    std::lock_guard lock(stateMutex_);
+    return read();
+  }
+  // The terminal playing `machine`, or null. Its state is the simulator's to guard: use
+  // `withState` while running.
+  Terminal* terminal(uint8_t machine);
+
+  std::vector<LoggedFrame> frames() const { return log_.frames(); }
+  bool waitForFrames(std::size_t count, std::chrono::milliseconds limit) const {
+    return log_.waitFor(count, limit);
+  }
+  void clearLog() { log_.clear(); }
+  // The line vanished on a fault: the simulator no longer answers.
+  bool lineVanished() const { return vanished_; }
+
+ private:
+  void addTerminal(std::unique_ptr<Terminal> terminal);
+  void run();
+  // Takes one byte of a frame in; answers the frame when it is whole.
+  void take(uint8_t byte, TimePoint at);
+  // Ends the frame in progress without an answer (idle gap).
+  void flushIncomplete();
+  void answer(Terminal& terminal, LoggedFrame frame);
+  void send(std::span<const uint8_t> bytes);
+  // Waits until `when` unless asked to stop first; false when stopping.
+  bool pauseUntil(TimePoint when);
+  std::chrono::nanoseconds byteTime() const;
+
+  SimulatorOptions options_;
+  Line line_;
+  FrameLog log_;
+  std::mutex stateMutex_;
+  std::map<uint8_t, std::unique_ptr<Terminal>> terminals_;
+
+  std::thread thread_;
+  int wakeRead_ = -1;
+  int wakeWrite_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> vanished_{false};
+
+  // The frame in progress (simulator thread only).
+  LoggedFrame pending_;
+  Terminal* target_ = nullptr;
+};
+
+}  // namespace solvard::simulator

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "../../tools/simulator/simulator.hpp"
+#include "serial/link.hpp"
+#include "serial/port_devices.hpp"
+#include "serial/shared_port.hpp"
+
+namespace solvard::integration {
+
+using namespace std::chrono_literals;
+
+inline constexpr int16_t kPortNumber = 9;
+
+// A simulator on a fresh pseudo-terminal, mapped to port 9, and the library's port driving it
+// in real time.
+class SimulatorTest : public ::testing::Test {
+ protected:
+  explicit SimulatorTest(simulator::SimulatorOptions options = {}) : sim(std::move(options)) {}
+
+  void SetUp() override {
+    sim.start();
+    serial::mapPortDevice(kPortNumber, sim.path());
+  }
+  void TearDown() override { serial::unmapPortDevice(kPortNumber); }
+
+  serial::Link makeLink(serial::PortControl& on) {
+    return serial::Link(serial::LinkServices{
+        on, serial::steadyClock(), {}, [this](int32_t n) { reported.push_back(n); }, 5ms});
+  }
+  serial::Link makeLink() { return makeLink(*port); }
+
+  simulator::Simulator sim;
+  std::unique_ptr<serial::PortControl> port = serial::makePlatformPort();
+  std::vector<int32_t> reported;
+  const serial::PortSetup setup{kPortNumber, "9600,N,8,1", 1024, 512};
+};
+
+}  // namespace solvard::integration

@@ -2,7 +2,9 @@
 #include <string>
 #include <vector>
 
+#include "automation/error.hpp"
 #include "commands.hpp"
+#include "host_language.hpp"
 
 namespace {
 
@@ -13,7 +15,10 @@ void usage(std::ostream& out) {
          "  interface [--json]           the interfaces of Attend and Prohibit, member by member\n"
          "  session                      drive the library with one JSON request per input line\n"
          "  invoke CLASS MEMBER [ARG...] one call on a fresh object (--set, --port, --json)\n"
-         "  simulate                     play terminals on a pseudo-terminal line\n";
+         "  simulate                     play terminals on a pseudo-terminal line\n"
+         "\n"
+         "Messages to the operator are shown in English; --lang FILE.rc (before the command)\n"
+         "takes them from another language module.\n";
 }
 
 }  // namespace
@@ -24,8 +29,24 @@ int main(int argc, char** argv) {
     usage(std::cerr);
     return kExitUsage;
   }
-  std::string command = argv[1];
-  std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> words(argv + 1, argv + argc);
+  std::string languageFile;
+  if (words.size() >= 2 && words[0] == "--lang") {
+    languageFile = words[1];
+    words.erase(words.begin(), words.begin() + 2);
+  }
+  try {
+    installHostLanguage(languageFile);
+  } catch (const solvard::automation::AutomationError& e) {
+    std::cerr << "solvard: " << e.description() << "\n";
+    return kExitUsage;
+  }
+  if (words.empty()) {
+    usage(std::cerr);
+    return kExitUsage;
+  }
+  std::string command = words[0];
+  std::vector<std::string> args(words.begin() + 1, words.end());
   if (command == "interface") return interfaceCommand(args);
   if (command == "session") return sessionCommand(args);
   if (command == "invoke") return invokeCommand(args);

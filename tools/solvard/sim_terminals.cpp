@@ -1,0 +1,11 @@
+#include "sim_terminals.hpp"
+
+#include "simulator/scripted_terminal.hpp"
+
+namespace solvard::tool {
+
+std::unique_ptr<simulator::Terminal> makeTerminal(simulator::TerminalKind kind, uint8_t machine) {
+  return std::make_unique<simulator::ScriptedTerminal>(kind, machine);
+}
+
+}  // namespace solvard::tool

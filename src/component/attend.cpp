@@ -1,5 +1,8 @@
 #include "component/attend.hpp"
 
+#include "attend/mac_command.hpp"
+#include "attend/original_card_no.hpp"
+#include "automation/variant.hpp"
 #include "component/interface_table.hpp"
 #include "component/language.hpp"
 #include "component/not_built.hpp"
@@ -9,6 +12,16 @@
 namespace solvard::component {
 
 using automation::Variant;
+
+namespace {
+
+// The attendance commands prepare the port from the object's own properties.
+serial::PortSetup objectPort(const Attend& object) {
+  return attend::objectPortSetup(object.CommPortID(), object.CommBautRate(),
+                                 object.CommInBufferSize(), object.CommOutBufferSize());
+}
+
+}  // namespace
 
 Attend::Attend() {
   serial::LibrarySettings& lib = serial::librarySettings();
@@ -30,14 +43,45 @@ std::string Attend::ConnectString() const { return connectString_; }
 void Attend::setConnectString(const std::string& value) { connectString_ = value; }
 void Attend::setGetLanRes(const Variant& value) { selectLanguageModule(value); }
 
-int32_t Attend::ClearListInMac(int16_t, int16_t&) { notBuiltYet(); }
-int32_t Attend::SetCardFlowNo(int16_t, const std::string&, const std::string&) { notBuiltYet(); }
-std::string Attend::GetOriginalCardNo(int16_t) { notBuiltYet(); }
-int32_t Attend::AdjustDate(int16_t, const automation::DateTime&) { notBuiltYet(); }
-int32_t Attend::AdjustTime(int16_t, const Variant&) { notBuiltYet(); }
-int32_t Attend::ClearMacData(int16_t) { notBuiltYet(); }
+// The commands hand copies of the host's values to the exchange, so padding a card number
+// never changes a variable of the host.
+
+// `FuncID` plays no part in clearing the card list; it is left as the host passed it.
+int32_t Attend::ClearListInMac(int16_t MachineNo, int16_t&) {
+  return attend::SendMacCommand(objectPort(*this), MachineNo, attend::MacFunction::ClearCardList);
+}
+
+int32_t Attend::SetCardFlowNo(int16_t MachineNo, const std::string& FlowNo,
+                              const std::string& OriginalNo) {
+  return attend::SendMacCommand(objectPort(*this), MachineNo, attend::MacFunction::SetFlowNo,
+                                Variant(FlowNo), Variant(OriginalNo));
+}
+
+std::string Attend::GetOriginalCardNo(int16_t MachineNo) {
+  return attend::ReadOriginalCardNo(MachineNo, CommPortID()).value_or(std::string());
+}
+
+int32_t Attend::AdjustDate(int16_t MachineNo, const automation::DateTime& inDate) {
+  return attend::SendMacCommand(objectPort(*this), MachineNo, attend::MacFunction::SetDate,
+                                Variant(automation::format(Variant(inDate), "yyyy-MM-dd")));
+}
+
+int32_t Attend::AdjustTime(int16_t MachineNo, const Variant& inTime) {
+  return attend::SendMacCommand(objectPort(*this), MachineNo, attend::MacFunction::SetTime, inTime);
+}
+
+int32_t Attend::ClearMacData(int16_t MachineNo) {
+  return attend::SendMacCommand(objectPort(*this), MachineNo, attend::MacFunction::ClearRecords);
+}
+
 int32_t Attend::GetMacData(int16_t) { notBuiltYet(); }
-int32_t Attend::DelCardNo(int16_t&, const Variant&) { notBuiltYet(); }
+
+// `MachineNo` is in/out in the interface, but the terminal's number is only read.
+int32_t Attend::DelCardNo(int16_t& MachineNo, const Variant& WillDelCardNo) {
+  const int16_t machineNo = MachineNo;
+  return attend::SendMacCommand(objectPort(*this), machineNo, attend::MacFunction::DeleteCard,
+                                WillDelCardNo);
+}
 
 const InterfaceInfo& Attend::interfaceInfo() const { return attendInterface(); }
 

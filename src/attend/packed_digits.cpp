@@ -1,0 +1,34 @@
+#include "attend/packed_digits.hpp"
+
+#include "automation/error.hpp"
+
+namespace solvard::attend {
+namespace {
+
+int digitValue(char c) {
+  if (c < '0' || c > '9') throw automation::errors::typeMismatch();
+  return c - '0';
+}
+
+}  // namespace
+
+uint8_t digitPair(char high, char low) {
+  return static_cast<uint8_t>(digitValue(high) * 16 + digitValue(low));
+}
+
+uint8_t digitPairAt(std::string_view text, std::size_t at) {
+  if (at + 1 >= text.size()) throw automation::errors::invalidCall();
+  return digitPair(text[at], text[at + 1]);
+}
+
+uint8_t twoDigitNumber(int value) {
+  if (value < 0 || value > 99) throw automation::errors::overflow();
+  return static_cast<uint8_t>(value / 10 * 16 + value % 10);
+}
+
+std::string twoDigitText(uint8_t byte) {
+  const int value = byte / 16 * 10 + byte % 16;
+  return value <= 9 ? "0" + std::to_string(value) : std::to_string(value);
+}
+
+}  // namespace solvard::attend

@@ -4,6 +4,9 @@
 #include "component/language.hpp"
 #include "component/not_built.hpp"
 #include "component/slot_args.hpp"
+#include "prohibit/clock_commands.hpp"
+#include "prohibit/open_list.hpp"
+#include "prohibit/simple_commands.hpp"
 #include "serial/settings.hpp"
 
 namespace solvard::component {
@@ -38,21 +41,34 @@ void Prohibit::setCommOutBufferSize(int16_t value) { port_.letOutBufferSize(valu
 void Prohibit::setGetLanRes(const Variant& value) { selectLanguageModule(value); }
 
 std::string Prohibit::GetID(int16_t) { notBuiltYet(); }
-bool Prohibit::SetResetDelay(int16_t, int16_t&) { notBuiltYet(); }
-bool Prohibit::SetLockMode(int16_t, int16_t&) { notBuiltYet(); }
-bool Prohibit::SetMacDateAndWeek(int16_t&, automation::DateTime&, int16_t&) { notBuiltYet(); }
-bool Prohibit::SetMacTime(int16_t&, std::string&) { notBuiltYet(); }
-std::string Prohibit::GetRegisterData(int16_t, std::string&, std::string&) { notBuiltYet(); }
-bool Prohibit::SetOpenList(int16_t, std::string&, std::string&, std::string&, std::string&,
-                           std::string&, int16_t&, int16_t&) {
-  notBuiltYet();
+bool Prohibit::SetResetDelay(int16_t MachineNo, int16_t& iTime) {
+  return prohibit::SetResetDelay(MachineNo, iTime);
 }
-bool Prohibit::DeleteLockList(int16_t, std::string&) { notBuiltYet(); }
-bool Prohibit::SetLockOpenState(int16_t) { notBuiltYet(); }
-bool Prohibit::ClearOpenList(int16_t) { notBuiltYet(); }
-bool Prohibit::ClearOpenRecord(int16_t) { notBuiltYet(); }
-int32_t Prohibit::GetLockState(int16_t) { notBuiltYet(); }
-bool Prohibit::OpenLock(int16_t) { notBuiltYet(); }
+bool Prohibit::SetLockMode(int16_t MachineNo, int16_t& iMod) {
+  return prohibit::SetLockMode(MachineNo, iMod);
+}
+bool Prohibit::SetMacDateAndWeek(int16_t& iMachineNo, automation::DateTime& iDate,
+                                 int16_t& iFirstWeek) {
+  return prohibit::SetMacDateAndWeek(iMachineNo, iDate, iFirstWeek);
+}
+bool Prohibit::SetMacTime(int16_t& iMachineNo, std::string& iPara) {
+  return prohibit::SetMacTime(iMachineNo, iPara);
+}
+std::string Prohibit::GetRegisterData(int16_t, std::string&, std::string&) { notBuiltYet(); }
+bool Prohibit::SetOpenList(int16_t MachineNo, std::string& iCardNo, std::string& iFirstYear,
+                           std::string& iLastYear, std::string& iFirstTime, std::string& iLastTime,
+                           int16_t& iStartWeek, int16_t& iEndWeek) {
+  return prohibit::SetOpenList(MachineNo, iCardNo, iFirstYear, iLastYear, iFirstTime, iLastTime,
+                               iStartWeek, iEndWeek);
+}
+bool Prohibit::DeleteLockList(int16_t MachineNo, std::string& iCardNo) {
+  return prohibit::DeleteLockList(MachineNo, iCardNo);
+}
+bool Prohibit::SetLockOpenState(int16_t MachineNo) { return prohibit::SetLockOpenState(MachineNo); }
+bool Prohibit::ClearOpenList(int16_t MachineNo) { return prohibit::ClearOpenList(MachineNo); }
+bool Prohibit::ClearOpenRecord(int16_t MachineNo) { return prohibit::ClearOpenRecord(MachineNo); }
+int32_t Prohibit::GetLockState(int16_t MachineNo) { return prohibit::GetLockState(MachineNo); }
+bool Prohibit::OpenLock(int16_t MachineNo) { return prohibit::OpenLock(MachineNo); }
 
 const InterfaceInfo& Prohibit::interfaceInfo() const { return prohibitInterface(); }
 

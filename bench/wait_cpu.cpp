@@ -5,10 +5,10 @@
 
 #include <chrono>
 
-#include "../tools/simulator/simulator.hpp"
 #include "serial/link.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
+#include "simulator/simulator.hpp"
 
 namespace {
 

@@ -14,5 +14,6 @@ int interfaceCommand(const std::vector<std::string>& args);
 int sessionCommand(const std::vector<std::string>& args);
 int invokeCommand(const std::vector<std::string>& args);
 int simulateCommand(const std::vector<std::string>& args);
+int demoCommand(const std::vector<std::string>& args);
 
 }  // namespace solvard::tool

@@ -16,6 +16,7 @@ void usage(std::ostream& out) {
          "  session                      drive the library with one JSON request per input line\n"
          "  invoke CLASS MEMBER [ARG...] one call on a fresh object (--set, --port, --json)\n"
          "  simulate                     play terminals on a pseudo-terminal line\n"
+         "  demo                         drive simulated terminals through the library\n"
          "\n"
          "Messages to the operator are shown in English; --lang FILE.rc (before the command)\n"
          "takes them from another language module.\n";
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
   if (command == "session") return sessionCommand(args);
   if (command == "invoke") return invokeCommand(args);
   if (command == "simulate") return simulateCommand(args);
+  if (command == "demo") return demoCommand(args);
   if (command == "--help" || command == "-h" || command == "help") {
     usage(std::cout);
     return kExitOk;

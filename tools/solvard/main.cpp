@@ -16,6 +16,9 @@ void usage(std::ostream& out) {
          "  session                      drive the library with one JSON request per input line\n"
          "  invoke CLASS MEMBER [ARG...] one call on a fresh object (--set, --port, --json)\n"
          "  simulate                     play terminals on a pseudo-terminal line\n"
+         "  attend ACTION --machine M    clear records or cards, delete a card, set a flow\n"
+         "                               number or read the card number of a terminal\n"
+         "  clock set --machine M        set an attendance terminal's date and time\n"
          "  demo                         drive simulated terminals through the library\n"
          "\n"
          "Messages to the operator are shown in English; --lang FILE.rc (before the command)\n"
@@ -52,6 +55,8 @@ int main(int argc, char** argv) {
   if (command == "session") return sessionCommand(args);
   if (command == "invoke") return invokeCommand(args);
   if (command == "simulate") return simulateCommand(args);
+  if (command == "attend") return attendCommand(args);
+  if (command == "clock") return clockCommand(args);
   if (command == "demo") return demoCommand(args);
   if (command == "--help" || command == "-h" || command == "help") {
     usage(std::cout);

@@ -1,0 +1,126 @@
+#include "db/scripted_connection.hpp"
+
+namespace solvard::db {
+namespace {
+
+// The statement as it would read with its values written in as literals.
+std::string withValues(std::string_view statement, std::span<const std::string_view> values) {
+  std::string text;
+  size_t next = 0;
+  for (char c : statement) {
+    if (c != '?' || next == values.size()) {
+      text += c;
+      continue;
+    }
+    text += '\'';
+    for (char v : values[next]) text += v == '\'' ? std::string("''") : std::string(1, v);
+    text += '\'';
+    ++next;
+  }
+  return text;
+}
+
+}  // namespace
+
+class ScriptedStatement final : public StatementHandle {
+ public:
+  ScriptedStatement(ScriptedConnection& owner, std::string statement)
+      : owner_(owner), statement_(std::move(statement)) {}
+
+  Outcome execute(std::span<const std::string_view> values, Diagnostic& diagnostic) override {
+    const std::string text = withValues(statement_, values);
+    const Outcome outcome = owner_.run("execute", text, diagnostic);
+    return outcome == Outcome::kOk ? owner_.apply(text, diagnostic) : outcome;
+  }
+
+ private:
+  ScriptedConnection& owner_;
+  std::string statement_;
+};
+
+void ScriptedConnection::failNext(const std::string& operation, Diagnostic diagnostic) {
+  failNext_[operation].push_back(std::move(diagnostic));
+}
+
+void ScriptedConnection::failStatement(const std::string& statement, Diagnostic diagnostic) {
+  failingStatements_[statement] = std::move(diagnostic);
+}
+
+Outcome ScriptedConnection::run(const std::string& name, const std::string& text,
+                                Diagnostic& diagnostic) {
+  Outcome outcome = Outcome::kOk;
+  auto scripted = failNext_.find(name);
+  if (dropped_ && name != "Open") {
+    diagnostic = {"08S01", 0, "the server closed the connection"};
+    outcome = Outcome::kConnectionLost;
+  } else if (scripted != failNext_.end() && !scripted->second.empty()) {
+    diagnostic = scripted->second.front();
+    scripted->second.erase(scripted->second.begin());
+    outcome =
+        isConnectionLostState(diagnostic.sqlState) ? Outcome::kConnectionLost : Outcome::kFailed;
+  }
+  log_.push_back((text.empty() ? name : name + " " + text) +
+                 (outcome == Outcome::kOk ? "" : " failed"));
+  return outcome;
+}
+
+Outcome ScriptedConnection::apply(const std::string& statement, Diagnostic& diagnostic) {
+  auto failing = failingStatements_.find(statement);
+  if (failing != failingStatements_.end()) {
+    diagnostic = failing->second;
+    log_.back() += " failed";
+    return Outcome::kFailed;
+  }
+  (inTransaction() ? pending_ : committed_).push_back(statement);
+  return Outcome::kOk;
+}
+
+Outcome ScriptedConnection::openSession(const std::string& text, std::string_view, std::string_view,
+                                        Diagnostic& diagnostic) {
+  const Outcome outcome = run("Open", text, diagnostic);
+  if (outcome == Outcome::kOk) dropped_ = false;
+  return outcome;
+}
+
+void ScriptedConnection::endSession() {
+  log_.push_back("Close");
+  pending_.clear();
+}
+
+Outcome ScriptedConnection::executeText(std::string_view statement, Diagnostic& diagnostic) {
+  const std::string text(statement);
+  const Outcome outcome = run("Execute", text, diagnostic);
+  return outcome == Outcome::kOk ? apply(text, diagnostic) : outcome;
+}
+
+Outcome ScriptedConnection::beginTransaction(Diagnostic& diagnostic) {
+  return run("BeginTrans", "", diagnostic);
+}
+
+Outcome ScriptedConnection::endTransaction(bool commit, Diagnostic& diagnostic) {
+  const Outcome outcome = run(commit ? "CommitTrans" : "RollbackTrans", "", diagnostic);
+  if (outcome != Outcome::kOk) return outcome;
+  if (commit) committed_.insert(committed_.end(), pending_.begin(), pending_.end());
+  pending_.clear();
+  return outcome;
+}
+
+std::unique_ptr<StatementHandle> ScriptedConnection::prepareText(std::string_view statement,
+                                                                 Diagnostic& diagnostic) {
+  const std::string text(statement);
+  if (run("prepare", text, diagnostic) != Outcome::kOk) return nullptr;
+  return std::make_unique<ScriptedStatement>(*this, text);
+}
+
+Outcome ScriptedConnection::queryText(std::string_view statement, Rows& rows,
+                                      Diagnostic& diagnostic) {
+  const std::string text(statement);
+  const Outcome outcome = run("query", text, diagnostic);
+  auto answer = answers_.find(text);
+  if (outcome == Outcome::kOk && answer != answers_.end()) rows = answer->second;
+  return outcome;
+}
+
+Outcome ScriptedConnection::ping(Diagnostic& diagnostic) { return run("ping", "", diagnostic); }
+
+}  // namespace solvard::db

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "db/connection.hpp"
+
+namespace solvard::db {
+
+// A connection in memory for tests of the downloads: it records every session operation in
+// order, keeps the statements that took effect, and fails or loses its session on request. The
+// shared rules of `Connection` (state, transactions, a lost session closing) apply as for a
+// real backend.
+class ScriptedConnection final : public Connection {
+ public:
+  ~ScriptedConnection() override {
+    if (State() == kStateOpen) endSession();
+  }
+
+  // Each session operation as "<name> <text>": "Open <connection text>", "BeginTrans",
+  // "Execute <statement>", "CommitTrans", "RollbackTrans", "Close", "prepare <statement>",
+  // "execute <statement with the values in place>", "query <statement>", "ping". A failed one
+  // has " failed" appended. Operations refused before reaching the session are not recorded.
+  const std::vector<std::string>& log() const { return log_; }
+  // Statements that took effect, in order: executed with automatic commit or in a transaction
+  // that was committed. A prepared one appears with its values in place of its '?' markers,
+  // quoted as literals ('1','2'), so both paths read the same.
+  const std::vector<std::string>& committed() const { return committed_; }
+
+  // The next call of the operation so named (as in `log`) fails with `diagnostic`; a lost
+  // session when its SQLSTATE says so (e.g. "08S01").
+  void failNext(const std::string& operation, Diagnostic diagnostic);
+  // Every execution of exactly this statement (for a prepared one: with its values in place)
+  // fails with `diagnostic`.
+  void failStatement(const std::string& statement, Diagnostic diagnostic);
+  // The server drops the session: every operation reports it lost until the next `Open`.
+  void dropSession() { dropped_ = true; }
+  // The rows a query of exactly this statement gives (no rows otherwise).
+  void answerQuery(const std::string& statement, Rows rows) {
+    answers_[statement] = std::move(rows);
+  }
+
+ protected:
+  Outcome openSession(const std::string& text, std::string_view user, std::string_view password,
+                      Diagnostic& diagnostic) override;
+  void endSession() override;
+  Outcome executeText(std::string_view statement, Diagnostic& diagnostic) override;
+  Outcome beginTransaction(Diagnostic& diagnostic) override;
+  Outcome endTransaction(bool commit, Diagnostic& diagnostic) override;
+  std::unique_ptr<StatementHandle> prepareText(std::string_view statement,
+                                               Diagnostic& diagnostic) override;
+  Outcome queryText(std::string_view statement, Rows& rows, Diagnostic& diagnostic) override;
+  Outcome ping(Diagnostic& diagnostic) override;
+
+ private:
+  friend class ScriptedStatement;
+
+  // Records the operation and gives the failure scripted for it, if any.
+  Outcome run(const std::string& name, const std::string& text, Diagnostic& diagnostic);
+  Outcome apply(const std::string& statement, Diagnostic& diagnostic);
+
+  std::vector<std::string> log_;
+  std::vector<std::string> committed_;
+  std::vector<std::string> pending_;
+  std::map<std::string, std::vector<Diagnostic>> failNext_;
+  std::map<std::string, Diagnostic> failingStatements_;
+  std::map<std::string, Rows> answers_;
+  bool dropped_ = false;
+};
+
+}  // namespace solvard::db

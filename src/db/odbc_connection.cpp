@@ -1,0 +1,319 @@
+// The ODBC backend. Only the standard ODBC API is used, so the same code builds against unixODBC
+// and against the Windows driver manager (built without UNICODE, so the narrow entry points are
+// called and texts are passed as UTF-8 / the ANSI code page).
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "db/connection_text.hpp"
+#include "db/odbc_connection.hpp"
+
+namespace solvard::db {
+namespace {
+
+bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+SQLCHAR* sqlText(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+// One environment for the process, made at first use and never freed: a connection may live in
+// a static object (the downloads' shared connection) that ends after every other teardown.
+SQLHENV environment() {
+  static const SQLHENV env = []() -> SQLHENV {
+    SQLHENV handle = SQL_NULL_HENV;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle))) return SQL_NULL_HENV;
+    SQLSetEnvAttr(handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    return handle;
+  }();
+  return env;
+}
+
+// A failure as the driver reported it on a handle.
+struct Failure {
+  Diagnostic diagnostic;
+  bool lost = false;
+};
+
+// Reads every diagnostic record of a handle: the first gives the SQLSTATE and native code, the
+// messages of the others follow. A lost session shows in any record.
+Failure readFailure(SQLSMALLINT type, SQLHANDLE handle) {
+  Failure failure;
+  for (SQLSMALLINT record = 1; record <= 8; ++record) {
+    SQLCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    std::vector<SQLCHAR> message(512);
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetDiagRec(type, handle, record, state, &native, message.data(),
+                                 static_cast<SQLSMALLINT>(message.size()), &length);
+    if (succeeded(rc) && length >= static_cast<SQLSMALLINT>(message.size())) {
+      message.resize(static_cast<size_t>(length) + 1);
+      rc = SQLGetDiagRec(type, handle, record, state, &native, message.data(),
+                         static_cast<SQLSMALLINT>(message.size()), &length);
+    }
+    if (!succeeded(rc)) break;
+    const std::string sqlState(reinterpret_cast<const char*>(state));
+    const std::string text(reinterpret_cast<const char*>(message.data()),
+                           std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                            message.size() - 1));
+    if (record == 1) {
+      failure.diagnostic = {sqlState, static_cast<int32_t>(native), text};
+    } else {
+      failure.diagnostic.message += " | [" + sqlState + "] " + text;
+    }
+    failure.lost = failure.lost || isConnectionLostState(sqlState);
+  }
+  if (failure.diagnostic.sqlState.empty()) {
+    failure.diagnostic = {std::string(states::kGeneral), 0, "the ODBC driver gave no reason"};
+  }
+  return failure;
+}
+
+bool reportsDead(SQLHDBC dbc) {
+  SQLUINTEGER dead = SQL_CD_FALSE;
+  return succeeded(
+             SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr)) &&
+         dead == SQL_CD_TRUE;
+}
+
+class OdbcConnection;
+
+// A prepared statement's handle, released with its session.
+class OdbcStatement final : public StatementHandle {
+ public:
+  OdbcStatement(OdbcConnection& owner, SQLHSTMT stmt) : owner_(&owner), stmt_(stmt) {}
+  ~OdbcStatement() override;
+
+  Outcome execute(std::span<const std::string_view> values, Diagnostic& diagnostic) override;
+
+  // The session ends: the handle goes with it.
+  void release() {
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    stmt_ = SQL_NULL_HSTMT;
+    owner_ = nullptr;
+  }
+
+ private:
+  OdbcConnection* owner_;
+  SQLHSTMT stmt_;
+};
+
+class OdbcConnection final : public Connection {
+ public:
+  ~OdbcConnection() override {
+    if (State() == kStateOpen) endSession();
+  }
+
+  void forget(OdbcStatement* statement) { statements_.erase(statement); }
+
+  // Classifies a failure on one of this session's handles.
+  Outcome fail(SQLSMALLINT type, SQLHANDLE handle, Diagnostic& diagnostic) {
+    Failure failure = readFailure(type, handle);
+    diagnostic = std::move(failure.diagnostic);
+    return failure.lost || reportsDead(dbc_) ? Outcome::kConnectionLost : Outcome::kFailed;
+  }
+
+ protected:
+  Outcome openSession(const std::string& text, std::string_view user, std::string_view password,
+                      Diagnostic& diagnostic) override {
+    const TranslatedText translated = odbcConnectionText(text);
+    if (!translated.ok()) {
+      diagnostic = {std::string(states::kCannotConnect), 0, translated.problem};
+      return Outcome::kFailed;
+    }
+    std::string odbc = translated.odbc;
+    while (!odbc.empty() && (odbc.back() == ';' || odbc.back() == ' ')) odbc.pop_back();
+    if (!user.empty()) odbc += ";" + odbcPart("UID", user);
+    if (!password.empty()) odbc += ";" + odbcPart("PWD", password);
+    if (odbc.size() > static_cast<size_t>(std::numeric_limits<SQLSMALLINT>::max())) {
+      diagnostic = {std::string(states::kCannotConnect), 0, "the connection text is too long"};
+      return Outcome::kFailed;
+    }
+
+    const SQLHENV env = environment();
+    if (env == SQL_NULL_HENV) {
+      diagnostic = {std::string(states::kGeneral), 0, "the ODBC driver manager cannot start"};
+      return Outcome::kFailed;
+    }
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+      diagnostic = readFailure(SQL_HANDLE_ENV, env).diagnostic;
+      return Outcome::kFailed;
+    }
+    const SQLRETURN rc =
+        SQLDriverConnect(dbc, nullptr, sqlText(odbc), static_cast<SQLSMALLINT>(odbc.size()),
+                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    if (!succeeded(rc)) {
+      diagnostic = readFailure(SQL_HANDLE_DBC, dbc).diagnostic;
+      SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+      return Outcome::kFailed;
+    }
+    dbc_ = dbc;
+    return Outcome::kOk;
+  }
+
+  void endSession() override {
+    for (OdbcStatement* statement : statements_) statement->release();
+    statements_.clear();
+    // A connection cannot be ended with a transaction open; what was not committed is undone.
+    if (inTransaction()) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+    SQLDisconnect(dbc_);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+    dbc_ = SQL_NULL_HDBC;
+  }
+
+  Outcome executeText(std::string_view statement, Diagnostic& diagnostic) override {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
+      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+    }
+    std::string text(statement);
+    const SQLRETURN rc = SQLExecDirect(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size()));
+    // A statement that touches no row ends with SQL_NO_DATA; it still did what it was asked.
+    const Outcome outcome =
+        succeeded(rc) || rc == SQL_NO_DATA ? Outcome::kOk : fail(SQL_HANDLE_STMT, stmt, diagnostic);
+    // Freeing the handle releases any result set at once, unread.
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return outcome;
+  }
+
+  Outcome beginTransaction(Diagnostic& diagnostic) override {
+    return setAutocommit(false, diagnostic);
+  }
+
+  Outcome endTransaction(bool commit, Diagnostic& diagnostic) override {
+    if (!succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc_, commit ? SQL_COMMIT : SQL_ROLLBACK))) {
+      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+    }
+    return setAutocommit(true, diagnostic);
+  }
+
+  std::unique_ptr<StatementHandle> prepareText(std::string_view statement,
+                                               Diagnostic& diagnostic) override {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
+      fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+      return nullptr;
+    }
+    std::string text(statement);
+    if (!succeeded(SQLPrepare(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size())))) {
+      fail(SQL_HANDLE_STMT, stmt, diagnostic);
+      SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+      return nullptr;
+    }
+    auto handle = std::make_unique<OdbcStatement>(*this, stmt);
+    statements_.insert(handle.get());
+    return handle;
+  }
+
+  Outcome queryText(std::string_view statement, Rows& rows, Diagnostic& diagnostic) override {
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
+      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+    }
+    std::string text(statement);
+    Outcome outcome = Outcome::kOk;
+    SQLSMALLINT columns = 0;
+    if (!succeeded(SQLExecDirect(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size()))) ||
+        !succeeded(SQLNumResultCols(stmt, &columns))) {
+      outcome = fail(SQL_HANDLE_STMT, stmt, diagnostic);
+    }
+    while (outcome == Outcome::kOk && columns > 0) {
+      const SQLRETURN rc = SQLFetch(stmt);
+      if (rc == SQL_NO_DATA) break;
+      Row row(static_cast<size_t>(columns));
+      if (!succeeded(rc) || !readRow(stmt, row)) {
+        outcome = fail(SQL_HANDLE_STMT, stmt, diagnostic);
+        break;
+      }
+      rows.push_back(std::move(row));
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return outcome;
+  }
+
+  Outcome ping(Diagnostic& diagnostic) override {
+    if (reportsDead(dbc_)) {
+      diagnostic = {"08S01", 0, "the ODBC driver reports the connection dead"};
+      return Outcome::kConnectionLost;
+    }
+    return executeText("select 1", diagnostic);
+  }
+
+ private:
+  Outcome setAutocommit(bool on, Diagnostic& diagnostic) {
+    const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    if (!succeeded(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(value)),
+                                     SQL_IS_UINTEGER))) {
+      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+    }
+    return Outcome::kOk;
+  }
+
+  // Reads every column of the fetched row as text, in pieces for long values.
+  static bool readRow(SQLHSTMT stmt, Row& row) {
+    char piece[256];
+    for (size_t column = 0; column < row.size(); ++column) {
+      while (true) {
+        SQLLEN length = 0;
+        const SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(column + 1), SQL_C_CHAR,
+                                        piece, sizeof piece, &length);
+        if (rc == SQL_NO_DATA || (succeeded(rc) && length == SQL_NULL_DATA)) break;
+        if (!succeeded(rc)) return false;
+        const bool truncated =
+            length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof piece);
+        row[column].append(piece, truncated ? sizeof piece - 1 : static_cast<size_t>(length));
+        if (!truncated) break;
+      }
+    }
+    return true;
+  }
+
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  std::set<OdbcStatement*> statements_;
+};
+
+OdbcStatement::~OdbcStatement() {
+  if (owner_ == nullptr) return;
+  owner_->forget(this);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+}
+
+Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnostic& diagnostic) {
+  if (owner_ == nullptr) {
+    diagnostic = {std::string(states::kSequence), 0, "the statement's session has ended"};
+    return Outcome::kFailed;
+  }
+  SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+  // The driver reads the values and their lengths when the statement runs, so both stay put
+  // until then; an empty value still needs a valid address.
+  static char empty[] = "";
+  std::vector<SQLLEN> lengths(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    lengths[i] = static_cast<SQLLEN>(values[i].size());
+    char* data = values[i].empty() ? empty : const_cast<char*>(values[i].data());
+    const SQLRETURN rc = SQLBindParameter(
+        stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
+        std::max<SQLULEN>(values[i].size(), 1), 0, data, lengths[i], &lengths[i]);
+    if (!succeeded(rc)) return owner_->fail(SQL_HANDLE_STMT, stmt_, diagnostic);
+  }
+  const SQLRETURN rc = SQLExecute(stmt_);
+  const Outcome outcome = succeeded(rc) || rc == SQL_NO_DATA
+                              ? Outcome::kOk
+                              : owner_->fail(SQL_HANDLE_STMT, stmt_, diagnostic);
+  SQLFreeStmt(stmt_, SQL_CLOSE);
+  return outcome;
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> makeOdbcConnection() { return std::make_unique<OdbcConnection>(); }
+
+}  // namespace solvard::db

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string_view>
+
+#include "db/connection.hpp"
+#include "db/diagnostic.hpp"
+
+namespace solvard::db {
+
+// The tables the downloads write to. The library itself never creates them (the host's database
+// is the host's business); the `solvard` command does, when it prepares an SQLite database, and
+// sql/<engine>/ holds the same tables as scripts for the other engines. Every column is text.
+
+// `WorkCardSource` and `WorkCardReadTime`: MachineNo, CardNo, CardDate, CardTime.
+// Creates each one that is missing, on an open connection with no transaction open (a failed
+// probe would spoil one). Gives an empty diagnostic on success, else why it failed.
+Diagnostic ensureAttendanceTables(Connection& connection);
+
+// An access-record table of the host's name: CardNo, RecordDate, RecordTime. A name that is not
+// a plain table name (statements.hpp) is refused before anything is sent.
+Diagnostic ensureAccessRecordTable(Connection& connection, std::string_view table);
+
+}  // namespace solvard::db

@@ -19,6 +19,7 @@ void usage(std::ostream& out) {
          "  attend ACTION --machine M    clear records or cards, delete a card, set a flow\n"
          "                               number or read the card number of a terminal\n"
          "  clock set --machine M        set an attendance terminal's date and time\n"
+         "  door ACTION --machine M      open, set or ask an access-control terminal (door --help)\n"
          "  demo                         drive simulated terminals through the library\n"
          "\n"
          "Messages to the operator are shown in English; --lang FILE.rc (before the command)\n"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
   if (command == "simulate") return simulateCommand(args);
   if (command == "attend") return attendCommand(args);
   if (command == "clock") return clockCommand(args);
+  if (command == "door") return doorCommand(args);
   if (command == "demo") return demoCommand(args);
   if (command == "--help" || command == "-h" || command == "help") {
     usage(std::cout);

@@ -19,7 +19,7 @@ void usage(std::ostream& out) {
          "  attend ACTION --machine M    clear records or cards, delete a card, set a flow\n"
          "                               number or read the card number of a terminal\n"
          "  clock set --machine M        set an attendance terminal's date and time\n"
-         "  door ACTION --machine M      open, set or ask an access-control terminal (door --help)\n"
+         "  door ACTION --machine M      drive an access-control terminal (door --help)\n"
          "  demo                         drive simulated terminals through the library\n"
          "\n"
          "Messages to the operator are shown in English; --lang FILE.rc (before the command)\n"

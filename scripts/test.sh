@@ -1,6 +1,13 @@
 #!/usr/bin/env bash
-# Sets everything up (packages, build) and runs every test of the native build.
+# Sets everything up (packages, build) and runs every test of a build (default: the native one),
+# the database tests against SQLite files and a throwaway PostgreSQL server started for the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh linux
-ctest --preset linux
+preset="${1:-linux}"
+scripts/setup.sh "$preset"
+
+scripts/pg-test-server.sh start
+trap 'scripts/pg-test-server.sh stop' EXIT
+export "$(scripts/pg-test-server.sh env)"
+
+ctest --preset "$preset"

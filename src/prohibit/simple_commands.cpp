@@ -9,8 +9,9 @@ namespace {
 constexpr int kResetDelayTimeout = 3;
 constexpr int16_t kLongestResetDelay = 255;
 constexpr int16_t kDefaultResetDelay = 5;
-constexpr int16_t kLockModeOther = 0;
-constexpr int16_t kLockModeSpecial = 255;
+// The two lock modes a terminal knows; their meaning is the terminal's.
+constexpr int16_t kLockModeLow = 0;
+constexpr int16_t kLockModeHigh = 255;
 
 // A two-byte command, or a three-byte one carrying `argument`.
 serial::Ending exchange(int16_t machineNo, CommandCode code) {
@@ -46,7 +47,7 @@ bool SetResetDelay(int16_t MachineNo, int16_t& iTime) {
 }
 
 bool SetLockMode(int16_t MachineNo, int16_t& iMod) {
-  if (iMod != kLockModeSpecial) iMod = kLockModeOther;
+  if (iMod != kLockModeHigh) iMod = kLockModeLow;
   if (!addressesOneTerminal(MachineNo)) return false;
   return acknowledged(exchange(MachineNo, CommandCode::LockMode, iMod, 1));
 }

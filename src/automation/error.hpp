@@ -31,7 +31,9 @@ inline constexpr int32_t kNotSupported = 445;
 inline constexpr int32_t kInvalidPortNumber = 8002;
 inline constexpr int32_t kPortBusy = 8005;
 
-inline AutomationError invalidCall() { return {kInvalidCall, "Invalid procedure call or argument"}; }
+inline AutomationError invalidCall() {
+  return {kInvalidCall, "Invalid procedure call or argument"};
+}
 inline AutomationError overflow() { return {kOverflow, "Overflow"}; }
 inline AutomationError typeMismatch() { return {kTypeMismatch, "Type mismatch"}; }
 inline AutomationError invalidPropertyValue() {

@@ -36,7 +36,8 @@ Variant invokeMember(DispatchObject& object, const Member& member, std::vector<V
   if (args.size() != member.params.size()) throw wrongArgumentCount();
   std::vector<Variant> coerced;
   coerced.reserve(args.size());
-  for (size_t i = 0; i < args.size(); ++i) coerced.push_back(coerce(args[i], member.params[i].type));
+  for (size_t i = 0; i < args.size(); ++i)
+    coerced.push_back(coerce(args[i], member.params[i].type));
 
   auto writeBack = [&] {
     for (size_t i = 0; i < args.size(); ++i) {

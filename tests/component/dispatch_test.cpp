@@ -32,8 +32,10 @@ TEST(DispatchTest, CoercesArgumentsWithAutomationErrors) {
     a.setCommBautRate(1);
     int32_t err = errorNumberOf(a, "CommBautRate", MemberKind::PropertyLet, {c.value});
     EXPECT_EQ(err, c.error) << automation::toText(c.value);
-    if (c.error == 0) EXPECT_EQ(a.CommBautRate(), c.stored) << automation::toText(c.value);
-    else EXPECT_EQ(a.CommBautRate(), 1) << "a failed let must not store";
+    if (c.error == 0)
+      EXPECT_EQ(a.CommBautRate(), c.stored) << automation::toText(c.value);
+    else
+      EXPECT_EQ(a.CommBautRate(), 1) << "a failed let must not store";
   }
 }
 

@@ -1,3 +1,5 @@
+#include "component/interface_table.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "component/identifiers.hpp"
-#include "component/interface_table.hpp"
 
 namespace solvard::component {
 namespace {
@@ -17,7 +18,8 @@ std::vector<std::string> signatures(const InterfaceInfo& info) {
   for (const Member& m : info.members) {
     char head[64];
     std::snprintf(head, sizeof head, "%d %08X ", m.slot, static_cast<unsigned>(m.dispid));
-    std::string line = head + std::string(m.name) + " " + std::string(memberKindName(m.kind)) + " (";
+    std::string line =
+        head + std::string(m.name) + " " + std::string(memberKindName(m.kind)) + " (";
     for (size_t i = 0; i < m.params.size(); ++i) {
       if (i) line += ", ";
       line += std::string(m.params[i].name) + ":" + std::string(paramTypeName(m.params[i].type));
@@ -86,9 +88,9 @@ TEST(InterfaceTableTest, ProhibitMembersInSlotOrder) {
 }
 
 TEST(InterfaceTableTest, SixDistinctIdentifiersInRegistryForm) {
-  std::set<std::string_view> all = {ids::kTypeLibrary,     ids::kAttendInterface,
-                                    ids::kAttendClass,     ids::kProhibitInterface,
-                                    ids::kProhibitClass,   ids::kProhibitInterfaceV0};
+  std::set<std::string_view> all = {ids::kTypeLibrary,   ids::kAttendInterface,
+                                    ids::kAttendClass,   ids::kProhibitInterface,
+                                    ids::kProhibitClass, ids::kProhibitInterfaceV0};
   EXPECT_EQ(all.size(), 6u);
   for (std::string_view id : all) {
     ASSERT_EQ(id.size(), 38u) << id;

@@ -39,8 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, AttendLetTest,
     ::testing::Values(LetCase{"CommBautRate", 0, 9600}, LetCase{"CommBautRate", 19200, 19200},
                       LetCase{"CommBautRate", -1, -1}, LetCase{"CommInBufferSize", 0, 1024},
-                      LetCase{"CommInBufferSize", 2048, 2048},
-                      LetCase{"CommOutBufferSize", 0, 512},
+                      LetCase{"CommInBufferSize", 2048, 2048}, LetCase{"CommOutBufferSize", 0, 512},
                       LetCase{"CommOutBufferSize", -5, -5}, LetCase{"CommPortID", 0, 0},
                       LetCase{"CommPortID", -3, -3}, LetCase{"commportid", 7, 7}));
 

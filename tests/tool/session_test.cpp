@@ -1,10 +1,11 @@
+#include "session.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "session.hpp"
 #include "ui/lan_res.hpp"
 
 namespace solvard::tool {
@@ -92,7 +93,8 @@ TEST(JsonTest, RoundTripsTextAndNumbers) {
     const char* in;
     const char* out;
   } cases[] = {
-      {R"({"a":[1,-2.5,true,null],"b":"x\"y\\z\n"})", R"({"a":[1,-2.5,true,null],"b":"x\"y\\z\n"})"},
+      {R"({"a":[1,-2.5,true,null],"b":"x\"y\\z\n"})",
+       R"({"a":[1,-2.5,true,null],"b":"x\"y\\z\n"})"},
       {R"("\u00e9\ud83d\ude00")", "\"\xC3\xA9\xF0\x9F\x98\x80\""},
       {R"( [ 1e3 , 0.1 ] )", "[1000,0.1]"},
       {R"("\u0001")", R"("\u0001")"},

@@ -1,8 +1,7 @@
-#include "commands.hpp"
-
 #include <cstdio>
 #include <iostream>
 
+#include "commands.hpp"
 #include "component/interface_table.hpp"
 #include "json.hpp"
 
@@ -73,13 +72,15 @@ int interfaceCommand(const std::vector<std::string>& args) {
     if (a == "--json") {
       json = true;
     } else {
-      std::cerr << "solvard interface: unknown option " << a << "\nusage: solvard interface [--json]\n";
+      std::cerr << "solvard interface: unknown option " << a
+                << "\nusage: solvard interface [--json]\n";
       return kExitUsage;
     }
   }
   if (json) {
     Json::Array all;
-    for (const InterfaceInfo* info : component::allInterfaces()) all.push_back(interfaceJson(*info));
+    for (const InterfaceInfo* info : component::allInterfaces())
+      all.push_back(interfaceJson(*info));
     std::cout << Json(std::move(all)).dump() << "\n";
   } else {
     for (const InterfaceInfo* info : component::allInterfaces()) printTable(*info);

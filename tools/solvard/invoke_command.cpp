@@ -74,8 +74,10 @@ int invokeCommand(const std::vector<std::string>& args) {
   if (!component::findMember(*info, memberName, component::MemberKind::Method)) {
     bool hasGet = component::findMember(*info, memberName, component::MemberKind::PropertyGet);
     bool hasLet = component::findMember(*info, memberName, component::MemberKind::PropertyLet);
-    if (callArgs.empty() && hasGet) op = "get";
-    else if (callArgs.size() == 1 && hasLet) op = "let";
+    if (callArgs.empty() && hasGet)
+      op = "get";
+    else if (callArgs.size() == 1 && hasLet)
+      op = "let";
     else {
       std::cerr << "solvard invoke: " << info->className << " has no member \"" << memberName
                 << "\" taking " << callArgs.size() << " argument(s); see solvard interface\n";
@@ -84,7 +86,8 @@ int invokeCommand(const std::vector<std::string>& args) {
   }
 
   Session session;
-  Json reply = session.handle(Json(Json::Object{{"op", "create"}, {"class", std::string(info->className)}, {"id", "o"}}));
+  Json reply = session.handle(
+      Json(Json::Object{{"op", "create"}, {"class", std::string(info->className)}, {"id", "o"}}));
   auto failedSetup = [&](const Json& r) {
     if (r.find("error")->isNull()) return false;
     printReply(std::cout, r, json);
@@ -100,7 +103,8 @@ int invokeCommand(const std::vector<std::string>& args) {
     lets.insert(lets.begin(), {"CommPortID", std::to_string(number)});
   }
   for (const auto& [prop, value] : lets) {
-    reply = session.handle(Json(Json::Object{{"op", "let"}, {"id", "o"}, {"member", prop}, {"value", argJson(value)}}));
+    reply = session.handle(Json(
+        Json::Object{{"op", "let"}, {"id", "o"}, {"member", prop}, {"value", argJson(value)}}));
     if (failedSetup(reply)) return kExitFailed;
   }
   Json request(Json::Object{{"op", op}, {"id", "o"}, {"member", memberName}});

@@ -88,9 +88,8 @@ class Parser {
   }
 
   void skipBlanks() {
-    while (pos_ < text_.size() &&
-           (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n' ||
-            text_[pos_] == '\r')) {
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' ||
+                                   text_[pos_] == '\n' || text_[pos_] == '\r')) {
       ++pos_;
     }
   }
@@ -158,10 +157,14 @@ class Parser {
     for (int i = 0; i < 4; ++i) {
       char h = text_[pos_++];
       v <<= 4;
-      if (h >= '0' && h <= '9') v |= static_cast<unsigned>(h - '0');
-      else if (h >= 'a' && h <= 'f') v |= static_cast<unsigned>(h - 'a' + 10);
-      else if (h >= 'A' && h <= 'F') v |= static_cast<unsigned>(h - 'A' + 10);
-      else fail("bad \\u escape");
+      if (h >= '0' && h <= '9')
+        v |= static_cast<unsigned>(h - '0');
+      else if (h >= 'a' && h <= 'f')
+        v |= static_cast<unsigned>(h - 'a' + 10);
+      else if (h >= 'A' && h <= 'F')
+        v |= static_cast<unsigned>(h - 'A' + 10);
+      else
+        fail("bad \\u escape");
     }
     return v;
   }

@@ -6,8 +6,8 @@
 #include "component/factory.hpp"
 #include "message_recorder.hpp"
 #include "serial/port_devices.hpp"
-#include "ui/language_modules.hpp"
 #include "serial/settings.hpp"
+#include "ui/language_modules.hpp"
 #include "variant_json.hpp"
 
 namespace solvard::tool {
@@ -114,7 +114,8 @@ Json Session::settings() {
 
 Json Session::device(const Json& request) {
   const Json* port = request.find("port");
-  if (port == nullptr || !port->isNumber()) throw badRequest("\"device\" needs \"port\" as a number");
+  if (port == nullptr || !port->isNumber())
+    throw badRequest("\"device\" needs \"port\" as a number");
   serial::mapPortDevice(automation::toInt16(Variant(port->asNumber())),
                         requireString(request, "path"));
   return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), nullptr);
@@ -126,14 +127,22 @@ Json Session::handle(const Json& request) {
   try {
     if (!request.isObject()) throw badRequest("each line must be a JSON object");
     const std::string& op = requireString(request, "op");
-    if (op == "create") reply = create(request);
-    else if (op == "let") reply = member(request, MemberKind::PropertyLet);
-    else if (op == "get") reply = member(request, MemberKind::PropertyGet);
-    else if (op == "call") reply = member(request, MemberKind::Method);
-    else if (op == "language") reply = language(request);
-    else if (op == "settings") reply = settings();
-    else if (op == "device") reply = device(request);
-    else throw badRequest("unknown op \"" + op + "\"");
+    if (op == "create")
+      reply = create(request);
+    else if (op == "let")
+      reply = member(request, MemberKind::PropertyLet);
+    else if (op == "get")
+      reply = member(request, MemberKind::PropertyGet);
+    else if (op == "call")
+      reply = member(request, MemberKind::Method);
+    else if (op == "language")
+      reply = language(request);
+    else if (op == "settings")
+      reply = settings();
+    else if (op == "device")
+      reply = device(request);
+    else
+      throw badRequest("unknown op \"" + op + "\"");
   } catch (const AutomationError& e) {
     reply = makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), errorJson(e));
   }

@@ -91,7 +91,8 @@ int simulateCommand(const std::vector<std::string>& args) {
     }
   }
   if (terminals.empty() && !options.echo) {
-    std::cerr << "solvard simulate: name at least one terminal (--attend M or --door M) or --echo\n";
+    std::cerr
+        << "solvard simulate: name at least one terminal (--attend M or --door M) or --echo\n";
     return kExitUsage;
   }
 

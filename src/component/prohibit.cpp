@@ -2,10 +2,11 @@
 
 #include "component/interface_table.hpp"
 #include "component/language.hpp"
-#include "component/not_built.hpp"
 #include "component/slot_args.hpp"
 #include "prohibit/clock_commands.hpp"
+#include "prohibit/identity.hpp"
 #include "prohibit/open_list.hpp"
+#include "prohibit/register_download.hpp"
 #include "prohibit/simple_commands.hpp"
 #include "serial/settings.hpp"
 
@@ -40,7 +41,7 @@ int16_t Prohibit::CommOutBufferSize() const { return port_.outBufferSize(); }
 void Prohibit::setCommOutBufferSize(int16_t value) { port_.letOutBufferSize(value); }
 void Prohibit::setGetLanRes(const Variant& value) { selectLanguageModule(value); }
 
-std::string Prohibit::GetID(int16_t) { notBuiltYet(); }
+std::string Prohibit::GetID(int16_t MachineNo) { return prohibit::GetID(MachineNo); }
 bool Prohibit::SetResetDelay(int16_t MachineNo, int16_t& iTime) {
   return prohibit::SetResetDelay(MachineNo, iTime);
 }
@@ -54,7 +55,10 @@ bool Prohibit::SetMacDateAndWeek(int16_t& iMachineNo, automation::DateTime& iDat
 bool Prohibit::SetMacTime(int16_t& iMachineNo, std::string& iPara) {
   return prohibit::SetMacTime(iMachineNo, iPara);
 }
-std::string Prohibit::GetRegisterData(int16_t, std::string&, std::string&) { notBuiltYet(); }
+std::string Prohibit::GetRegisterData(int16_t iMachineNo, std::string& iConnectString,
+                                      std::string& iTable) {
+  return prohibit::GetRegisterData(iMachineNo, iConnectString, iTable);
+}
 bool Prohibit::SetOpenList(int16_t MachineNo, std::string& iCardNo, std::string& iFirstYear,
                            std::string& iLastYear, std::string& iFirstTime, std::string& iLastTime,
                            int16_t& iStartWeek, int16_t& iEndWeek) {

@@ -1,0 +1,70 @@
+#include "prohibit/identity.hpp"
+
+#include "automation/variant.hpp"
+#include "prohibit/access_record.hpp"
+#include "prohibit/command_codes.hpp"
+#include "prohibit/command_exchange.hpp"
+#include "serial/host_link.hpp"
+#include "serial/port_setup.hpp"
+#include "ui/messages.hpp"
+
+namespace solvard::prohibit {
+namespace {
+
+constexpr int kFirstPiece = 1;
+constexpr int kSecondPiece = 6;
+constexpr int kFirstLimit = 1;
+constexpr int kSecondLimit = 3;
+
+// The second piece counts the bytes before it looks at the clock, so bytes already waiting are
+// taken at once.
+constexpr serial::WaitRule kSecondPieceWait{serial::WaitRule::Reading::WholeSeconds,
+                                            serial::WaitRule::Expiry::Exceeds,
+                                            serial::WaitRule::Order::CountFirst};
+
+void closeAndClear(serial::Link& link) {
+  link.ClosePort();
+  link.ClearBuffers();
+}
+
+}  // namespace
+
+std::string ReadMacID(const int16_t& machineNo, serial::Link& link) {
+  serial::Bytes frame(2);
+  if (link.OpenPort(serial::librarySetup()) == serial::OpenResult::CannotOpen) return {};
+  link.ClearBuffers();
+  link.step([&] { frame[0] = automation::toByte(machineNo); });
+  link.step([&] { frame[1] = static_cast<uint8_t>(CommandCode::Identity); });
+  link.SendFrame(frame);
+
+  if (link.AwaitReply(kFirstPiece, kFirstLimit) == serial::WaitResult::TimedOut) {
+    closeAndClear(link);
+    return {};
+  }
+  const serial::Bytes first = link.ReadReply(kFirstPiece);
+  if (first.size() != std::size_t{kFirstPiece} || first[0] != machineNo) {
+    closeAndClear(link);
+    return {};
+  }
+
+  if (link.awaitReply(kSecondPiece, kSecondLimit, kSecondPieceWait) ==
+      serial::WaitResult::TimedOut) {
+    link.report(ui::msg::kReplyIncomplete);
+    closeAndClear(link);
+    return {};
+  }
+  const serial::Bytes second = link.ReadReply(kSecondPiece);
+  // Byte 0 of the piece is the terminal's own; a byte a failed read did not give adds nothing.
+  std::string identity;
+  for (std::size_t i = 1; i < second.size(); ++i) identity += twoDigitText(second[i]);
+  link.ClosePort();
+  return identity;
+}
+
+std::string GetID(int16_t MachineNo) {
+  if (!addressesOneTerminal(MachineNo)) return {};
+  serial::Link link = serial::commandLink();
+  return ReadMacID(MachineNo, link);
+}
+
+}  // namespace solvard::prohibit

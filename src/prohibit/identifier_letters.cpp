@@ -1,6 +1,7 @@
 #include "prohibit/identifier_letters.hpp"
 
 #include <algorithm>
+#include <iterator>
 
 namespace solvard::prohibit {
 namespace {

@@ -1,11 +1,11 @@
 #include "component/attend.hpp"
 
+#include "attend/download.hpp"
 #include "attend/mac_command.hpp"
 #include "attend/original_card_no.hpp"
 #include "automation/variant.hpp"
 #include "component/interface_table.hpp"
 #include "component/language.hpp"
-#include "component/not_built.hpp"
 #include "component/slot_args.hpp"
 #include "serial/settings.hpp"
 
@@ -74,7 +74,10 @@ int32_t Attend::ClearMacData(int16_t MachineNo) {
   return attend::SendMacCommand(objectPort(*this), MachineNo, attend::MacFunction::ClearRecords);
 }
 
-int32_t Attend::GetMacData(int16_t) { notBuiltYet(); }
+// The object's `ConnectString` counts only when the shared connection has to be opened.
+int32_t Attend::GetMacData(int16_t MachineNo) {
+  return attend::DownloadMacData(objectPort(*this), MachineNo, ConnectString());
+}
 
 // `MachineNo` is in/out in the interface, but the terminal's number is only read.
 int32_t Attend::DelCardNo(int16_t& MachineNo, const Variant& WillDelCardNo) {

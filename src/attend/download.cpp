@@ -1,0 +1,129 @@
+#include "attend/download.hpp"
+
+#include "attend/download_database.hpp"
+#include "attend/mac_function.hpp"
+#include "attend/record_columns.hpp"
+#include "attend/shared_database.hpp"
+#include "serial/host_link.hpp"
+#include "ui/host_reports.hpp"
+#include "ui/messages.hpp"
+
+namespace solvard::attend {
+namespace {
+
+using serial::Bytes;
+using serial::Link;
+using serial::WaitResult;
+using serial::WaitRule;
+
+constexpr int32_t kNotDownloaded = -1;
+constexpr int32_t kNoRecordsKept = 0;
+
+// The download's waits measure the clock with its fractions of a second. The wait for a
+// record's nine bytes ends as soon as its limit is reached; the others once it is exceeded.
+constexpr WaitRule kWait{WaitRule::Reading::Fractions, WaitRule::Expiry::Exceeds,
+                         WaitRule::Order::ClockFirst};
+constexpr WaitRule kRecordBytesWait{WaitRule::Reading::Fractions, WaitRule::Expiry::Reaches,
+                                    WaitRule::Order::ClockFirst};
+constexpr int kEchoSeconds = 1;
+constexpr int kCountSeconds = 3;
+constexpr int kRecordStartSeconds = 1;
+constexpr int kRecordBytesSeconds = 3;
+
+// The terminal's count of stored records, high byte first.
+constexpr int kCountLength = 2;
+
+bool fromMachine(const Bytes& echoed, int16_t machineNo) {
+  return !echoed.empty() && echoed.front() == machineNo;
+}
+
+// The ending of a failure before the record loop: port closed, buffers cleared.
+int32_t notDownloaded(Link& link) {
+  link.ClosePort();
+  link.ClearBuffers();
+  return kNotDownloaded;
+}
+
+// The ending of a failure inside the record loop: port closed, buffers cleared, and what was
+// written of the download undone.
+int32_t nothingKept(Link& link, DownloadDatabase& database) {
+  link.ClosePort();
+  link.ClearBuffers();
+  database.rollback();
+  return kNoRecordsKept;
+}
+
+}  // namespace
+
+int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
+                        const std::string& connectString) {
+  if (!addressesOneTerminal(machineNo)) return kNotDownloaded;
+
+  Link link = serial::commandLink();
+  // From its first step on, a step that fails is skipped; only the open is tested.
+  link.skipFailures();
+  link.ClosePort();
+  link.applySettings(objectPort);
+
+  // The database first: a download the database cannot take is not asked of the terminal.
+  DownloadDatabase database(sharedDatabase(), machineNo);
+  if (!database.open(connectString)) return kNotDownloaded;
+
+  if (!link.openIfClosed()) {
+    link.reportPortFailure();
+    return kNotDownloaded;
+  }
+  link.ClearBuffers();
+  const Bytes request{static_cast<uint8_t>(machineNo), 2, command::kDownloadRecords};
+  link.SendFrame(request);
+
+  if (link.awaitReply(1, kEchoSeconds, kWait) == WaitResult::TimedOut) {
+    link.report(ui::msg::kWrongMachine);
+    return notDownloaded(link);
+  }
+  if (!fromMachine(link.ReadReply(1), machineNo)) {
+    notDownloaded(link);
+    link.report(ui::msg::kUnexpectedReply);
+    return kNotDownloaded;
+  }
+  if (link.awaitReply(kCountLength, kCountSeconds, kWait) == WaitResult::TimedOut) {
+    link.report(ui::msg::kReplyIncomplete);
+    return notDownloaded(link);
+  }
+  const Bytes count = link.ReadReply(kCountLength);
+  const int32_t total = count.size() == kCountLength ? count[0] * 256 + count[1] : 0;
+  if (total == 0) {
+    link.ClosePort();
+    link.report(ui::msg::kNoRecords);
+    return kNoRecordsKept;
+  }
+  ui::reportProgress(0, total);
+
+  if (!database.begin()) return nothingKept(link, database);
+  for (int32_t i = 1; i <= total;) {
+    if (link.awaitReply(1, kRecordStartSeconds, kWait) == WaitResult::TimedOut) {
+      link.report(ui::msg::kUnexpectedReply);
+      return nothingKept(link, database);
+    }
+    if (!fromMachine(link.ReadReply(1), machineNo)) return nothingKept(link, database);
+    if (link.awaitReply(static_cast<int>(kRecordLength), kRecordBytesSeconds, kRecordBytesWait) ==
+        WaitResult::TimedOut) {
+      link.report(ui::msg::kRecordIncomplete);
+      return nothingKept(link, database);
+    }
+    const Bytes record = link.ReadReply(static_cast<int>(kRecordLength));
+    if (record.size() != kRecordLength || record.back() != kEndMark) {
+      // Dropped: the next ten bytes the terminal sends are taken as this record.
+      link.report(ui::msg::kBadEndMark);
+      continue;
+    }
+    if (!database.write(recordColumns(machineNo, record))) return nothingKept(link, database);
+    ui::reportProgress(i, total);
+    ++i;
+  }
+  if (!database.commit()) return nothingKept(link, database);
+  // The port stays open and its buffers as they are; the next command closes it first.
+  return total;
+}
+
+}  // namespace solvard::attend

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "serial/port_setup.hpp"
+
+namespace solvard::attend {
+
+// Reads every record stored in attendance terminal `machineNo` into the tables `WorkCardSource`
+// (every record) and `WorkCardReadTime` (the last one) on the library's shared database
+// connection, opened with `connectString` if it is closed. The port is prepared from
+// `objectPort`. Returns N, the count the terminal reported (up to 65535), once all N records
+// are committed; the port is then left open.
+//
+// Ends early, with the port closed:
+// - -1: a machine number outside 0 to 255 (nothing done), a database that cannot be opened
+//   (nothing sent, no message: the reason goes to the library's log), a port that cannot be
+//   opened (61206), no reply within 1 second (61205), a reply from another machine (61208),
+//   the count not complete within 3 seconds (61207);
+// - 0: the terminal holds no records (61209); inside the record loop, no byte of a record within
+//   1 second (61208), a record from another machine (no message), a record not complete within
+//   3 seconds (61210), or a statement the database refused (no message, logged). Every row of
+//   the download is then rolled back: the terminal still holds the records, and a download run
+//   again writes each once.
+// A record whose end mark is not 0xAA shows 61211 and is dropped; the next 10 bytes are taken
+// in its place. Progress goes to ui::reportProgress: (0, N) once the count is known, then
+// (i, N) as record i is written.
+int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
+                        const std::string& connectString);
+
+}  // namespace solvard::attend

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "attend/record_columns.hpp"
+#include "db/connection.hpp"
+
+namespace solvard::attend {
+
+// The database side of one attendance download: the shared connection opened when it is found
+// closed, one transaction holding every row of the download, and the three statements of each
+// record. A download either commits all its rows or none, so a failed one can be run again
+// without writing a record twice, and it never reports rows that were not written.
+//
+// Nothing here shows the operator a message: what the database said goes to the library's log
+// (ui::logLine). A session the server dropped (a restart, say) is opened again once per download
+// before the download gives up; the rows written so far in the download are written again.
+class DownloadDatabase {
+ public:
+  DownloadDatabase(db::Connection& connection, int16_t machineNo);
+  // A transaction still open (the download ended early) is rolled back.
+  ~DownloadDatabase();
+  DownloadDatabase(const DownloadDatabase&) = delete;
+  DownloadDatabase& operator=(const DownloadDatabase&) = delete;
+
+  // Opens the connection if it is closed (or found dropped), with `connectString`, server-side
+  // cursors. False when it cannot be had.
+  bool open(const std::string& connectString);
+  // Begins the download's transaction and prepares its statements.
+  bool begin();
+  // The three statements of one record, in order: its row into `WorkCardSource`, the emptying of
+  // `WorkCardReadTime`, its row into `WorkCardReadTime`. A refusal rolls the transaction back.
+  bool write(const RecordColumns& record);
+  // Commits the transaction; a refusal rolls it back.
+  bool commit();
+  // Undoes what the download wrote (the port or the terminal failed).
+  void rollback();
+
+ private:
+  // Begins the transaction and prepares the statements.
+  db::Outcome start();
+  db::Outcome writeRow(const RecordColumns& record);
+  db::Outcome run(db::PreparedStatement& statement, const char* text,
+                  const std::vector<std::string_view>& values);
+  // After a lost session: opens it again, begins again and writes the download's rows again.
+  // Only once per download.
+  bool resume();
+  // Logs why the database refused `failed_`, then rolls back what is left.
+  void giveUp();
+  void log(const std::string& text) const;
+
+  db::Connection& connection_;
+  int16_t machineNo_;
+  bool reopened_ = false;
+  std::unique_ptr<db::PreparedStatement> insertSource_;
+  std::unique_ptr<db::PreparedStatement> clearReadTime_;
+  std::unique_ptr<db::PreparedStatement> insertReadTime_;
+  // The rows of the open transaction, kept to write them again on a reopened session.
+  std::vector<RecordColumns> written_;
+  // What the database refused last, as the log names it.
+  std::string failed_;
+};
+
+// The statements of one record, as they are prepared: the values are bound, never written into
+// the text.
+inline constexpr const char* kInsertSource = "insert into WorkCardSource values(?,?,?,?)";
+inline constexpr const char* kInsertReadTime = "insert into WorkCardReadTime values(?,?,?,?)";
+
+}  // namespace solvard::attend

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "terminal.hpp"
 
@@ -13,9 +15,11 @@ namespace solvard::simulator {
 // number, 2] and keeps what the command did. A frame whose count byte does not fit its command
 // code, or a code it does not know, goes unanswered.
 //
-// The record prompt (code 1) and the identity exchange (code 12) belong to terminals that hold
-// records and an identity: a kind derived from this one answers them and hands every other frame
-// back to `handle` here.
+// It answers the identity exchange (code 12) with its machine number, then six bytes: one of its
+// own and its identity, two digits to a byte. It answers each record prompt (code 1) with a
+// status [machine number, 1, 1] followed by the oldest record it holds, or [machine number, 1, 0]
+// when it holds none. A record leaves the terminal only when the next prompt acknowledges it; a
+// download that stops without prompting again leaves it there.
 class AccessTerminal : public Terminal {
  public:
   // One card's validity window as the open-list frame carried it. Dates read "yy-MM-dd" and
@@ -45,6 +49,13 @@ class AccessTerminal : public Terminal {
     int weekday = -1;                        // high half of the weekday byte, -1 until set
     std::string time;                        // "HH:mm:ss" as last set, empty until set
     std::map<std::string, Window> openList;  // card (ten digits) -> window
+    // The records held, oldest first, ten bytes each. The first has gone out when `recordSent`;
+    // it stays until the next prompt acknowledges it.
+    std::deque<Bytes> records;
+    bool recordSent = false;
+    std::vector<Bytes> acknowledged;  // records the host acknowledged, in order
+    int prompts = 0;                  // record prompts taken
+    int identityQueries = 0;          // identity exchanges taken
   };
 
   explicit AccessTerminal(uint8_t machine);
@@ -53,12 +64,36 @@ class AccessTerminal : public Terminal {
   // Puts a card on the open list as if a host had, e.g. to see it deleted or cleared.
   void allow(const std::string& card, Window window) { state_.openList[card] = std::move(window); }
 
+  // The identity: ten decimal digits (else std::invalid_argument), or five bytes as they are,
+  // so that a half above 9 can be sent.
+  void setIdentity(const std::string& tenDigits);
+  void setIdentityBytes(const Bytes& five);
+  // Byte 0 of the second piece, which the host does not read.
+  void setIdentityFiller(uint8_t filler) { identityFiller_ = filler; }
+  // Answers the identity exchange with its machine number only.
+  void answerFirstPieceOnly(bool only = true) { firstPieceOnly_ = only; }
+
+  // Stores a record to be downloaded: ten bytes as the terminal sends them (else
+  // std::invalid_argument).
+  void store(const Bytes& record);
+
   Bytes handle(std::span<const uint8_t> frame) override;
 
  private:
   Bytes acknowledge() const { return {machineNumber(), 2}; }
 
+  Bytes answerPrompt();
+  Bytes answerIdentity();
+
   State state_;
+  Bytes identity_{0x00, 0x00, 0x00, 0x00, 0x00};
+  uint8_t identityFiller_ = 0x00;
+  bool firstPieceOnly_ = false;
 };
+
+// A record as the terminal keeps it: the ten card digits, then year (two digits), month, day,
+// hour and minute, each value packed two digits to a byte. Raises std::invalid_argument when the
+// card is not ten digits or a value is not 0 to 99.
+Bytes accessRecord(const std::string& card, int year, int month, int day, int hour, int minute);
 
 }  // namespace solvard::simulator

@@ -1,0 +1,135 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "prohibit_download_fixture.hpp"
+#include "serial/shared_port.hpp"
+
+namespace solvard::integration {
+namespace {
+
+using db::Rows;
+using serial::Bytes;
+using simulator::accessRecord;
+using simulator::Fault;
+using simulator::FaultSchedule;
+
+const Bytes kFirst = accessRecord("1234567890", 1, 6, 29, 8, 5);
+const Bytes kSecond = accessRecord("0000012345", 1, 6, 29, 17, 45);
+const Rows kFirstRow{{"1234567890", "2001-06-29", "08:05"}};
+const Rows kBothRows{{"1234567890", "2001-06-29", "08:05"}, {"0000012345", "2001-06-29", "17:45"}};
+
+TEST_P(AccessDownload, NoRecordSendsOnePromptAndLeavesThePortOpen) {
+  makeTable("Records");
+  EXPECT_EQ(download(), "NODATA");
+  EXPECT_EQ(framesSeen(), std::vector<Bytes>{kPrompt});
+  EXPECT_TRUE(serial::sharedPort().PortOpen());
+  EXPECT_TRUE(rows("Records").empty());
+}
+
+TEST_P(AccessDownload, TwoRecordsTakeThreePromptsAndBecomeTwoRows) {
+  makeTable("Records");
+  sim.withState([&] {
+    terminal->store(kFirst);
+    terminal->store(kSecond);
+  });
+  EXPECT_EQ(download(), "ISEND");
+  EXPECT_EQ(framesSeen(), (std::vector<Bytes>{kPrompt, kPrompt, kPrompt}));
+  EXPECT_EQ(rows("Records"), kBothRows);
+  const auto state = terminalState();
+  EXPECT_TRUE(state.records.empty());
+  EXPECT_EQ(state.acknowledged, (std::vector<Bytes>{kFirst, kSecond}));
+  EXPECT_FALSE(serial::sharedPort().PortOpen());
+  EXPECT_TRUE(reported.empty());
+}
+
+TEST_P(AccessDownload, QuotedTableNameIsWrittenTo) {
+  execute(
+      "create table \"Access Records\" (CardNo varchar(32), RecordDate varchar(32), "
+      "RecordTime varchar(32))");
+  sim.withState([&] { terminal->store(kFirst); });
+  EXPECT_EQ(download("\"Access Records\""), "ISEND");
+  EXPECT_EQ(rows("\"Access Records\""), kFirstRow);
+}
+
+TEST_P(AccessDownload, SilenceAfterALaterPromptEndsWithoutAMessage) {
+  makeTable("Records");
+  sim.withState([&] {
+    terminal->store(kFirst);
+    terminal->store(kSecond);
+  });
+  terminal->inject(Fault::silence(), FaultSchedule::onReply(2));
+  EXPECT_EQ(download(), "ISEND");
+  EXPECT_EQ(rows("Records"), kFirstRow);
+  EXPECT_TRUE(reported.empty());
+}
+
+TEST_P(AccessDownload, ShortRecordIsReportedAndNotWritten) {
+  makeTable("Records");
+  sim.withState([&] { terminal->store(kFirst); });
+  terminal->inject(Fault::partial(3 + 9));
+  EXPECT_EQ(download(), "ERROR");
+  EXPECT_EQ(reported, std::vector<int32_t>{61210});
+  EXPECT_TRUE(rows("Records").empty());
+  EXPECT_EQ(framesSeen(), std::vector<Bytes>{kPrompt});
+  EXPECT_EQ(terminalState().records.size(), 1u);
+}
+
+// A row the database refuses (here the second record breaks a unique card number) stops the
+// download: the terminal is not prompted again and keeps that record; the first row stays.
+TEST_P(AccessDownload, RefusedRowStaysInTheTerminal) {
+  execute(
+      "create table Records (CardNo varchar(32) unique, RecordDate varchar(32), "
+      "RecordTime varchar(32))");
+  const Bytes again = accessRecord("1234567890", 1, 6, 30, 9, 0);
+  sim.withState([&] {
+    terminal->store(kFirst);
+    terminal->store(again);
+  });
+  EXPECT_EQ(download(), "ERROR");
+  EXPECT_EQ(framesSeen(), (std::vector<Bytes>{kPrompt, kPrompt}));
+  EXPECT_EQ(rows("Records"), kFirstRow);
+  const auto state = terminalState();
+  EXPECT_EQ(state.records, std::deque<Bytes>{again});
+  EXPECT_EQ(state.acknowledged, std::vector<Bytes>{kFirst});
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find("record 2 not written, the terminal keeps it"), std::string::npos);
+  EXPECT_FALSE(serial::sharedPort().PortOpen());
+}
+
+TEST_P(AccessDownload, DatabaseThatDoesNotOpenLeavesTheFirstRecordInTheTerminal) {
+  sim.withState([&] { terminal->store(kFirst); });
+  std::string text = GetParam() == db::testing::Engine::kSqlite
+                         ? (database.folder() / "missing" / "doors.db").string()
+                         : "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=none;";
+  std::string table = "Records";
+  EXPECT_EQ(object.GetRegisterData(kMachine, text, table), "ERROR");
+  EXPECT_EQ(framesSeen(), std::vector<Bytes>{kPrompt});
+  const auto state = terminalState();
+  EXPECT_EQ(state.records, std::deque<Bytes>{kFirst});
+  EXPECT_TRUE(state.acknowledged.empty());
+  EXPECT_TRUE(reported.empty());
+}
+
+// Names that would change the statement never reach the database, nor does the download reach
+// the line.
+TEST_P(AccessDownload, TableNamesThatAreNotIdentifiersAreRefused) {
+  makeTable("Records");
+  sim.withState([&] { terminal->store(kFirst); });
+  for (const std::string table :
+       {"Records; drop table Records", "Records--", "Records values('x','y','z');--", "[a]]b]",
+        "\"a\"\"b\"", "Records/**/", "Rec ords", ".Records", "Records."}) {
+    EXPECT_EQ(download(table), "ERROR") << table;
+  }
+  EXPECT_TRUE(sim.frames().empty());
+  EXPECT_TRUE(rows("Records").empty());
+  EXPECT_EQ(terminalState().records.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, AccessDownload,
+                         ::testing::Values(db::testing::Engine::kSqlite,
+                                           db::testing::Engine::kPostgresql),
+                         db::testing::engineName);
+
+}  // namespace
+}  // namespace solvard::integration

@@ -9,7 +9,7 @@ namespace {
 TEST(AttendTerminalFrames, UnknownOrMisshapenFramesAreIgnored) {
   AttendTerminal terminal(1);
   const Bytes ignored[] = {
-      {1, 2, 0x01},                    // the record download belongs to a terminal with records
+      {1, 3, 0x01, 0},                 // the record download with a payload
       {1, 2, 0x0D},                    // delete-card without its card
       {1, 5, 0x06, 0, 0, 0},           // clear-records with a payload
       {1, 2, 0x7F},                    // no such command

@@ -73,6 +73,7 @@ std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnect
     case Status::RecordFollows: break;
   }
 
+  RecordStore store(connections, iConnectString, iTable);
   int32_t written = 0;
   for (;;) {
     if (link.awaitReply(static_cast<int>(kAccessRecordLength), kRecordLimit, kRecordWait) ==
@@ -82,7 +83,7 @@ std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnect
       return kError;
     }
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
-    const StoreOutcome stored = SaveRegisterRecord(record, iConnectString, iTable, connections);
+    const StoreOutcome stored = store.SaveRegisterRecord(record);
     if (!stored.written) {
       // Prompting again would tell the terminal the record is safe; it keeps it instead.
       logRefusal(iMachineNo, "record " + std::to_string(written + 1) +
@@ -103,7 +104,7 @@ std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnect
 
 std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                             const std::string& iTable) {
-  // The connections live as long as the download: kept between its records, closed after.
+  // The connection lives as long as the download: kept between its records, closed after.
   db::ConnectionPool connections;
   return downloadRegisterData(iMachineNo, iConnectString, iTable, connections);
 }

@@ -97,6 +97,37 @@ TEST_P(AccessDownload, RefusedRowStaysInTheTerminal) {
   EXPECT_FALSE(serial::sharedPort().PortOpen());
 }
 
+// The server ends the download's session after the first row; the second row is written on the
+// session opened again.
+TEST_P(AccessDownload, SessionTheServerEndsIsOpenedAgain) {
+  if (GetParam() == db::testing::Engine::kSqlite) {
+    GTEST_SKIP() << "an SQLite file has no server to end the session";
+  }
+  makeTable("Records");
+  sim.withState([&] {
+    terminal->store(kFirst);
+    terminal->store(kSecond);
+  });
+  int ended = -1;
+  auto saved = ui::setProgressSink([&](int32_t done, int32_t) {
+    if (done != 1) return;
+    auto admin = db::makeOdbcConnection();
+    db::Rows killed;
+    if (admin->Open(database.server()) == db::Outcome::kOk) {
+      admin->queryRows(
+          "select pg_terminate_backend(pid) from pg_stat_activity where "
+          "application_name = '" +
+              database.schema() + "'",
+          killed);
+    }
+    ended = static_cast<int>(killed.size());
+  });
+  EXPECT_EQ(download(), "ISEND");
+  ui::setProgressSink(std::move(saved));
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(rows("Records"), kBothRows);
+}
+
 TEST_P(AccessDownload, DatabaseThatDoesNotOpenLeavesTheFirstRecordInTheTerminal) {
   sim.withState([&] { terminal->store(kFirst); });
   std::string text = GetParam() == db::testing::Engine::kSqlite

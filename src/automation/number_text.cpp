@@ -100,9 +100,13 @@ std::string numberText(double value) {
   std::string text(buffer, result.ptr);
   const size_t e = text.find('e');
   if (e == std::string::npos) return text;  // infinity or not a number
-  std::string exponent = text.substr(e + 2);
-  if (exponent.size() < 2) exponent.insert(0, "0");
-  return text.substr(0, e) + "E" + text[e + 1] + exponent;
+  // Automation writes at least two exponent digits: 1E+15, 1.5E-05.
+  std::string out = text.substr(0, e);
+  out += 'E';
+  out += text[e + 1];
+  if (text.size() - (e + 2) < 2) out += '0';
+  out.append(text, e + 2, std::string::npos);
+  return out;
 }
 
 }  // namespace solvard::automation

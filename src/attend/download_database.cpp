@@ -4,24 +4,19 @@
 #include "ui/host_reports.hpp"
 
 namespace solvard::attend {
-namespace {
 
-// The one table that keeps only the last record read is emptied in the form every engine takes.
-const std::string& clearReadTimeText() {
+// Executed as complete texts rather than prepared: with the ODBC drivers at hand a prepared
+// statement saves next to nothing on SQLite and costs PostgreSQL a second round trip per
+// execution (docs/performance.md).
+std::string insertStatement(const std::string& table, const RecordColumns& record) {
+  return "insert into " + table + " values('" + record.machineNo + "','" + record.cardNo + "','" +
+         record.date + "','" + record.time + "')";
+}
+
+const std::string& clearReadTimeStatement() {
   static const std::string text = db::deleteWithFrom("delete WorkCardReadTime");
   return text;
 }
-
-std::string quoted(const std::vector<std::string_view>& values) {
-  std::string text;
-  for (std::string_view value : values) {
-    if (!text.empty()) text += ",";
-    text += "'" + std::string(value) + "'";
-  }
-  return text;
-}
-
-}  // namespace
 
 DownloadDatabase::DownloadDatabase(db::Connection& connection, int16_t machineNo)
     : connection_(connection), machineNo_(machineNo) {}
@@ -50,61 +45,33 @@ bool DownloadDatabase::open(const std::string& connectString) {
   return true;
 }
 
-db::Outcome DownloadDatabase::start() {
-  written_.clear();
-  if (const db::Outcome begun = connection_.BeginTrans(); begun != db::Outcome::kOk) {
-    failed_ = "to begin a transaction";
-    return begun;
-  }
-  const auto prepare = [&](std::unique_ptr<db::PreparedStatement>& statement,
-                           const std::string& text) {
-    statement = connection_.prepare(text);
-    if (statement) return true;
-    failed_ = "\"" + text + "\"";
-    return false;
-  };
-  if (!prepare(insertSource_, kInsertSource) || !prepare(clearReadTime_, clearReadTimeText()) ||
-      !prepare(insertReadTime_, kInsertReadTime)) {
-    return connection_.State() == db::kStateOpen ? db::Outcome::kFailed
-                                                 : db::Outcome::kConnectionLost;
-  }
-  return db::Outcome::kOk;
-}
-
 bool DownloadDatabase::begin() {
-  const db::Outcome started = start();
-  if (started == db::Outcome::kOk) return true;
-  if (started == db::Outcome::kConnectionLost && resume()) return true;
+  written_.clear();
+  db::Outcome begun = connection_.BeginTrans();
+  if (begun == db::Outcome::kOk) return true;
+  failed_ = "to begin a transaction";
+  if (begun == db::Outcome::kConnectionLost && resume()) return true;
   giveUp();
   return false;
 }
 
-db::Outcome DownloadDatabase::run(db::PreparedStatement& statement, const char* text,
-                                  const std::vector<std::string_view>& values) {
-  const db::Outcome outcome = statement.execute(values);
-  if (outcome != db::Outcome::kOk) {
-    failed_ = "\"" + std::string(text) + "\"";
-    if (!values.empty()) failed_ += " with " + quoted(values);
-  }
+db::Outcome DownloadDatabase::execute(const std::string& statement) {
+  const db::Outcome outcome = connection_.Execute(statement);
+  if (outcome != db::Outcome::kOk) failed_ = "\"" + statement + "\"";
   return outcome;
 }
 
 db::Outcome DownloadDatabase::writeRow(const RecordColumns& record) {
-  const std::vector<std::string_view> values{record.machineNo, record.cardNo, record.date,
-                                             record.time};
-  db::Outcome outcome = run(*insertSource_, kInsertSource, values);
-  if (outcome == db::Outcome::kOk) outcome = run(*clearReadTime_, clearReadTimeText().c_str(), {});
-  if (outcome == db::Outcome::kOk) outcome = run(*insertReadTime_, kInsertReadTime, values);
+  db::Outcome outcome = execute(insertStatement("WorkCardSource", record));
+  if (outcome == db::Outcome::kOk) outcome = execute(clearReadTimeStatement());
+  if (outcome == db::Outcome::kOk) outcome = execute(insertStatement("WorkCardReadTime", record));
   return outcome;
 }
 
 bool DownloadDatabase::write(const RecordColumns& record) {
-  const db::Outcome outcome = writeRow(record);
+  db::Outcome outcome = writeRow(record);
+  if (outcome == db::Outcome::kConnectionLost && resume()) outcome = writeRow(record);
   if (outcome == db::Outcome::kOk) {
-    written_.push_back(record);
-    return true;
-  }
-  if (outcome == db::Outcome::kConnectionLost && resume() && writeRow(record) == db::Outcome::kOk) {
     written_.push_back(record);
     return true;
   }
@@ -114,12 +81,12 @@ bool DownloadDatabase::write(const RecordColumns& record) {
 
 bool DownloadDatabase::commit() {
   db::Outcome outcome = connection_.CommitTrans();
+  if (outcome != db::Outcome::kOk) failed_ = "to commit the download";
   if (outcome == db::Outcome::kConnectionLost && resume()) outcome = connection_.CommitTrans();
   if (outcome == db::Outcome::kOk) {
     written_.clear();
     return true;
   }
-  failed_ = "to commit the download";
   giveUp();
   return false;
 }
@@ -129,16 +96,17 @@ bool DownloadDatabase::resume() {
   reopened_ = true;
   log("the database dropped the connection (" + connection_.lastDiagnostic().text() +
       "); opening it again");
-  if (connection_.State() == db::kStateOpen || connection_.Open() != db::Outcome::kOk) {
+  if (connection_.State() != db::kStateOpen && connection_.Open() != db::Outcome::kOk) {
     failed_ = "to be opened again";
     return false;
   }
   connection_.CursorLocation(db::kUseServer);
-  const std::vector<RecordColumns> rows = std::move(written_);
-  if (start() != db::Outcome::kOk) return false;
-  for (const RecordColumns& row : rows) {
+  if (connection_.BeginTrans() != db::Outcome::kOk) {
+    failed_ = "to begin a transaction";
+    return false;
+  }
+  for (const RecordColumns& row : written_) {
     if (writeRow(row) != db::Outcome::kOk) return false;
-    written_.push_back(row);
   }
   return true;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,7 +28,7 @@ class DownloadDatabase {
   // Opens the connection if it is closed (or found dropped), with `connectString`, server-side
   // cursors. False when it cannot be had.
   bool open(const std::string& connectString);
-  // Begins the download's transaction and prepares its statements.
+  // Begins the download's transaction.
   bool begin();
   // The three statements of one record, in order: its row into `WorkCardSource`, the emptying of
   // `WorkCardReadTime`, its row into `WorkCardReadTime`. A refusal rolls the transaction back.
@@ -40,11 +39,8 @@ class DownloadDatabase {
   void rollback();
 
  private:
-  // Begins the transaction and prepares the statements.
-  db::Outcome start();
   db::Outcome writeRow(const RecordColumns& record);
-  db::Outcome run(db::PreparedStatement& statement, const char* text,
-                  const std::vector<std::string_view>& values);
+  db::Outcome execute(const std::string& statement);
   // After a lost session: opens it again, begins again and writes the download's rows again.
   // Only once per download.
   bool resume();
@@ -55,18 +51,16 @@ class DownloadDatabase {
   db::Connection& connection_;
   int16_t machineNo_;
   bool reopened_ = false;
-  std::unique_ptr<db::PreparedStatement> insertSource_;
-  std::unique_ptr<db::PreparedStatement> clearReadTime_;
-  std::unique_ptr<db::PreparedStatement> insertReadTime_;
   // The rows of the open transaction, kept to write them again on a reopened session.
   std::vector<RecordColumns> written_;
   // What the database refused last, as the log names it.
   std::string failed_;
 };
 
-// The statements of one record, as they are prepared: the values are bound, never written into
-// the text.
-inline constexpr const char* kInsertSource = "insert into WorkCardSource values(?,?,?,?)";
-inline constexpr const char* kInsertReadTime = "insert into WorkCardReadTime values(?,?,?,?)";
+// The statements of one record. The values are the decoded digits and dates of the record and
+// the host's machine number, so nothing but digits, '-' and ':' enters the text.
+std::string insertStatement(const std::string& table, const RecordColumns& record);
+// "delete WorkCardReadTime", in the form with `from` that every engine takes.
+const std::string& clearReadTimeStatement();
 
 }  // namespace solvard::attend

@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "attend/mac_values.hpp"
+#include "attend_download.hpp"
 #include "attend_options.hpp"
 #include "automation/error.hpp"
 #include "commands.hpp"
@@ -20,8 +21,13 @@ void usage(std::ostream& out) {
          "    flow --flow F --original O           give the card with original number O (up\n"
          "                                         to ten digits) the flow number F (up to six)\n"
          "    card-number                          read the terminal's original card number\n"
+         "    download --db FILE|CONNECTION        download the terminal's records into the\n"
+         "                                         tables WorkCardSource and WorkCardReadTime\n"
+         "                                         of an SQLite file (tables made if missing)\n"
+         "                                         or of the database a connection text names\n"
          "  Shorter numbers are padded with leading zeros. Exit status 0 when the terminal\n"
-         "  acknowledged (or gave the card number), 1 when it did not, 2 for a usage error.\n"
+         "  acknowledged (or gave the card number, or its records, or holds none), 1 when it\n"
+         "  did not, 2 for a usage error.\n"
          "  See also: solvard clock set.\n";
 }
 
@@ -47,15 +53,14 @@ struct Action {
   std::set<std::string> values;  // the options the action requires
 };
 
-const Action kActions[] = {{"clear-records", {}},
-                           {"clear-cards", {}},
-                           {"delete-card", {"--card"}},
-                           {"flow", {"--flow", "--original"}},
-                           {"card-number", {}}};
+const Action kActions[] = {{"clear-records", {}},       {"clear-cards", {}},
+                           {"delete-card", {"--card"}}, {"flow", {"--flow", "--original"}},
+                           {"card-number", {}},         {"download", {"--db"}}};
 
 int run(const std::string& action, const AttendOptions& options, component::Attend& object) {
   OperatorMessages messages;
   const int16_t machine = options.machine;
+  if (action == "download") return attendDownload(options, object);
   if (action == "card-number") {
     const std::string card = object.GetOriginalCardNo(machine);
     if (card.empty()) {

@@ -1,45 +1,76 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <iomanip>
 #include <iostream>
 
-#include "automation/error.hpp"
+#include "attend_download.hpp"
 #include "commands.hpp"
-#include "component/factory.hpp"
+#include "component/attend.hpp"
+#include "db/odbc_connection.hpp"
 #include "hex_text.hpp"
 #include "serial/port_devices.hpp"
-#include "sim_terminals.hpp"
+#include "serial/shared_port.hpp"
+#include "simulator/attend_terminal.hpp"
 #include "simulator/simulator.hpp"
-#include "variant_json.hpp"
 
 namespace solvard::tool {
 
 namespace {
 
-using automation::Variant;
-
 constexpr int16_t kDemoPort = 1;
+constexpr uint8_t kMachine = 1;
+constexpr int kRecords = 300;
+constexpr int16_t kBaud = 9600;
+constexpr const char* kDatabase = "solvard-demo.db";
+constexpr std::size_t kRowsShown = 5;
 
-struct DemoCall {
-  const char* className;
-  const char* member;
-  std::vector<Variant> args;
-  const char* what;
-};
+// The first bytes of a long reply, as a line monitor would show them.
+std::string replyStart(const serial::Bytes& reply) {
+  const std::size_t shown = std::min<std::size_t>(reply.size(), 13);
+  std::string text = hexText(std::span(reply).first(shown));
+  if (reply.size() > shown) text += " ... (" + std::to_string(reply.size()) + " bytes)";
+  return text;
+}
 
-// Runs one call and shows what went over the line and what came back.
-void show(simulator::Simulator& sim, component::DispatchObject& obj, const DemoCall& call) {
+void showExchanges(simulator::Simulator& sim) {
+  for (const simulator::LoggedFrame& frame : sim.frames()) {
+    std::cout << "  host -> line   " << hexText(frame.bytes) << "\n";
+    if (!frame.reply.empty()) std::cout << "  line -> host   " << replyStart(frame.reply) << "\n";
+  }
   sim.clearLog();
-  std::vector<Variant> args = call.args;
-  component::DispatchResult r =
-      component::tryInvoke(obj, call.member, component::MemberKind::Method, args);
-  std::cout << "\n" << call.className << "." << call.member << ": " << call.what << "\n";
-  for (const simulator::LoggedFrame& f : sim.frames()) {
-    std::cout << "  host -> line   " << hexText(f.bytes) << "\n";
-    if (!f.reply.empty()) std::cout << "  line -> host   " << hexText(f.reply) << "\n";
+}
+
+void showRows(const db::Rows& rows) {
+  std::cout << "  MachineNo  CardNo  CardDate    CardTime\n";
+  for (const db::Row& row : rows) {
+    std::cout << "  " << std::left << std::setw(9) << row.at(0) << "  " << std::setw(6) << row.at(1)
+              << "  " << std::setw(10) << row.at(2) << "  " << row.at(3) << "\n";
   }
-  if (r.error) {
-    std::cout << "  error " << r.error->number() << ": " << r.error->description() << "\n";
-  } else {
-    std::cout << "  result " << toJson(r.value).dump() << "\n";
+}
+
+// Reads back what the download wrote, through the library's own database layer.
+bool showDatabase() {
+  auto reader = db::makeOdbcConnection();
+  db::Rows count, first, last;
+  if (reader->Open(kDatabase) != db::Outcome::kOk ||
+      reader->queryRows("select count(*) from WorkCardSource", count) != db::Outcome::kOk ||
+      reader->queryRows("select MachineNo, CardNo, CardDate, CardTime from WorkCardSource "
+                        "order by CardDate, CardTime limit " +
+                            std::to_string(kRowsShown),
+                        first) != db::Outcome::kOk ||
+      reader->queryRows("select MachineNo, CardNo, CardDate, CardTime from WorkCardReadTime",
+                        last) != db::Outcome::kOk) {
+    std::cout << "cannot read " << kDatabase << ": " << reader->lastDiagnostic().text() << "\n";
+    return false;
   }
+  std::cout << "\n"
+            << kDatabase << ": WorkCardSource holds " << count.at(0).at(0) << " rows; the first "
+            << first.size() << ":\n";
+  showRows(first);
+  std::cout << "WorkCardReadTime holds the last record read:\n";
+  showRows(last);
+  return count.at(0).at(0) == std::to_string(kRecords);
 }
 
 }  // namespace
@@ -49,9 +80,9 @@ int demoCommand(const std::vector<std::string>& args) {
     std::cerr << "usage: solvard demo\n";
     return kExitUsage;
   }
-  simulator::Simulator sim;
-  sim.add(makeTerminal(simulator::TerminalKind::AccessControl, 3));
-  sim.add(makeTerminal(simulator::TerminalKind::Attendance, 1));
+  simulator::Simulator sim({.baudRate = kBaud, .paced = true});
+  auto& terminal = sim.add(std::make_unique<simulator::AttendTerminal>(kMachine));
+  terminal.storeRecords(simulator::sampleRecords(kRecords));
   try {
     sim.start();
   } catch (const std::exception& e) {
@@ -59,30 +90,43 @@ int demoCommand(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   serial::mapPortDevice(kDemoPort, sim.path());
-  std::cout << "A simulated line on " << sim.path() << " (port " << kDemoPort
-            << "): an access-control terminal, machine 3, and an attendance terminal, machine 1.\n";
+  std::cout << "A simulated line on " << sim.path() << " (port " << kDemoPort << ", " << kBaud
+            << " baud): attendance terminal " << int{kMachine} << " holding " << kRecords
+            << " card records.\n";
 
-  auto door = component::createObject("Prohibit");
-  auto clock = component::createObject("Attend");
-  std::vector<Variant> port{Variant(kDemoPort)};
-  component::invoke(*door, "CommPortID", component::MemberKind::PropertyLet, port);
-  port = {Variant(kDemoPort)};
-  component::invoke(*clock, "CommPortID", component::MemberKind::PropertyLet, port);
-
-  const DemoCall calls[] = {
-      {"Prohibit", "OpenLock", {Variant(3)}, "open the door of terminal 3"},
-      {"Prohibit", "GetLockState", {Variant(3)}, "ask terminal 3 for its lock state"},
-      {"Prohibit", "SetMacTime", {Variant(3), Variant("13:05:09")}, "set terminal 3's clock"},
-      {"Prohibit", "OpenLock", {Variant(4)}, "terminal 4 is not on the line: no answer"},
-      {"Attend", "AdjustDate", {Variant(1), Variant("2001-06-29")}, "set terminal 1's date"},
-      {"Attend", "GetOriginalCardNo", {Variant(1)}, "read terminal 1's original card number"},
-  };
-  for (const DemoCall& call : calls) {
-    show(sim, std::string_view(call.className) == "Prohibit" ? *door : *clock, call);
+  // A fresh file every run, so the rows counted are this run's.
+  std::error_code ignored;
+  std::filesystem::remove(kDatabase, ignored);
+  std::string problem;
+  if (!prepareSqliteFile(kDatabase, problem)) {
+    std::cout << "cannot prepare " << kDatabase << ": " << problem << "\n";
+    return kExitFailed;
   }
+  std::cout << "Database: the SQLite file " << kDatabase
+            << ", tables WorkCardSource and WorkCardReadTime.\n\n"
+            << "Attend.GetMacData(" << int{kMachine} << "): download every stored record\n";
+
+  component::Attend clock;
+  clock.setCommPortID(kDemoPort);
+  clock.setCommBautRate(kBaud);
+  clock.setConnectString(kDatabase);
+  const DownloadOutcome outcome =
+      runAttendDownload(clock, kMachine, std::cout, ::isatty(STDOUT_FILENO) == 1);
+  showExchanges(sim);
+  int status = reportAttendDownload(std::cout, kMachine, kDatabase, outcome);
+  if (status == kExitOk && !showDatabase()) status = kExitFailed;
+
+  if (status == kExitOk) {
+    std::cout << "\nAttend.ClearMacData(" << int{kMachine}
+              << "): the records are in the database, so the terminal may forget them\n";
+    const int32_t cleared = clock.ClearMacData(kMachine);
+    showExchanges(sim);
+    std::cout << "  result " << cleared << "\n";
+  }
+  serial::sharedPort().PortOpen(false);
   serial::unmapPortDevice(kDemoPort);
   sim.stop();
-  return kExitOk;
+  return status;
 }
 
 }  // namespace solvard::tool

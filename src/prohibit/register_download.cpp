@@ -33,6 +33,21 @@ void logRefusal(int16_t machineNo, const std::string& why) {
   ui::logLine("GetRegisterData, terminal " + std::to_string(machineNo) + ": " + why);
 }
 
+// The record as the log shows it: its row when it has ten bytes, else the bytes that came.
+std::string describe(const serial::Bytes& record) {
+  if (const auto row = decodeAccessRecord(record)) {
+    return "card " + row->card + ", " + row->date + " " + row->time;
+  }
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = std::to_string(record.size()) + " bytes";
+  for (const uint8_t byte : record) {
+    text += ' ';
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
+}
+
 enum class Status { RecordFollows, NoRecord, NoAnswer };
 
 // Awaits and reads the status that answers a prompt. A status the read did not give whole is
@@ -85,9 +100,11 @@ std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnect
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
     const StoreOutcome stored = store.SaveRegisterRecord(record);
     if (!stored.written) {
-      // Prompting again would tell the terminal the record is safe; it keeps it instead.
-      logRefusal(iMachineNo, "record " + std::to_string(written + 1) +
-                                 " not written, the terminal keeps it: " + stored.problem);
+      // Prompting again would tell the terminal the record is safe. The log keeps its values in
+      // case the terminal takes a later download's first prompt as the acknowledgement.
+      logRefusal(iMachineNo,
+                 "record " + std::to_string(written + 1) + " (" + describe(record) +
+                     ") not written, the terminal was not prompted again: " + stored.problem);
       closeAndClear(link);
       return kError;
     }

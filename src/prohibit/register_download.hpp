@@ -27,9 +27,10 @@ inline constexpr const char* kError = "ERROR";
 // - "ERROR": the port cannot be opened (no message), or the first status does not come within
 //   1 to 2 seconds.
 // - "ERROR" with message 61210: a record not complete within 2 to 3 seconds.
-// - "ERROR": a record that cannot be written (the database does not open or refuses the row);
-//   the terminal is not prompted again, so it keeps that record and those after it, while the
-//   rows already written stay. The reason goes to the library's log.
+// - "ERROR": a record that cannot be written (fewer than ten bytes, the database does not open or
+//   refuses the row); the terminal is not prompted again, so that record is not acknowledged and
+//   those after it stay in the terminal, while the rows already written stay. The reason and the
+//   record's values go to the library's log.
 // Every ending but "NODATA" closes the port; those that fail after the open clear the buffers.
 // Each record written is reported as progress (records so far, total 0: the terminal does not
 // say how many it holds). A setting the port refuses raises.

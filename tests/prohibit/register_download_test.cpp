@@ -142,8 +142,9 @@ TEST_F(DownloadTest, DatabaseThatDoesNotOpenStopsAndLeavesTheRecordInTheTerminal
   EXPECT_TRUE(committedNow().empty());
   EXPECT_FALSE(port->PortOpen());
   EXPECT_TRUE(reported.empty());
-  EXPECT_EQ(logged, Rows{"GetRegisterData, terminal 3: record 1 not written, the terminal keeps "
-                         "it: the database does not open: [08001] (0) no such server"});
+  EXPECT_EQ(logged, Rows{"GetRegisterData, terminal 3: record 1 (card 1234567890, 2001-06-29 "
+                         "08:05) not written, the terminal was not prompted again: the database "
+                         "does not open: [08001] (0) no such server"});
 }
 
 TEST_F(DownloadTest, RefusedRowStopsTheDownloadKeepingTheRowsBefore) {
@@ -158,7 +159,8 @@ TEST_F(DownloadTest, RefusedRowStopsTheDownloadKeepingTheRowsBefore) {
   EXPECT_EQ(committedNow(), Rows{kFirstRow});
   EXPECT_EQ(progress.size(), 1u);
   ASSERT_EQ(logged.size(), 1u);
-  EXPECT_TRUE(logged[0].starts_with("GetRegisterData, terminal 3: record 2 not written"));
+  EXPECT_TRUE(logged[0].starts_with(
+      "GetRegisterData, terminal 3: record 2 (card 0000012345, 2001-06-29 17:45) not written"));
   EXPECT_TRUE(logged[0].ends_with(std::string(kSecondRow) + " refused: [42S02] (1) no such table"));
 }
 

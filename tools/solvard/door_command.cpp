@@ -2,8 +2,10 @@
 
 #include "automation/error.hpp"
 #include "commands.hpp"
+#include "door_download.hpp"
 #include "door_options.hpp"
 #include "door_values.hpp"
+#include "prohibit/table_name.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -31,10 +33,17 @@ void usage(std::ostream& out) {
          "    deny --card C                 take card C off the open list\n"
          "    clear-list                    empty the open list\n"
          "    clear-records                 clear the terminal's open records\n"
+         "    id                            read the terminal's identity (ten digits)\n"
+         "    download --table NAME --db FILE|CONNECTION\n"
+         "                                  write the terminal's records into table NAME (card,\n"
+         "                                  date, time), each committed before the terminal\n"
+         "                                  lets it go; FILE is an SQLite file, whose table is\n"
+         "                                  made when missing; NODATA when it holds none\n"
          "  Card numbers have up to ten digits, padded with leading zeros. Weekdays are single\n"
          "  digits passed to the terminal as given; --now and a --date without --weekday count\n"
-         "  Monday 1 to Sunday 7. Exit status 0 when the terminal acknowledged, 1 when it did\n"
-         "  not (or the library raised an error), 2 for a usage error.\n";
+         "  Monday 1 to Sunday 7. Exit status 0 when the terminal acknowledged (download: ISEND\n"
+         "  or NODATA), 1 when it did not (or the library raised an error), 2 for a usage\n"
+         "  error.\n";
 }
 
 int usageError(const std::string& problem) {
@@ -61,6 +70,8 @@ const Action kActions[] = {
     {"deny", {"--card"}, {}, {}},
     {"clear-list", {}, {}, {}},
     {"clear-records", {}, {}, {}},
+    {"id", {}, {}, {}},
+    {"download", {"--table", "--db"}, {}, {}},
 };
 
 // Says what became of one command and gives its exit status.
@@ -114,6 +125,7 @@ struct Values {
   bool setDate = false, setTime = false;
   DateTime date, time;
   int16_t weekday = 0;
+  std::string table, database;
 };
 
 bool readValues(const std::string& action, const DoorOptions& options, Values& v,
@@ -125,6 +137,18 @@ bool readValues(const std::string& action, const DoorOptions& options, Values& v
     return readNumberOption("--seconds", value("--seconds"), v.number, problem);
   }
   if (action == "deny") return readCardOption(value("--card"), v.card, problem);
+  if (action == "download") {
+    v.table = value("--table");
+    v.database = value("--db");
+    if (!prohibit::isTableName(v.table)) {
+      problem =
+          "--table takes a table name such as Records, dbo.Records or \"Access Records\", "
+          "not \"" +
+          v.table + "\"";
+      return false;
+    }
+    return true;
+  }
   if (action == "allow") {
     v.end = DateTime{1899, 12, 30, 23, 59, 0};
     return readCardOption(value("--card"), v.card, problem) &&
@@ -174,6 +198,8 @@ std::string adjusted(int16_t sent, int16_t asked) {
 }
 
 int run(const std::string& action, int16_t machine, Values& v, component::Prohibit& door) {
+  if (action == "id") return runDoorIdentity(machine, door);
+  if (action == "download") return runDoorDownload(machine, v.table, v.database, door);
   Outcome outcome(machine);
   if (action == "open") {
     outcome.acknowledged(door.OpenLock(machine), "open the lock", "lock opened");

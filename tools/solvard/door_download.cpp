@@ -1,0 +1,139 @@
+#include "door_download.hpp"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "commands.hpp"
+#include "db/odbc_connection.hpp"
+#include "db/schema.hpp"
+#include "db/statements.hpp"
+#include "door_options.hpp"
+#include "ui/host_reports.hpp"
+
+namespace solvard::tool {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool isSqliteFile(const std::string& database) { return database.find('=') == std::string::npos; }
+
+// Makes the table in an SQLite file when it is missing, as the library never does. Other
+// databases are the host's to prepare. False, with the reason printed, when it cannot be made.
+bool prepareTable(const std::string& table, const std::string& database) {
+  if (!isSqliteFile(database)) return true;
+  if (!db::isPlainTableName(table)) {
+    std::cout << "table " << table << " is not made here (only plain names are): it must exist\n";
+    return true;
+  }
+  auto connection = db::makeOdbcConnection();
+  db::Diagnostic problem;
+  if (connection->Open(database) != db::Outcome::kOk) {
+    problem = connection->lastDiagnostic();
+  } else {
+    problem = db::ensureAccessRecordTable(*connection, table);
+  }
+  if (problem.empty()) return true;
+  std::cout << "the table " << table << " in " << database
+            << " could not be made: " << problem.text() << "\n";
+  return false;
+}
+
+// Shows the records written so far and the rate, on one line rewritten in place when the output
+// is a terminal; otherwise nothing until the end.
+class ProgressLine {
+ public:
+  explicit ProgressLine(int16_t machine)
+      : machine_(machine), live_(::isatty(STDOUT_FILENO) == 1), began_(Clock::now()) {
+    saved_ = ui::setProgressSink([this](int32_t done, int32_t) {
+      done_ = done;
+      if (live_) show();
+    });
+  }
+  ~ProgressLine() { ui::setProgressSink(std::move(saved_)); }
+
+  // Ends the line in place, if one was shown.
+  void finish() {
+    if (live_ && done_ > 0) std::cout << "\n";
+  }
+  int32_t done() const { return done_; }
+  double seconds() const { return std::chrono::duration<double>(Clock::now() - began_).count(); }
+  std::string rate() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", seconds() > 0 ? done_ / seconds() : 0.0);
+    return text;
+  }
+
+ private:
+  void show() {
+    std::cout << "\rterminal " << machine_ << ": " << done_ << " records written, " << rate()
+              << " records/s" << std::flush;
+  }
+
+  int16_t machine_;
+  bool live_;
+  Clock::time_point began_;
+  int32_t done_ = 0;
+  ui::ProgressSink saved_;
+};
+
+}  // namespace
+
+int runDoorDownload(int16_t machine, const std::string& table, const std::string& database,
+                    component::Prohibit& door) {
+  if (!prepareTable(table, database)) return kExitFailed;
+  DoorMessages messages;
+  std::vector<std::string> logged;
+  ui::LogSink savedLog = ui::setLogSink([&](const std::string& line) { logged.push_back(line); });
+  std::string result;
+  int32_t written = 0;
+  std::string summary;
+  {
+    ProgressLine progress(machine);
+    std::string text = database;
+    std::string name = table;
+    result = door.GetRegisterData(machine, text, name);
+    progress.finish();
+    written = progress.done();
+    char timing[64];
+    std::snprintf(timing, sizeof timing, " in %.1f s, %s records/s", progress.seconds(),
+                  progress.rate().c_str());
+    summary = std::to_string(written) + " records written to " + table + timing;
+  }
+  ui::setLogSink(std::move(savedLog));
+
+  if (result == "NODATA") {
+    std::cout << "terminal " << machine << " holds no records (NODATA): nothing written\n";
+    return kExitOk;
+  }
+  if (result == "ISEND") {
+    std::cout << "terminal " << machine << ": " << summary << " (ISEND)\n";
+    return kExitOk;
+  }
+  std::string reason = messages.take();
+  for (const std::string& line : logged) reason += (reason.empty() ? "" : "; ") + line;
+  if (reason.empty()) {
+    reason = "the port could not be opened, or the terminal did not answer the first prompt";
+  }
+  std::cout << "terminal " << machine << ": the download stopped (" << result << ") after "
+            << summary << ": " << reason << "\n";
+  return kExitFailed;
+}
+
+int runDoorIdentity(int16_t machine, component::Prohibit& door) {
+  DoorMessages messages;
+  const std::string identity = door.GetID(machine);
+  const std::string shown = messages.take();
+  if (!identity.empty()) {
+    std::cout << "terminal " << machine << " identity: " << identity << "\n";
+    return kExitOk;
+  }
+  std::cout << "terminal " << machine << " told no identity: "
+            << (shown.empty() ? "no reply, or a reply from another machine number" : shown) << "\n";
+  return kExitFailed;
+}
+
+}  // namespace solvard::tool

@@ -73,10 +73,15 @@ std::chrono::nanoseconds Simulator::byteTime() const {
 bool Simulator::pauseUntil(TimePoint when) {
   for (;;) {
     if (stopping_) return false;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now());
+    // Wait to the nanosecond: a reply paced at the line rate must leave when its last bit
+    // would, not up to a millisecond later, or a prompt-per-record download measures the
+    // simulator instead of the library.
+    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(when - Clock::now());
     if (left.count() <= 0) return true;
+    const timespec limit{static_cast<time_t>(left.count() / 1'000'000'000),
+                         static_cast<long>(left.count() % 1'000'000'000)};
     pollfd wake{wakeRead_, POLLIN, 0};
-    ::poll(&wake, 1, static_cast<int>(left.count()));
+    ::ppoll(&wake, 1, &limit, nullptr);
   }
 }
 

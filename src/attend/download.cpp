@@ -2,9 +2,11 @@
 
 #include "attend/download_database.hpp"
 #include "attend/mac_function.hpp"
+#include "attend/paced_port.hpp"
 #include "attend/record_columns.hpp"
 #include "attend/shared_database.hpp"
 #include "serial/host_link.hpp"
+#include "serial/shared_port.hpp"
 #include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
 
@@ -33,6 +35,16 @@ constexpr int kRecordBytesSeconds = 3;
 // The terminal's count of stored records, high byte first.
 constexpr int kCountLength = 2;
 
+// The link of one command on the library's port with the host's hooks, as every command gets it,
+// but through `port`, which paces the waits by the terminal's stream.
+Link downloadLink(PacedPort& port) {
+  const serial::HostHooks& hooks = serial::hostHooks();
+  serial::Reporter reporter = hooks.reporter;
+  if (!reporter) reporter = [](int32_t number) { ui::ReportMessage(number); };
+  return Link(serial::LinkServices{port, hooks.clock ? *hooks.clock : serial::steadyClock(),
+                                   hooks.pump, std::move(reporter), hooks.slice});
+}
+
 bool fromMachine(const Bytes& echoed, int16_t machineNo) {
   return !echoed.empty() && echoed.front() == machineNo;
 }
@@ -59,7 +71,15 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
                         const std::string& connectString) {
   if (!addressesOneTerminal(machineNo)) return kNotDownloaded;
 
-  Link link = serial::commandLink();
+  // Paced in real time only: with a clock the host injected (virtual time) the passes stay as
+  // they are.
+  PacedPort port(serial::sharedPort(),
+                 serial::hostHooks().clock ? 0 : baudRateOf(objectPort.settingsText));
+  Link link = downloadLink(port);
+  const auto await = [&](int count, int limitSeconds, const WaitRule& rule) {
+    port.awaiting(count);
+    return link.awaitReply(count, limitSeconds, rule);
+  };
   // From its first step on, a step that fails is skipped; only the open is tested.
   link.skipFailures();
   link.ClosePort();
@@ -77,7 +97,7 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   const Bytes request{static_cast<uint8_t>(machineNo), 2, command::kDownloadRecords};
   link.SendFrame(request);
 
-  if (link.awaitReply(1, kEchoSeconds, kWait) == WaitResult::TimedOut) {
+  if (await(1, kEchoSeconds, kWait) == WaitResult::TimedOut) {
     link.report(ui::msg::kWrongMachine);
     return notDownloaded(link);
   }
@@ -86,7 +106,7 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
     link.report(ui::msg::kUnexpectedReply);
     return kNotDownloaded;
   }
-  if (link.awaitReply(kCountLength, kCountSeconds, kWait) == WaitResult::TimedOut) {
+  if (await(kCountLength, kCountSeconds, kWait) == WaitResult::TimedOut) {
     link.report(ui::msg::kReplyIncomplete);
     return notDownloaded(link);
   }
@@ -101,12 +121,12 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
 
   if (!database.begin()) return nothingKept(link, database);
   for (int32_t i = 1; i <= total;) {
-    if (link.awaitReply(1, kRecordStartSeconds, kWait) == WaitResult::TimedOut) {
+    if (await(1, kRecordStartSeconds, kWait) == WaitResult::TimedOut) {
       link.report(ui::msg::kUnexpectedReply);
       return nothingKept(link, database);
     }
     if (!fromMachine(link.ReadReply(1), machineNo)) return nothingKept(link, database);
-    if (link.awaitReply(static_cast<int>(kRecordLength), kRecordBytesSeconds, kRecordBytesWait) ==
+    if (await(static_cast<int>(kRecordLength), kRecordBytesSeconds, kRecordBytesWait) ==
         WaitResult::TimedOut) {
       link.report(ui::msg::kRecordIncomplete);
       return nothingKept(link, database);

@@ -1,0 +1,56 @@
+#include "attend/paced_port.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <thread>
+
+namespace solvard::attend {
+
+std::chrono::microseconds PacedPort::pause(int waiting, std::chrono::milliseconds limit) const {
+  const int missing = awaiting_ - waiting;
+  if (awaiting_ < 2 || missing <= 0 || baudRate_ <= 0) return {};
+  // A byte is 10 bit times on the line: start bit, 8 data bits, stop bit.
+  const std::chrono::microseconds lineTime(int64_t{missing} * 10'000'000 / baudRate_);
+  return std::min<std::chrono::microseconds>(lineTime, limit);
+}
+
+void PacedPort::PortOpen(bool open) {
+  known_ = 0;
+  port_.PortOpen(open);
+}
+
+int PacedPort::InBufferCount() {
+  known_ = 0;  // a count that fails knows nothing
+  known_ = port_.InBufferCount();
+  return known_;
+}
+
+void PacedPort::InBufferCount(int count) {
+  port_.InBufferCount(count);
+  known_ = 0;
+}
+
+serial::Bytes PacedPort::Input() {
+  serial::Bytes taken = port_.Input();
+  known_ = std::max(0, known_ - static_cast<int>(taken.size()));
+  return taken;
+}
+
+void PacedPort::waitForInput(std::chrono::milliseconds limit) {
+  const std::chrono::microseconds sleep = pause(known_, limit);
+  if (sleep.count() == 0) {
+    port_.waitForInput(limit);
+    return;
+  }
+  // By then the missing bytes have been on the line: the wait counts them next.
+  std::this_thread::sleep_for(sleep);
+}
+
+int32_t baudRateOf(const std::string& settingsText) {
+  int32_t rate = 0;
+  const auto [end, error] =
+      std::from_chars(settingsText.data(), settingsText.data() + settingsText.size(), rate);
+  return error == std::errc() ? rate : 0;
+}
+
+}  // namespace solvard::attend

@@ -1,5 +1,8 @@
 #include "attend/download.hpp"
 
+#include <algorithm>
+#include <chrono>
+
 #include "attend/download_database.hpp"
 #include "attend/mac_function.hpp"
 #include "attend/paced_port.hpp"
@@ -34,6 +37,12 @@ constexpr int kRecordBytesSeconds = 3;
 
 // The terminal's count of stored records, high byte first.
 constexpr int kCountLength = 2;
+
+// How far the waits are paced by the terminal's stream: a download that has caught up sleeps
+// through the line time of this many records at most, and never longer than this, so the
+// host's loop still turns 20 times a second.
+constexpr int32_t kRecordsPerPause = 8;
+constexpr std::chrono::milliseconds kLongestPause{50};
 
 // The link of one command on the library's port with the host's hooks, as every command gets it,
 // but through `port`, which paces the waits by the terminal's stream.
@@ -74,10 +83,11 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   // Paced in real time only: with a clock the host injected (virtual time) the passes stay as
   // they are.
   PacedPort port(serial::sharedPort(),
-                 serial::hostHooks().clock ? 0 : baudRateOf(objectPort.settingsText));
+                 serial::hostHooks().clock ? 0 : baudRateOf(objectPort.settingsText),
+                 kLongestPause);
   Link link = downloadLink(port);
-  const auto await = [&](int count, int limitSeconds, const WaitRule& rule) {
-    port.awaiting(count);
+  const auto await = [&](int count, int limitSeconds, const WaitRule& rule, int streamed = 0) {
+    port.awaiting(count, streamed, PacedPort::Clock::now() + std::chrono::seconds(limitSeconds));
     return link.awaitReply(count, limitSeconds, rule);
   };
   // From its first step on, a step that fails is skipped; only the open is tested.
@@ -121,7 +131,11 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
 
   if (!database.begin()) return nothingKept(link, database);
   for (int32_t i = 1; i <= total;) {
-    if (await(1, kRecordStartSeconds, kWait) == WaitResult::TimedOut) {
+    // Caught up with the terminal, the download sleeps through a few records and then takes
+    // them in one go.
+    const int32_t coming = std::min(total - i + 1, kRecordsPerPause);
+    if (await(1, kRecordStartSeconds, kWait, coming * static_cast<int>(1 + kRecordLength)) ==
+        WaitResult::TimedOut) {
       link.report(ui::msg::kUnexpectedReply);
       return nothingKept(link, database);
     }

@@ -6,12 +6,14 @@
 
 namespace solvard::attend {
 
-std::chrono::microseconds PacedPort::pause(int waiting, std::chrono::milliseconds limit) const {
-  const int missing = awaiting_ - waiting;
-  if (awaiting_ < 2 || missing <= 0 || baudRate_ <= 0) return {};
+std::chrono::microseconds PacedPort::pause(int waiting, Clock::time_point now) const {
+  const int missing = streamed_ - waiting;
+  if (streamed_ < 2 || waiting >= needed_ || baudRate_ <= 0 || now >= deadline_) return {};
   // A byte is 10 bit times on the line: start bit, 8 data bits, stop bit.
   const std::chrono::microseconds lineTime(int64_t{missing} * 10'000'000 / baudRate_);
-  return std::min<std::chrono::microseconds>(lineTime, limit);
+  const auto untilDeadline = std::chrono::duration_cast<std::chrono::microseconds>(deadline_ - now);
+  return std::min({lineTime, untilDeadline,
+                   std::chrono::duration_cast<std::chrono::microseconds>(longestPause_)});
 }
 
 void PacedPort::PortOpen(bool open) {
@@ -37,7 +39,8 @@ serial::Bytes PacedPort::Input() {
 }
 
 void PacedPort::waitForInput(std::chrono::milliseconds limit) {
-  const std::chrono::microseconds sleep = pause(known_, limit);
+  if (baudRate_ > 0 && needed_ > 0 && known_ >= needed_) return;  // the wait counts them next
+  const std::chrono::microseconds sleep = pause(known_, Clock::now());
   if (sleep.count() == 0) {
     port_.waitForInput(limit);
     return;

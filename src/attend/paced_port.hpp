@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -10,22 +11,34 @@ namespace solvard::attend {
 
 // The port as the download's waits see it. After the download request the terminal sends its
 // count and all its records without pause, so while a wait still misses some bytes they are a
-// known line time away. Its wait for input sleeps through that time (at most the pass's limit)
-// instead of waking for each byte as it comes, which would cost a wake-up, a poll and a read per
-// byte. Every pass of a wait still gives the host's loop its turn and still measures its limit
-// on the clock, so the outcome of every wait is the same. Everything else goes to the port
-// unchanged.
+// known line time away. Its wait for input sleeps through that time instead of waking for each
+// byte as it comes (a wake-up, a poll and a read per byte), and returns at once when the bytes
+// the wait needs are known to be in already; a download that has caught up with the terminal
+// thus sleeps through a few records and then takes them in one go. A pause never reaches past
+// the limit of the wait it serves, nor past `longestPause`, so every pass still gives the host's
+// loop its turn, every limit is measured on the clock as before, and the outcome of every wait
+// is the same. Everything else goes to the port unchanged.
 class PacedPort final : public serial::PortControl {
  public:
-  // No pacing when `baudRate` is not positive.
-  PacedPort(serial::PortControl& port, int32_t baudRate) : port_(port), baudRate_(baudRate) {}
+  using Clock = std::chrono::steady_clock;
 
-  // The bytes the wait about to run needs; 0 or 1 turns the pacing off for it (a single byte
-  // says nothing about when the next will come).
-  void awaiting(int count) { awaiting_ = count; }
-  // How long a pass sleeps with `waiting` of the awaited bytes in: the line time of the rest,
-  // at most `limit`.
-  std::chrono::microseconds pause(int waiting, std::chrono::milliseconds limit) const;
+  // No pacing when `baudRate` is not positive.
+  PacedPort(serial::PortControl& port, int32_t baudRate, std::chrono::milliseconds longestPause)
+      : port_(port), baudRate_(baudRate), longestPause_(longestPause) {}
+
+  // The wait about to run needs `needed` bytes by `deadline`, and the stream is bringing
+  // `streamed` (at least as many: whole records when the wait is for a record's first byte).
+  // Fewer than 2 streamed turns the pacing off for it: a single byte says nothing about when
+  // the next will come.
+  void awaiting(int needed, int streamed, Clock::time_point deadline) {
+    needed_ = needed;
+    streamed_ = std::max(needed, streamed);
+    deadline_ = deadline;
+  }
+  // How long a pass begun at `now` sleeps with `waiting` bytes in: the line time of the rest of
+  // what is streamed, within the wait's deadline and the longest pause; nothing once the wait
+  // has what it needs.
+  std::chrono::microseconds pause(int waiting, Clock::time_point now) const;
 
   bool PortOpen() const override { return port_.PortOpen(); }
   void PortOpen(bool open) override;
@@ -45,7 +58,10 @@ class PacedPort final : public serial::PortControl {
  private:
   serial::PortControl& port_;
   int32_t baudRate_;
-  int awaiting_ = 0;
+  std::chrono::milliseconds longestPause_;
+  int needed_ = 0;
+  int streamed_ = 0;
+  Clock::time_point deadline_;
   // The bytes known to wait: the last count, less what was read since.
   int known_ = 0;
 };

@@ -45,24 +45,18 @@ bool equalsIgnoringCase(std::string_view text, std::string_view word) {
 
 double toDouble(const Variant& v) {
   switch (v.type()) {
-    case VarType::Empty:
-      return 0;
-    case VarType::Int16:
-      return v.get<int16_t>();
-    case VarType::Int32:
-      return v.get<int32_t>();
-    case VarType::Double:
-      return v.get<double>();
-    case VarType::Bool:
-      return v.get<bool>() ? kTrue : kFalse;
+    case VarType::Empty: return 0;
+    case VarType::Int16: return v.get<int16_t>();
+    case VarType::Int32: return v.get<int32_t>();
+    case VarType::Double: return v.get<double>();
+    case VarType::Bool: return v.get<bool>() ? kTrue : kFalse;
     case VarType::Text: {
       const auto number = readNumber(v.get<std::string>());
       if (!number) throw errors::typeMismatch();
       if (std::isinf(*number)) throw errors::overflow();
       return *number;
     }
-    case VarType::Date:
-      return v.get<DateTime>().toSerial();
+    case VarType::Date: return v.get<DateTime>().toSerial();
   }
   throw errors::typeMismatch();
 }
@@ -85,18 +79,12 @@ bool toBool(const Variant& v) {
 
 std::string toText(const Variant& v) {
   switch (v.type()) {
-    case VarType::Empty:
-      return {};
-    case VarType::Int16:
-      return std::to_string(v.get<int16_t>());
-    case VarType::Int32:
-      return std::to_string(v.get<int32_t>());
-    case VarType::Double:
-      return numberText(v.get<double>());
-    case VarType::Bool:
-      return v.get<bool>() ? "True" : "False";
-    case VarType::Text:
-      return v.get<std::string>();
+    case VarType::Empty: return {};
+    case VarType::Int16: return std::to_string(v.get<int16_t>());
+    case VarType::Int32: return std::to_string(v.get<int32_t>());
+    case VarType::Double: return numberText(v.get<double>());
+    case VarType::Bool: return v.get<bool>() ? "True" : "False";
+    case VarType::Text: return v.get<std::string>();
     case VarType::Date: {
       // The fields a value carries are the ones shown, as automation shows a date: a time on the
       // day the date count starts is a time alone, midnight of any other day a date alone.
@@ -129,10 +117,8 @@ bool isNumeric(const Variant& v) {
       const auto number = readNumber(v.get<std::string>());
       return number && std::isfinite(*number);
     }
-    case VarType::Date:
-      return false;
-    default:
-      return true;
+    case VarType::Date: return false;
+    default: return true;
   }
 }
 

@@ -14,12 +14,9 @@ namespace {
 // number beyond the date range have none and come back as they are.
 std::optional<DateTime> dateOf(const Variant& v) {
   switch (v.type()) {
-    case VarType::Empty:
-      return std::nullopt;
-    case VarType::Date:
-      return v.get<DateTime>();
-    case VarType::Text:
-      return parseDateTime(v.get<std::string>());
+    case VarType::Empty: return std::nullopt;
+    case VarType::Date: return v.get<DateTime>();
+    case VarType::Text: return parseDateTime(v.get<std::string>());
     default: {
       const DateTime date = DateTime::fromSerial(toDouble(v));
       return date.isValid() ? std::optional(date) : std::nullopt;
@@ -38,14 +35,12 @@ bool isZeroPadding(std::string_view pattern) {
 
 std::optional<double> numberOf(const Variant& v) {
   switch (v.type()) {
-    case VarType::Empty:
-      return std::nullopt;
+    case VarType::Empty: return std::nullopt;
     case VarType::Text: {
       const auto number = readNumber(v.get<std::string>());
       return number && std::isfinite(*number) ? number : std::nullopt;
     }
-    default:
-      return toDouble(v);
+    default: return toDouble(v);
   }
 }
 

@@ -30,14 +30,12 @@ class Prohibit : public DispatchObject {
   std::string GetID(int16_t MachineNo);
   bool SetResetDelay(int16_t MachineNo, int16_t& iTime);
   bool SetLockMode(int16_t MachineNo, int16_t& iMod);
-  bool SetMacDateAndWeek(int16_t& iMachineNo, automation::DateTime& iDate,
-                            int16_t& iFirstWeek);
+  bool SetMacDateAndWeek(int16_t& iMachineNo, automation::DateTime& iDate, int16_t& iFirstWeek);
   bool SetMacTime(int16_t& iMachineNo, std::string& iPara);
-  std::string GetRegisterData(int16_t iMachineNo, std::string& iConnectString,
-                              std::string& iTable);
+  std::string GetRegisterData(int16_t iMachineNo, std::string& iConnectString, std::string& iTable);
   bool SetOpenList(int16_t MachineNo, std::string& iCardNo, std::string& iFirstYear,
-                      std::string& iLastYear, std::string& iFirstTime, std::string& iLastTime,
-                      int16_t& iStartWeek, int16_t& iEndWeek);
+                   std::string& iLastYear, std::string& iFirstTime, std::string& iLastTime,
+                   int16_t& iStartWeek, int16_t& iEndWeek);
   bool DeleteLockList(int16_t MachineNo, std::string& iCardNo);
   bool SetLockOpenState(int16_t MachineNo);
   bool ClearOpenList(int16_t MachineNo);

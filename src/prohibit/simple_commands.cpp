@@ -69,13 +69,10 @@ bool OpenLock(int16_t MachineNo) { return plainCommand(MachineNo, CommandCode::O
 int32_t GetLockState(int16_t MachineNo) {
   if (!addressesOneTerminal(MachineNo)) return 0;
   switch (exchange(MachineNo, CommandCode::LockState)) {
-    case serial::Ending::Success:
-      return 1;
-    case serial::Ending::PortFailure:
-      return -1;
+    case serial::Ending::Success: return 1;
+    case serial::Ending::PortFailure: return -1;
     case serial::Ending::Timeout:
-    case serial::Ending::WrongReply:
-      break;
+    case serial::Ending::WrongReply: break;
   }
   return 0;
 }

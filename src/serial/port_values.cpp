@@ -31,27 +31,16 @@ bool readParity(std::string_view field, Parity& parity) {
   if (field.size() != 1) return false;
   switch (field.front()) {
     case 'N':
-    case 'n':
-      parity = Parity::None;
-      return true;
+    case 'n': parity = Parity::None; return true;
     case 'E':
-    case 'e':
-      parity = Parity::Even;
-      return true;
+    case 'e': parity = Parity::Even; return true;
     case 'O':
-    case 'o':
-      parity = Parity::Odd;
-      return true;
+    case 'o': parity = Parity::Odd; return true;
     case 'M':
-    case 'm':
-      parity = Parity::Mark;
-      return true;
+    case 'm': parity = Parity::Mark; return true;
     case 'S':
-    case 's':
-      parity = Parity::Space;
-      return true;
-    default:
-      return false;
+    case 's': parity = Parity::Space; return true;
+    default: return false;
   }
 }
 

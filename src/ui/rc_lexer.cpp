@@ -144,21 +144,11 @@ void RcLexer::readEscape(std::string& text, int line) {
   const char c = peek();
   ++pos_;
   switch (c) {
-    case 'n':
-      text += '\n';
-      return;
-    case 't':
-      text += '\t';
-      return;
-    case 'r':
-      text += '\r';
-      return;
-    case '\\':
-      text += '\\';
-      return;
-    case '"':
-      text += '"';
-      return;
+    case 'n': text += '\n'; return;
+    case 't': text += '\t'; return;
+    case 'r': text += '\r'; return;
+    case '\\': text += '\\'; return;
+    case '"': text += '"'; return;
     case 'x': {
       int value = 0;
       int digits = 0;
@@ -168,8 +158,7 @@ void RcLexer::readEscape(std::string& text, int line) {
       text += static_cast<char>(value);
       return;
     }
-    default:
-      break;
+    default: break;
   }
   if (isOctal(c)) {
     int value = c - '0';

@@ -34,12 +34,9 @@ bool isAttribute(const Token& token) {
 
 std::string described(const Token& token) {
   switch (token.kind) {
-    case Kind::End:
-      return "the end of the file";
-    case Kind::Text:
-      return "a text";
-    default:
-      return "\"" + token.value + "\"";
+    case Kind::End: return "the end of the file";
+    case Kind::Text: return "a text";
+    default: return "\"" + token.value + "\"";
   }
 }
 

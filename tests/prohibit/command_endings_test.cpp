@@ -97,13 +97,10 @@ const std::vector<TerminalReply>& terminalReplies() {
 
 int32_t expectedResult(const CommandCall& call, Outcome outcome) {
   switch (outcome) {
-    case Outcome::Acknowledged:
-      return call.lockState ? 1 : -1;
-    case Outcome::PortFailure:
-      return call.lockState ? -1 : 0;
+    case Outcome::Acknowledged: return call.lockState ? 1 : -1;
+    case Outcome::PortFailure: return call.lockState ? -1 : 0;
     case Outcome::NotAcknowledged:
-    case Outcome::TimedOut:
-      break;
+    case Outcome::TimedOut: break;
   }
   return 0;
 }
@@ -115,10 +112,8 @@ std::vector<std::string> expectedTail(Outcome outcome) {
     case Outcome::Acknowledged:
     case Outcome::TimedOut:
       return {"PortOpen false", "InBufferCount 0 failed", "OutBufferCount 0 failed"};
-    case Outcome::NotAcknowledged:
-      return {"PortOpen false"};
-    case Outcome::PortFailure:
-      return {"PortOpen true failed"};
+    case Outcome::NotAcknowledged: return {"PortOpen false"};
+    case Outcome::PortFailure: return {"PortOpen true failed"};
   }
   return {};
 }

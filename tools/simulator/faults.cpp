@@ -29,12 +29,8 @@ PlannedReply FaultPlan::apply(Bytes reply) {
     }
     const Fault& fault = it->fault;
     switch (fault.kind) {
-      case Fault::Kind::Silence:
-        planned.bytes.clear();
-        break;
-      case Fault::Kind::Delay:
-        planned.delay += fault.delay;
-        break;
+      case Fault::Kind::Silence: planned.bytes.clear(); break;
+      case Fault::Kind::Delay: planned.delay += fault.delay; break;
       case Fault::Kind::Partial:
         planned.bytes.resize(std::min(planned.bytes.size(), fault.keep));
         break;
@@ -44,12 +40,8 @@ PlannedReply FaultPlan::apply(Bytes reply) {
       case Fault::Kind::ExtraBytes:
         planned.bytes.insert(planned.bytes.end(), fault.bytes.begin(), fault.bytes.end());
         break;
-      case Fault::Kind::Garbage:
-        planned.bytes = fault.bytes;
-        break;
-      case Fault::Kind::LineVanishes:
-        planned.vanish = true;
-        break;
+      case Fault::Kind::Garbage: planned.bytes = fault.bytes; break;
+      case Fault::Kind::LineVanishes: planned.vanish = true; break;
     }
     const bool spent = when.kind != FaultSchedule::Kind::Every;
     it = spent ? entries_.erase(it) : it + 1;

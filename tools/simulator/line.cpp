@@ -20,24 +20,15 @@ namespace {
 
 speed_t speedFor(int32_t baudRate) {
   switch (baudRate) {
-    case 1200:
-      return B1200;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 57600:
-      return B57600;
-    case 115200:
-      return B115200;
-    default:
-      throw std::invalid_argument("simulator: unsupported baud rate");
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: throw std::invalid_argument("simulator: unsupported baud rate");
   }
 }
 

@@ -13,16 +13,11 @@ std::size_t accessControlFrameLength(std::span<const uint8_t> head) {
   if (head.size() < 2) return 0;
   switch (head[1]) {
     case 2:
-    case 3:
-      return 3;
-    case 4:
-      return 19;
-    case 5:
-      return 8;
-    case 6:
-      return 7;
-    case 7:
-      return 6;
+    case 3: return 3;
+    case 4: return 19;
+    case 5: return 8;
+    case 6: return 7;
+    case 7: return 6;
     default:  // 1, 8, 10, 11, 12, 16, 17 and codes no terminal knows
       return 2;
   }

@@ -101,24 +101,14 @@ void PosixPort::configure(int fd) const {
 #endif
   tio.c_cflag |= CLOCAL | CREAD | (line_.dataBits == 7 ? CS7 : CS8);
   switch (line_.parity) {
-    case Parity::None:
-      break;
-    case Parity::Even:
-      tio.c_cflag |= PARENB;
-      break;
-    case Parity::Odd:
-      tio.c_cflag |= PARENB | PARODD;
-      break;
+    case Parity::None: break;
+    case Parity::Even: tio.c_cflag |= PARENB; break;
+    case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
 #ifdef CMSPAR
-    case Parity::Mark:
-      tio.c_cflag |= PARENB | PARODD | CMSPAR;
-      break;
-    case Parity::Space:
-      tio.c_cflag |= PARENB | CMSPAR;
-      break;
+    case Parity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
 #else
-    default:
-      throw automation::errors::invalidPropertyValue();
+    default: throw automation::errors::invalidPropertyValue();
 #endif
   }
   if (line_.stopBits == 2) tio.c_cflag |= CSTOPB;

@@ -16,6 +16,7 @@
 #include "component/attend.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
+#include "serial/host_link.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/attend_terminal.hpp"
@@ -105,7 +106,9 @@ class BenchDatabase {
   std::string schema_;
 };
 
-// state.range(0): the baud rate; state.range(1): 0 = SQLite file, 1 = PostgreSQL.
+// state.range(0): the baud rate; state.range(1): 0 = SQLite file, 1 = PostgreSQL; state.range(2):
+// 1 = as a host runs it, 0 = with the monotonic clock injected as a host's own, which turns the
+// download's pacing by the terminal's stream off (every byte then wakes the wait).
 void AttendDownloadThroughput(benchmark::State& state) {
   const int32_t baud = static_cast<int32_t>(state.range(0));
   BenchDatabase database(state.range(1) == 1);
@@ -123,6 +126,9 @@ void AttendDownloadThroughput(benchmark::State& state) {
   serial::mapPortDevice(kPortNumber, sim.path());
   attend::replaceSharedDatabase(nullptr);
 
+  serial::HostHooks savedHooks = serial::hostHooks();
+  if (state.range(2) == 0) serial::hostHooks().clock = &serial::steadyClock();
+
   component::Attend object;
   object.setCommPortID(kPortNumber);
   object.setCommBautRate(static_cast<int16_t>(baud));
@@ -139,6 +145,7 @@ void AttendDownloadThroughput(benchmark::State& state) {
     threadCpu += threadCpuSeconds() - threadBefore;
     processCpu += processCpuSeconds() - processBefore;
   }
+  serial::hostHooks() = savedHooks;
   serial::sharedPort().PortOpen(false);
   attend::replaceSharedDatabase(nullptr);
   serial::unmapPortDevice(kPortNumber);
@@ -159,11 +166,13 @@ void AttendDownloadThroughput(benchmark::State& state) {
 }
 
 BENCHMARK(AttendDownloadThroughput)
-    ->ArgNames({"baud", "postgres"})
-    ->Args({9600, 0})
-    ->Args({19200, 0})
-    ->Args({9600, 1})
-    ->Args({19200, 1})
+    ->ArgNames({"baud", "postgres", "paced"})
+    ->Args({9600, 0, 1})
+    ->Args({19200, 0, 1})
+    ->Args({9600, 1, 1})
+    ->Args({19200, 1, 1})
+    ->Args({19200, 0, 0})
+    ->Args({19200, 1, 0})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

@@ -18,11 +18,12 @@ volatile sig_atomic_t stopRequested = 0;
 void requestStop(int) { stopRequested = 1; }
 
 void usage(std::ostream& out) {
-  out << "usage: solvard simulate [--attend M]... [--door M]... [--link PATH] [--device PATH]\n"
-         "                        [--baud N] [--paced] [--echo] [--quiet]\n"
+  out << "usage: solvard simulate [--attend M]... [--door M]... [--records N] [--link PATH]\n"
+         "                        [--device PATH] [--baud N] [--paced] [--echo] [--quiet]\n"
          "  Plays attendance (--attend) and access-control (--door) terminals with machine\n"
          "  numbers M on one line: a new pseudo-terminal pair (its path printed, and published\n"
-         "  at --link PATH if given) or an existing serial device (--device). Each frame the\n"
+         "  at --link PATH if given) or an existing serial device (--device). Each terminal\n"
+         "  holds N sample records (--records, default 0) for a download. Each frame the\n"
          "  line carries is printed with the reply. Runs until interrupted or standard input\n"
          "  closes.\n";
 }
@@ -48,6 +49,7 @@ int simulateCommand(const std::vector<std::string>& args) {
   simulator::SimulatorOptions options;
   std::vector<std::pair<simulator::TerminalKind, uint8_t>> terminals;
   bool quiet = false;
+  int records = 0;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -65,6 +67,11 @@ int simulateCommand(const std::vector<std::string>& args) {
       terminals.emplace_back(a == "--attend" ? simulator::TerminalKind::Attendance
                                              : simulator::TerminalKind::AccessControl,
                              static_cast<uint8_t>(n));
+    } else if (a == "--records") {
+      if (!value(v) || !readNumber(v, 0, 65535, records)) {
+        std::cerr << "solvard simulate: --records takes a count 0 to 65535\n";
+        return kExitUsage;
+      }
     } else if (a == "--link") {
       if (!value(options.linkPath)) return usage(std::cerr), kExitUsage;
     } else if (a == "--device") {
@@ -98,7 +105,7 @@ int simulateCommand(const std::vector<std::string>& args) {
 
   simulator::Simulator sim(options);
   try {
-    for (auto [kind, machine] : terminals) sim.add(makeTerminal(kind, machine));
+    for (auto [kind, machine] : terminals) sim.add(makeTerminal(kind, machine, records));
     sim.start();
   } catch (const std::exception& e) {
     std::cerr << "solvard simulate: cannot start the line: " << e.what() << "\n";

@@ -44,16 +44,6 @@ constexpr int kCountLength = 2;
 constexpr int32_t kRecordsPerPause = 8;
 constexpr std::chrono::milliseconds kLongestPause{50};
 
-// The link of one command on the library's port with the host's hooks, as every command gets it,
-// but through `port`, which paces the waits by the terminal's stream.
-Link downloadLink(PacedPort& port) {
-  const serial::HostHooks& hooks = serial::hostHooks();
-  serial::Reporter reporter = hooks.reporter;
-  if (!reporter) reporter = [](int32_t number) { ui::ReportMessage(number); };
-  return Link(serial::LinkServices{port, hooks.clock ? *hooks.clock : serial::steadyClock(),
-                                   hooks.pump, std::move(reporter), hooks.slice});
-}
-
 bool fromMachine(const Bytes& echoed, int16_t machineNo) {
   return !echoed.empty() && echoed.front() == machineNo;
 }
@@ -85,7 +75,9 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   PacedPort port(serial::sharedPort(),
                  serial::hostHooks().clock ? 0 : baudRateOf(objectPort.settingsText),
                  kLongestPause);
-  Link link = downloadLink(port);
+  // The link every command gets, but through `port`, which paces the waits by the terminal's
+  // stream.
+  Link link = serial::commandLink(port);
   const auto await = [&](int count, int limitSeconds, const WaitRule& rule, int streamed = 0) {
     port.awaiting(count, streamed, PacedPort::Clock::now() + std::chrono::seconds(limitSeconds));
     return link.awaitReply(count, limitSeconds, rule);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "serial/machine_number.hpp"
+
 namespace solvard::attend {
 
 // The function codes by which the attendance methods select what `SendMacCommand` sends.
@@ -26,8 +28,6 @@ inline constexpr uint8_t kClearCardList = 0x0C;
 inline constexpr uint8_t kDeleteCard = 0x0D;
 }  // namespace command
 
-// Byte 0 of a frame is the machine number as one byte: a number outside 0 to 255 would address
-// some other terminal, so nothing is sent for it.
-inline bool addressesOneTerminal(int16_t machineNo) { return machineNo >= 0 && machineNo <= 255; }
+using serial::addressesOneTerminal;
 
 }  // namespace solvard::attend

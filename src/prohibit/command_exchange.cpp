@@ -50,8 +50,6 @@ serial::Ending runRaisingOnFailure(serial::Link& link, const Command& command) {
 
 }  // namespace
 
-bool addressesOneTerminal(int16_t machineNo) { return machineNo >= 0 && machineNo <= 255; }
-
 bool isAcknowledgement(const serial::Bytes& reply, int16_t machineNo) {
   return reply.size() == std::size_t{kReplyLength} && reply[0] == machineNo &&
          reply[1] == kAcknowledged;

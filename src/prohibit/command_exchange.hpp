@@ -7,13 +7,11 @@
 #include "prohibit/command_codes.hpp"
 #include "serial/exchange.hpp"
 #include "serial/link.hpp"
+#include "serial/machine_number.hpp"
 
 namespace solvard::prohibit {
 
-// Whether the machine number can stand in byte 0 of a frame. A number that does not would put
-// 0 on the line, addressing another terminal than the host asked for, so such commands are
-// refused before the port is touched.
-bool addressesOneTerminal(int16_t machineNo);
+using serial::addressesOneTerminal;
 
 // The terminal's acknowledgement: [machine number, 2], the first byte compared with the full
 // machine number the host passed.

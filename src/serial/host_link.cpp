@@ -10,11 +10,13 @@ HostHooks& hostHooks() {
   return hooks;
 }
 
-Link commandLink() {
+Link commandLink() { return commandLink(sharedPort()); }
+
+Link commandLink(PortControl& port) {
   const HostHooks& hooks = hostHooks();
   Reporter reporter = hooks.reporter;
   if (!reporter) reporter = [](int32_t number) { ui::ReportMessage(number); };
-  return Link(LinkServices{sharedPort(), hooks.clock ? *hooks.clock : steadyClock(), hooks.pump,
+  return Link(LinkServices{port, hooks.clock ? *hooks.clock : steadyClock(), hooks.pump,
                            std::move(reporter), hooks.slice});
 }
 

@@ -20,5 +20,8 @@ HostHooks& hostHooks();
 // The link for one command on the library's one port, with the host's hooks. Raises 8005 while
 // another command holds the port.
 Link commandLink();
+// The same link through `port`, a wrapper around the library's port (a download paces its waits
+// through one).
+Link commandLink(PortControl& port);
 
 }  // namespace solvard::serial

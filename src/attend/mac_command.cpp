@@ -33,8 +33,7 @@ bool knownFunction(MacFunction function) {
     case MacFunction::DeleteCard:
     case MacFunction::SetFlowNo:
     case MacFunction::SetTime:
-    case MacFunction::SetDate:
-      return true;
+    case MacFunction::SetDate: return true;
   }
   return false;
 }
@@ -44,14 +43,11 @@ bool knownFunction(MacFunction function) {
 bool valuesFit(MacFunction function, const std::optional<Variant>& first,
                const std::optional<Variant>& second) {
   switch (function) {
-    case MacFunction::DeleteCard:
-      return first && namesDigits(*first, 6);
+    case MacFunction::DeleteCard: return first && namesDigits(*first, 6);
     case MacFunction::SetFlowNo:
       return first && second && namesDigits(*first, 6) && namesDigits(*second, 10);
-    case MacFunction::SetTime:
-      return first && timeOfDay(*first).has_value();
-    default:
-      return true;
+    case MacFunction::SetTime: return first && timeOfDay(*first).has_value();
+    default: return true;
   }
 }
 
@@ -60,29 +56,20 @@ uint8_t followingBytes(MacFunction function) {
   switch (function) {
     case MacFunction::DeleteCard:
     case MacFunction::SetTime:
-    case MacFunction::SetDate:
-      return 5;
-    case MacFunction::SetFlowNo:
-      return 10;
-    default:
-      return 2;
+    case MacFunction::SetDate: return 5;
+    case MacFunction::SetFlowNo: return 10;
+    default: return 2;
   }
 }
 
 uint8_t commandCode(MacFunction function) {
   switch (function) {
-    case MacFunction::ClearRecords:
-      return command::kClearRecords;
-    case MacFunction::ClearCardList:
-      return command::kClearCardList;
-    case MacFunction::DeleteCard:
-      return command::kDeleteCard;
-    case MacFunction::SetFlowNo:
-      return command::kSetFlowNo;
-    case MacFunction::SetTime:
-      return command::kSetTime;
-    case MacFunction::SetDate:
-      return command::kSetDate;
+    case MacFunction::ClearRecords: return command::kClearRecords;
+    case MacFunction::ClearCardList: return command::kClearCardList;
+    case MacFunction::DeleteCard: return command::kDeleteCard;
+    case MacFunction::SetFlowNo: return command::kSetFlowNo;
+    case MacFunction::SetTime: return command::kSetTime;
+    case MacFunction::SetDate: return command::kSetDate;
   }
   throw automation::errors::invalidCall();
 }
@@ -109,9 +96,7 @@ Bytes macFrame(Link& link, int16_t machineNo, MacFunction function,
   put([&] { return following; });
   put([&] { return commandCode(function); });
   switch (function) {
-    case MacFunction::DeleteCard:
-      pairsOf(textOf(first), 3);
-      break;
+    case MacFunction::DeleteCard: pairsOf(textOf(first), 3); break;
     case MacFunction::SetFlowNo:
       pairsOf(textOf(second), 5);
       pairsOf(textOf(first), 3);
@@ -134,8 +119,7 @@ Bytes macFrame(Link& link, int16_t machineNo, MacFunction function,
       put([&] { return twoDigitNumber(date().day); });
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return frame;
 }

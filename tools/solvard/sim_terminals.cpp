@@ -11,7 +11,7 @@ namespace {
 // An access-control terminal stores the same readings as an attendance terminal, with a ten-digit
 // card and no seconds or end mark: 00 00 c1 c2 c3 yy mm dd hh mi.
 simulator::Bytes accessRecordFrom(const simulator::Bytes& attendance) {
-  return {0x00, 0x00, attendance[0], attendance[1], attendance[2],
+  return {0x00,          0x00,          attendance[0], attendance[1], attendance[2],
           attendance[3], attendance[4], attendance[5], attendance[6], attendance[7]};
 }
 

@@ -19,34 +19,9 @@ constexpr uint8_t kMachine = 5;
 
 // An attendance terminal on the simulated line, driven through an `Attend` object on the
 // library's own port in real time.
-class AttendCommands : public SimulatorTest {
+class AttendCommands : public TerminalOnLine<AttendTerminal, component::Attend> {
  protected:
-  void SetUp() override {
-    SimulatorTest::SetUp();
-    terminal = &sim.add(std::make_unique<AttendTerminal>(kMachine, "0123456789"));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
-    object.setCommPortID(kPortNumber);
-  }
-  void TearDown() override {
-    serial::hostHooks() = savedHooks_;
-    SimulatorTest::TearDown();
-  }
-
-  AttendTerminal::State terminalState() {
-    return sim.withState([&] { return terminal->state(); });
-  }
-  std::vector<Bytes> framesSeen() {
-    std::vector<Bytes> frames;
-    for (const auto& frame : sim.frames()) frames.push_back(frame.bytes);
-    return frames;
-  }
-
-  AttendTerminal* terminal = nullptr;
-  component::Attend object;
-
- private:
-  serial::HostHooks savedHooks_;
+  AttendCommands() : TerminalOnLine(std::make_unique<AttendTerminal>(kMachine, "0123456789")) {}
 };
 
 TEST_F(AttendCommands, EveryMethodReachesTheTerminal) {

@@ -21,34 +21,9 @@ constexpr uint8_t kMachine = 3;
 
 // An access-control terminal on the simulated line, driven through a `Prohibit` object on the
 // library's own port in real time.
-class ProhibitCommands : public SimulatorTest {
+class ProhibitCommands : public TerminalOnLine<AccessTerminal, component::Prohibit> {
  protected:
-  void SetUp() override {
-    SimulatorTest::SetUp();
-    terminal = &sim.add(std::make_unique<AccessTerminal>(kMachine));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
-    object.setCommPortID(kPortNumber);
-  }
-  void TearDown() override {
-    serial::hostHooks() = savedHooks_;
-    SimulatorTest::TearDown();
-  }
-
-  AccessTerminal::State terminalState() {
-    return sim.withState([&] { return terminal->state(); });
-  }
-  std::vector<Bytes> framesSeen() {
-    std::vector<Bytes> frames;
-    for (const auto& frame : sim.frames()) frames.push_back(frame.bytes);
-    return frames;
-  }
-
-  AccessTerminal* terminal = nullptr;
-  component::Prohibit object;
-
- private:
-  serial::HostHooks savedHooks_;
+  ProhibitCommands() : TerminalOnLine(std::make_unique<AccessTerminal>(kMachine)) {}
 };
 
 TEST_F(ProhibitCommands, EveryMethodReachesTheTerminal) {

@@ -16,25 +16,9 @@ using simulator::Fault;
 
 constexpr uint8_t kMachine = 3;
 
-class AccessIdentity : public SimulatorTest {
+class AccessIdentity : public TerminalOnLine<AccessTerminal, component::Prohibit> {
  protected:
-  void SetUp() override {
-    SimulatorTest::SetUp();
-    terminal = &sim.add(std::make_unique<AccessTerminal>(kMachine));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
-    object.setCommPortID(kPortNumber);
-  }
-  void TearDown() override {
-    serial::hostHooks() = savedHooks_;
-    SimulatorTest::TearDown();
-  }
-
-  AccessTerminal* terminal = nullptr;
-  component::Prohibit object;
-
- private:
-  serial::HostHooks savedHooks_;
+  AccessIdentity() : TerminalOnLine(std::make_unique<AccessTerminal>(kMachine)) {}
 };
 
 TEST_F(AccessIdentity, TerminalTellsItsIdentity) {

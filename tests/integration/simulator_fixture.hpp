@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "serial/host_link.hpp"
 #include "serial/link.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
@@ -38,6 +39,42 @@ class SimulatorTest : public ::testing::Test {
   std::unique_ptr<serial::PortControl> port = serial::makePlatformPort();
   std::vector<int32_t> reported;
   const serial::PortSetup setup{kPortNumber, "9600,N,8,1", 1024, 512};
+};
+
+// A terminal of type `T` on the simulated line, driven through a host object of type `Object` on
+// the library's own port in real time; the messages the library shows are recorded in `reported`.
+template <typename T, typename Object>
+class TerminalOnLine : public SimulatorTest {
+ protected:
+  explicit TerminalOnLine(std::unique_ptr<T> terminal) : pending_(std::move(terminal)) {}
+
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    terminal = &sim.add(std::move(pending_));
+    savedHooks_ = serial::hostHooks();
+    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
+    object.setCommPortID(kPortNumber);
+  }
+  void TearDown() override {
+    serial::hostHooks() = savedHooks_;
+    SimulatorTest::TearDown();
+  }
+
+  typename T::State terminalState() {
+    return sim.withState([&] { return terminal->state(); });
+  }
+  std::vector<serial::Bytes> framesSeen() {
+    std::vector<serial::Bytes> frames;
+    for (const auto& frame : sim.frames()) frames.push_back(frame.bytes);
+    return frames;
+  }
+
+  T* terminal = nullptr;
+  Object object;
+
+ private:
+  std::unique_ptr<T> pending_;
+  serial::HostHooks savedHooks_;
 };
 
 }  // namespace solvard::integration

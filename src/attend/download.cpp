@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "attend/download_database.hpp"
+#include "attend/download_report.hpp"
 #include "attend/mac_function.hpp"
 #include "attend/paced_port.hpp"
 #include "attend/record_columns.hpp"
@@ -68,6 +69,16 @@ int32_t nothingKept(Link& link, DownloadDatabase& database) {
 
 int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
                         const std::string& connectString) {
+  DownloadReport report{DownloadReport::Ending::kNotDownloaded, 0, 0};
+  // Whatever way the download ends, the host can read how.
+  struct Publish {
+    DownloadReport& report;
+    ~Publish() { recordDownload(report); }
+  } publish{report};
+  const auto ended = [&](DownloadReport::Ending ending, int32_t result) {
+    report.ending = ending;
+    return result;
+  };
   if (!addressesOneTerminal(machineNo)) return kNotDownloaded;
 
   // Paced in real time only: with a clock the host injected (virtual time) the passes stay as
@@ -89,6 +100,7 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
 
   // The database first: a download the database cannot take is not asked of the terminal.
   DownloadDatabase database(sharedDatabase(), machineNo);
+  if (serial::hostHooks().clock != nullptr) database.pause = [] {};
   if (!database.open(connectString)) return kNotDownloaded;
 
   if (!link.openIfClosed()) {
@@ -117,12 +129,21 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   if (total == 0) {
     link.ClosePort();
     link.report(ui::msg::kNoRecords);
-    return kNoRecordsKept;
+    return ended(DownloadReport::Ending::kNoRecords, kNoRecordsKept);
   }
+  report.total = total;
   ui::reportProgress(0, total);
 
+  report.ending = DownloadReport::Ending::kRolledBack;
   if (!database.begin()) return nothingKept(link, database);
   for (int32_t i = 1; i <= total;) {
+    if (serial::stopRequested()) {
+      ui::logLine("GetMacData(" + std::to_string(machineNo) + "): stopped by the host after " +
+                  std::to_string(i - 1) + " of " + std::to_string(total) +
+                  " records; nothing of this download was kept, the terminal still holds them");
+      nothingKept(link, database);
+      return ended(DownloadReport::Ending::kStopped, kNoRecordsKept);
+    }
     // Caught up with the terminal, the download sleeps through a few records and then takes
     // them in one go.
     const int32_t coming = std::min(total - i + 1, kRecordsPerPause);
@@ -144,12 +165,20 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
       continue;
     }
     if (!database.write(recordColumns(machineNo, record))) return nothingKept(link, database);
+    report.written = i;
     ui::reportProgress(i, total);
     ++i;
   }
-  if (!database.commit()) return nothingKept(link, database);
+  switch (database.commit()) {
+    case DownloadDatabase::Committed::kYes: break;
+    case DownloadDatabase::Committed::kNo: return nothingKept(link, database);
+    case DownloadDatabase::Committed::kUnknown:
+      // Neither "written" nor "not written": a failure the host cannot take for either.
+      notDownloaded(link);
+      return ended(DownloadReport::Ending::kOutcomeUnknown, kNotDownloaded);
+  }
   // The port stays open and its buffers as they are; the next command closes it first.
-  return total;
+  return ended(DownloadReport::Ending::kCommitted, total);
 }
 
 }  // namespace solvard::attend

@@ -23,6 +23,11 @@ namespace solvard::attend {
 //   3 seconds (61210), or a statement the database refused (no message, logged). Every row of
 //   the download is then rolled back: the terminal still holds the records, and a download run
 //   again writes each once.
+// - -1 after the record loop: the connection dropped around the commit and the database could
+//   not say whether it committed (PostgreSQL can: see download_database.hpp). The records may
+//   be stored; the library's log says so, and `lastDownload()` reports kOutcomeUnknown.
+// - 0 when the host asks the download to stop (serial::HostHooks::stopRequested, checked
+//   between records): rolled back, the terminal still holds the records.
 // A record whose end mark is not 0xAA shows 61211 and is dropped; the next 10 bytes are taken
 // in its place. Progress goes to ui::reportProgress: (0, N) once the count is known, then
 // (i, N) as record i is written.

@@ -28,9 +28,9 @@ void DownloadDatabase::log(const std::string& text) const {
 }
 
 bool DownloadDatabase::open(const std::string& connectString) {
+  reopened_ = false;
   if (connection_.State() == db::kStateOpen && !connection_.isAlive()) {
     // The check closed the dropped session: it is opened again below, as a closed one is.
-    reopened_ = true;
     log("the database dropped the connection (" + connection_.lastDiagnostic().text() +
         "); opening it again");
   }
@@ -79,28 +79,87 @@ bool DownloadDatabase::write(const RecordColumns& record) {
   return false;
 }
 
-bool DownloadDatabase::commit() {
-  db::Outcome outcome = connection_.CommitTrans();
-  if (outcome != db::Outcome::kOk) failed_ = "to commit the download";
-  if (outcome == db::Outcome::kConnectionLost && resume()) outcome = connection_.CommitTrans();
+DownloadDatabase::Committed DownloadDatabase::commit() {
+  // Taken before the commit: once its reply is lost, only the server's number for the
+  // transaction lets a new session ask whether it committed.
+  const std::string marker = db::transactionMarker(connection_);
+  if (connection_.State() != db::kStateOpen) {
+    // The question itself found the session dropped: the commit was never sent.
+    failed_ = "to commit the download";
+    if (resume()) return commitAfterResume();
+    giveUp();
+    return Committed::kNo;
+  }
+  const db::Outcome outcome = connection_.CommitTrans();
   if (outcome == db::Outcome::kOk) {
     written_.clear();
-    return true;
+    return Committed::kYes;
   }
+  failed_ = "to commit the download";
+  if (outcome == db::Outcome::kConnectionLost) return settleLostCommit(marker);
   giveUp();
-  return false;
+  return Committed::kNo;
 }
 
-bool DownloadDatabase::resume() {
+DownloadDatabase::Committed DownloadDatabase::commitAfterResume() {
+  if (connection_.CommitTrans() == db::Outcome::kOk) {
+    written_.clear();
+    return Committed::kYes;
+  }
+  // A second loss, or a refusal, on the session opened again: what the server did with this
+  // commit is not asked again.
+  if (connection_.State() != db::kStateOpen) {
+    logUnknown("the connection dropped again while committing (" +
+               connection_.lastDiagnostic().text() + ")");
+    written_.clear();
+    return Committed::kUnknown;
+  }
+  giveUp();
+  return Committed::kNo;
+}
+
+DownloadDatabase::Committed DownloadDatabase::settleLostCommit(const std::string& marker) {
+  const std::string lost = connection_.lastDiagnostic().text();
+  if (!reopen()) {
+    logUnknown("the connection dropped while committing (" + lost +
+               ") and could not be opened again to ask what became of the commit (" +
+               connection_.lastDiagnostic().text() + ")");
+    written_.clear();
+    return Committed::kUnknown;
+  }
+  const db::CommitState state =
+      marker.empty() ? db::CommitState::kUnknown : db::askCommitState(connection_, marker, pause);
+  switch (state) {
+    case db::CommitState::kCommitted:
+      log("the connection dropped while committing (" + lost +
+          "); the database says the download was committed");
+      written_.clear();
+      return Committed::kYes;
+    case db::CommitState::kNotCommitted:
+      log("the connection dropped while committing (" + lost +
+          "); the database says the download was rolled back, so it is written again");
+      if (beginAndRewrite()) return commitAfterResume();
+      giveUp();
+      return Committed::kNo;
+    case db::CommitState::kUnknown: break;
+  }
+  logUnknown("the connection dropped while committing (" + lost + ") and " +
+             (marker.empty() ? std::string("this database cannot be asked what became of it")
+                             : "the database could not say what became of it"));
+  written_.clear();
+  return Committed::kUnknown;
+}
+
+bool DownloadDatabase::reopen() {
   if (reopened_) return false;
   reopened_ = true;
-  log("the database dropped the connection (" + connection_.lastDiagnostic().text() +
-      "); opening it again");
-  if (connection_.State() != db::kStateOpen && connection_.Open() != db::Outcome::kOk) {
-    failed_ = "to be opened again";
-    return false;
-  }
+  if (connection_.State() == db::kStateOpen) return true;
+  if (connection_.Open() != db::Outcome::kOk) return false;
   connection_.CursorLocation(db::kUseServer);
+  return true;
+}
+
+bool DownloadDatabase::beginAndRewrite() {
   if (connection_.BeginTrans() != db::Outcome::kOk) {
     failed_ = "to begin a transaction";
     return false;
@@ -109,6 +168,23 @@ bool DownloadDatabase::resume() {
     if (writeRow(row) != db::Outcome::kOk) return false;
   }
   return true;
+}
+
+bool DownloadDatabase::resume() {
+  if (reopened_) return false;
+  log("the database dropped the connection (" + connection_.lastDiagnostic().text() +
+      "); opening it again");
+  if (!reopen()) {
+    failed_ = "to be opened again";
+    return false;
+  }
+  return beginAndRewrite();
+}
+
+void DownloadDatabase::logUnknown(const std::string& what) {
+  log(what + ": the " + std::to_string(written_.size()) +
+      " records of this download may be stored or not; look in WorkCardSource before "
+      "downloading them again");
 }
 
 void DownloadDatabase::giveUp() {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "attend/record_columns.hpp"
+#include "db/commit_outcome.hpp"
 #include "db/connection.hpp"
 
 namespace solvard::attend {
@@ -16,7 +18,11 @@ namespace solvard::attend {
 //
 // Nothing here shows the operator a message: what the database said goes to the library's log
 // (ui::logLine). A session the server dropped (a restart, say) is opened again once per download
-// before the download gives up; the rows written so far in the download are written again.
+// before the download gives up. Dropped before the commit, the transaction cannot have
+// committed, so the rows written so far are written again on the new session. Dropped around
+// the commit, the server may have committed: the rows are written again only when the server
+// says it did not (PostgreSQL: the transaction's number taken before the commit, asked about
+// on the new session); where it cannot tell, the outcome is reported as unknown.
 class DownloadDatabase {
  public:
   DownloadDatabase(db::Connection& connection, int16_t machineNo);
@@ -33,8 +39,11 @@ class DownloadDatabase {
   // The three statements of one record, in order: its row into `WorkCardSource`, the emptying of
   // `WorkCardReadTime`, its row into `WorkCardReadTime`. A refusal rolls the transaction back.
   bool write(const RecordColumns& record);
-  // Commits the transaction; a refusal rolls it back.
-  bool commit();
+  // How a commit ended.
+  enum class Committed { kYes, kNo, kUnknown };
+  // Commits the transaction; a refusal rolls it back (kNo). kUnknown: the session dropped
+  // around the commit and the server could not say what became of it; the rows may be stored.
+  Committed commit();
   // Undoes what the download wrote (the port or the terminal failed).
   void rollback();
 
@@ -44,6 +53,16 @@ class DownloadDatabase {
   // After a lost session: opens it again, begins again and writes the download's rows again.
   // Only once per download.
   bool resume();
+  // Opens the dropped session again for a question or a new start. Only once per download.
+  bool reopen();
+  // The commit's reply was lost: asks the new session what became of the transaction.
+  Committed settleLostCommit(const std::string& marker);
+  // On a session opened again: a new transaction holding the download's rows again.
+  bool beginAndRewrite();
+  // Commits on a session opened again; a second loss is not asked about again.
+  Committed commitAfterResume();
+  // Logs that the download's rows may or may not be stored.
+  void logUnknown(const std::string& what);
   // Logs why the database refused `failed_`, then rolls back what is left.
   void giveUp();
   void log(const std::string& text) const;
@@ -55,6 +74,10 @@ class DownloadDatabase {
   std::vector<RecordColumns> written_;
   // What the database refused last, as the log names it.
   std::string failed_;
+
+ public:
+  // The pause between questions about a lost commit (tests run it in no time).
+  std::function<void()> pause = db::pauseBeforeAskingAgain;
 };
 
 // The statements of one record. The values are the decoded digits and dates of the record and

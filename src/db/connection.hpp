@@ -114,6 +114,9 @@ class Connection {
   bool isAlive();
 
   bool inTransaction() const { return inTransaction_; }
+  // The database engine's name as the driver gives it ("PostgreSQL", "SQLite"); empty when
+  // closed or not told. It decides which engine-specific questions may be asked (commit_outcome).
+  virtual std::string engineName() const { return {}; }
   // The reason of the latest operation's failure; empty after an operation that succeeded.
   const Diagnostic& lastDiagnostic() const { return diagnostic_; }
 

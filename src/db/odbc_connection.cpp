@@ -82,6 +82,14 @@ bool reportsDead(SQLHDBC dbc) {
          dead == SQL_CD_TRUE;
 }
 
+// The engine's name as the driver reports it; empty when it does not say.
+std::string dbmsName(SQLHDBC dbc) {
+  SQLCHAR name[64] = {};
+  SQLSMALLINT length = 0;
+  if (!succeeded(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
+  return reinterpret_cast<const char*>(name);
+}
+
 class OdbcConnection;
 
 // A prepared statement's handle, released with its session.
@@ -155,6 +163,7 @@ class OdbcConnection final : public Connection {
       return Outcome::kFailed;
     }
     dbc_ = dbc;
+    engine_ = dbmsName(dbc);
     return Outcome::kOk;
   }
 
@@ -166,7 +175,10 @@ class OdbcConnection final : public Connection {
     SQLDisconnect(dbc_);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     dbc_ = SQL_NULL_HDBC;
+    engine_.clear();
   }
+
+  std::string engineName() const override { return engine_; }
 
   Outcome executeText(std::string_view statement, Diagnostic& diagnostic) override {
     SQLHSTMT stmt = SQL_NULL_HSTMT;
@@ -277,6 +289,7 @@ class OdbcConnection final : public Connection {
   }
 
   SQLHDBC dbc_ = SQL_NULL_HDBC;
+  std::string engine_;
   std::set<OdbcStatement*> statements_;
 };
 

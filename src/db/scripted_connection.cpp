@@ -1,5 +1,7 @@
 #include "db/scripted_connection.hpp"
 
+#include <algorithm>
+
 namespace solvard::db {
 namespace {
 
@@ -75,6 +77,17 @@ Outcome ScriptedConnection::apply(const std::string& statement, Diagnostic& diag
   return Outcome::kOk;
 }
 
+Outcome ScriptedConnection::replyOf(const std::string& name, Outcome outcome,
+                                    Diagnostic& diagnostic) {
+  auto drop = std::find(dropAfter_.begin(), dropAfter_.end(), name);
+  if (outcome != Outcome::kOk || drop == dropAfter_.end()) return outcome;
+  dropAfter_.erase(drop);
+  dropped_ = true;
+  diagnostic = {"08S01", 0, "the server closed the connection"};
+  log_.back() += " reply lost";
+  return Outcome::kConnectionLost;
+}
+
 Outcome ScriptedConnection::openSession(const std::string& text, std::string_view, std::string_view,
                                         Diagnostic& diagnostic) {
   const Outcome outcome = run("Open", text, diagnostic);
@@ -90,7 +103,8 @@ void ScriptedConnection::endSession() {
 Outcome ScriptedConnection::executeText(std::string_view statement, Diagnostic& diagnostic) {
   const std::string text(statement);
   const Outcome outcome = run("Execute", text, diagnostic);
-  return outcome == Outcome::kOk ? apply(text, diagnostic) : outcome;
+  return replyOf("Execute", outcome == Outcome::kOk ? apply(text, diagnostic) : outcome,
+                 diagnostic);
 }
 
 Outcome ScriptedConnection::beginTransaction(Diagnostic& diagnostic) {
@@ -102,7 +116,7 @@ Outcome ScriptedConnection::endTransaction(bool commit, Diagnostic& diagnostic) 
   if (outcome != Outcome::kOk) return outcome;
   if (commit) committed_.insert(committed_.end(), pending_.begin(), pending_.end());
   pending_.clear();
-  return outcome;
+  return replyOf(commit ? "CommitTrans" : "RollbackTrans", outcome, diagnostic);
 }
 
 std::unique_ptr<StatementHandle> ScriptedConnection::prepareText(std::string_view statement,
@@ -116,8 +130,14 @@ Outcome ScriptedConnection::queryText(std::string_view statement, Rows& rows,
                                       Diagnostic& diagnostic) {
   const std::string text(statement);
   const Outcome outcome = run("query", text, diagnostic);
-  auto answer = answers_.find(text);
-  if (outcome == Outcome::kOk && answer != answers_.end()) rows = answer->second;
+  if (outcome != Outcome::kOk) return outcome;
+  if (auto sequence = sequences_.find(text); sequence != sequences_.end()) {
+    std::vector<Rows>& answers = sequence->second;
+    if (!answers.empty()) rows = answers.front();
+    if (answers.size() > 1) answers.erase(answers.begin());
+    return outcome;
+  }
+  if (auto answer = answers_.find(text); answer != answers_.end()) rows = answer->second;
   return outcome;
 }
 

@@ -36,10 +36,20 @@ class ScriptedConnection final : public Connection {
   void failStatement(const std::string& statement, Diagnostic diagnostic);
   // The server drops the session: every operation reports it lost until the next `Open`.
   void dropSession() { dropped_ = true; }
+  // The next call of the operation so named ("Execute", "CommitTrans") takes effect on the
+  // server, and then the session drops before its reply comes: the caller sees it lost.
+  void dropAfterNext(const std::string& operation) { dropAfter_.push_back(operation); }
   // The rows a query of exactly this statement gives (no rows otherwise).
   void answerQuery(const std::string& statement, Rows rows) {
     answers_[statement] = std::move(rows);
   }
+  // The rows of successive queries of this statement, one answer each; the last one stays.
+  void answerQueries(const std::string& statement, std::vector<Rows> answers) {
+    sequences_[statement] = std::move(answers);
+  }
+  // The engine the connection claims to be while open.
+  void setEngine(std::string name) { engine_ = std::move(name); }
+  std::string engineName() const override { return State() == kStateOpen ? engine_ : ""; }
 
  protected:
   Outcome openSession(const std::string& text, std::string_view user, std::string_view password,
@@ -59,6 +69,8 @@ class ScriptedConnection final : public Connection {
   // Records the operation and gives the failure scripted for it, if any.
   Outcome run(const std::string& name, const std::string& text, Diagnostic& diagnostic);
   Outcome apply(const std::string& statement, Diagnostic& diagnostic);
+  // After an operation took effect: the reply lost when `dropAfterNext` asked for it.
+  Outcome replyOf(const std::string& name, Outcome outcome, Diagnostic& diagnostic);
 
   std::vector<std::string> log_;
   std::vector<std::string> committed_;
@@ -66,6 +78,9 @@ class ScriptedConnection final : public Connection {
   std::map<std::string, std::vector<Diagnostic>> failNext_;
   std::map<std::string, Diagnostic> failingStatements_;
   std::map<std::string, Rows> answers_;
+  std::map<std::string, std::vector<Rows>> sequences_;
+  std::string engine_;
+  std::vector<std::string> dropAfter_;
   bool dropped_ = false;
 };
 

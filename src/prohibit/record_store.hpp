@@ -1,35 +1,65 @@
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string>
 
+#include "db/commit_outcome.hpp"
 #include "db/pool.hpp"
 
 namespace solvard::prohibit {
 
 // What became of one record handed to the store.
 struct StoreOutcome {
-  bool written = false;  // the row is committed
-  std::string problem;   // why not, for the library's log
+  enum class State {
+    kWritten,     // the row is committed
+    kNotWritten,  // it is certainly not stored
+    kUnknown,     // the session dropped while the row was on its way: it may be stored or not
+  };
+  State state = State::kNotWritten;
+  std::string problem;  // why not, for the library's log
+
+  bool written() const { return state == State::kWritten; }
 };
 
 // The record store of one download: writes each access record as a row of the host's table in
 // the database the host's connection text opens, one row per record, each committed on its own.
-// The connection is taken from `connections` at the first record and kept for the records after
-// it, with automatic commit on and no transaction open; when the server has dropped it, it is
-// opened again once and the row written on the reopened session. It goes back to the pool when
-// the store ends.
+// The connection is taken from `connections` and kept for the records after it; it goes back to
+// the pool when the store ends.
+//
+// A row is never written twice because an answer was lost. On PostgreSQL each row is written in
+// a transaction of its own whose number is taken first: a session dropped before the commit
+// cannot have stored the row, so it is written again on a new session; one dropped around the
+// commit is settled by asking the new session what became of that transaction. Elsewhere the row
+// is written with automatic commit, and a session dropped while it was on its way leaves the
+// outcome unknown (kUnknown), never guessed.
 class RecordStore {
  public:
   RecordStore(db::ConnectionPool& connections, std::string iConnectString, std::string iTable);
 
-  // Insert into <table> values('<card>','<yyyy-MM-dd>','<hh:mm>'), executed as it stands, so the
-  // row is committed when this returns written. Not written, with the reason: fewer than ten
-  // record bytes, a table name that is not an identifier, a database that cannot be opened, a
-  // statement the database refuses.
+  // Opens the database and checks that the host's table is there and can be read (a query that
+  // returns no rows), so that a download whose rows could not be written asks nothing of the
+  // terminal. False, with the reason, when it cannot be used.
+  bool ready(std::string& problem);
+
+  // Insert into <table> values('<card>','<yyyy-MM-dd>','<hh:mm>'). Not written, with the
+  // reason: fewer than ten record bytes, a table name that is not an identifier, a database that
+  // cannot be opened, a statement the database refuses.
   StoreOutcome SaveRegisterRecord(std::span<const uint8_t> record);
 
+  // The pause between questions about a lost commit (tests run it in no time).
+  std::function<void()> pause = db::pauseBeforeAskingAgain;
+
  private:
+  bool connect(std::string& problem);
+  StoreOutcome insertAutocommitted(const std::string& statement);
+  StoreOutcome insertInTransaction(const std::string& statement);
+  // One try at the transaction; `marker` gets its number once taken.
+  db::Outcome tryTransaction(const std::string& statement, std::string& marker, bool& committing,
+                             db::Diagnostic& why);
+  bool reopen();
+  StoreOutcome refused(const std::string& statement);
+
   db::ConnectionPool& connections_;
   std::string connectString_;
   std::string table_;

@@ -4,9 +4,11 @@
 #include "prohibit/access_record.hpp"
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
+#include "prohibit/pending_records.hpp"
 #include "prohibit/record_store.hpp"
 #include "prohibit/table_name.hpp"
 #include "serial/host_link.hpp"
+#include "serial/port_devices.hpp"
 #include "serial/port_setup.hpp"
 #include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
@@ -61,20 +63,85 @@ Status awaitStatus(serial::Link& link) {
   return status[kRecordFollows] != 0 ? Status::RecordFollows : Status::NoRecord;
 }
 
+// Writes the records kept for this terminal by earlier downloads, oldest first, before its
+// first prompt acknowledges the last of them. False when one still cannot be written: then
+// nothing may be sent.
+bool writePending(const std::string& line, int16_t machineNo, RecordStore& store,
+                  RegisterDownloadReport& report) {
+  PendingRecords& pending = pendingRecords();
+  for (const PendingRecord& kept : pending.recordsOf(line, machineNo)) {
+    const StoreOutcome stored = store.SaveRegisterRecord(kept.record);
+    if (stored.state == StoreOutcome::State::kNotWritten) {
+      logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
+                                ") still cannot be written, so the terminal was not prompted: " +
+                                stored.problem);
+      return false;
+    }
+    if (!stored.written()) {
+      logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
+                                "): " + stored.problem + "; it is no longer kept");
+    } else {
+      ++report.pendingWritten;
+      logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
+                                ") is now written");
+    }
+    std::string problem;
+    if (!pending.forget(kept, problem)) {
+      logRefusal(machineNo, "the kept record " + describe(kept.record) +
+                                " could not be forgotten: " + problem);
+      return false;
+    }
+  }
+  return true;
+}
+
+int32_t pendingCount(const std::string& line, int16_t machineNo) {
+  return static_cast<int32_t>(pendingRecords().recordsOf(line, machineNo).size());
+}
+
+RegisterDownloadReport& latest() {
+  static RegisterDownloadReport report;
+  return report;
+}
+
 }  // namespace
 
-std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
-                                 const std::string& iTable, db::ConnectionPool& connections) {
-  if (!addressesOneTerminal(iMachineNo)) return kError;
+RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
+                                            const std::string& iTable,
+                                            db::ConnectionPool& connections) {
+  using Ending = RegisterDownloadReport::Ending;
+  RegisterDownloadReport report;
+  const std::string line = serial::portDevicePath(serial::librarySetup().portNumber);
+  const auto ended = [&](Ending ending, const char* text) {
+    report.ending = ending;
+    report.text = text;
+    report.pendingKept = pendingCount(line, iMachineNo);
+    return report;
+  };
+  if (!addressesOneTerminal(iMachineNo)) return ended(Ending::kRefused, kError);
   if (!isTableName(iTable)) {
     logRefusal(iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
-    return kError;
+    return ended(Ending::kRefused, kError);
+  }
+
+  // The database first: a record the terminal sent must have somewhere to go before the
+  // terminal is prompted, or the prompt after it would make the terminal forget it.
+  RecordStore store(connections, iConnectString, iTable);
+  // With a clock the host injected (virtual time) nothing waits in real time.
+  if (serial::hostHooks().clock != nullptr) store.pause = [] {};
+  std::string problem;
+  if (!store.ready(problem)) {
+    logRefusal(iMachineNo, problem + "; nothing was sent");
+    return ended(Ending::kDatabaseNotReady, kError);
+  }
+  if (!writePending(line, iMachineNo, store, report)) {
+    return ended(Ending::kPendingNotWritten, kError);
   }
 
   serial::Link link = serial::commandLink();
   if (link.OpenPort(serial::librarySetup(), serial::OnOpenFailure::Silent) ==
       serial::OpenResult::CannotOpen) {
-    return kError;
+    return ended(Ending::kPortNotOpened, kError);
   }
   link.ClearBuffers();
   serial::Bytes prompt(2);
@@ -83,47 +150,75 @@ std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnect
   link.SendFrame(prompt);
 
   switch (awaitStatus(link)) {
-    case Status::NoAnswer: closeAndClear(link); return kError;
-    case Status::NoRecord: return kNoData;
+    case Status::NoAnswer: closeAndClear(link); return ended(Ending::kNoFirstStatus, kError);
+    case Status::NoRecord: return ended(Ending::kNoData, kNoData);
     case Status::RecordFollows: break;
   }
 
-  RecordStore store(connections, iConnectString, iTable);
-  int32_t written = 0;
   for (;;) {
     if (link.awaitReply(static_cast<int>(kAccessRecordLength), kRecordLimit, kRecordWait) ==
         serial::WaitResult::TimedOut) {
       link.report(ui::msg::kRecordIncomplete);
       closeAndClear(link);
-      return kError;
+      return ended(Ending::kRecordIncomplete, kError);
     }
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
     const StoreOutcome stored = store.SaveRegisterRecord(record);
-    if (!stored.written) {
-      // Prompting again would tell the terminal the record is safe. The log keeps its values in
-      // case the terminal takes a later download's first prompt as the acknowledgement.
-      logRefusal(iMachineNo,
-                 "record " + std::to_string(written + 1) + " (" + describe(record) +
-                     ") not written, the terminal was not prompted again: " + stored.problem);
+    if (stored.state == StoreOutcome::State::kUnknown) {
+      // Kept, it could be written twice; dropped, it could be lost: the log keeps its values
+      // for a person to look for.
+      logRefusal(iMachineNo, "record " + std::to_string(report.written + 1) + " (" +
+                                 describe(record) + "): " + stored.problem +
+                                 "; the terminal was not prompted again");
       closeAndClear(link);
-      return kError;
+      return ended(Ending::kRecordOutcomeUnknown, kError);
     }
-    ui::reportProgress(++written, 0);
+    if (!stored.written()) {
+      // Prompting again would tell the terminal the record is safe; so would the next
+      // download's first prompt, which is why the record is kept until then.
+      std::string why;
+      const bool kept = record.size() == kAccessRecordLength &&
+                        pendingRecords().keep({line, iMachineNo, record}, why);
+      logRefusal(iMachineNo,
+                 "record " + std::to_string(report.written + 1) + " (" + describe(record) +
+                     ") not written, the terminal was not prompted again: " + stored.problem +
+                     (kept ? "; it is kept and will be written before the next download from "
+                             "this terminal prompts it"
+                           : "; it could not be kept" + (why.empty() ? "" : ": " + why)));
+      closeAndClear(link);
+      return ended(Ending::kRecordNotWritten, kError);
+    }
+    ui::reportProgress(++report.written, 0);
+
+    if (serial::stopRequested()) {
+      logRefusal(iMachineNo, "stopped by the host after " + std::to_string(report.written) +
+                                 " records written; the terminal was not prompted again and "
+                                 "may hold more");
+      closeAndClear(link);
+      return ended(Ending::kStopped, kError);
+    }
 
     link.SendFrame(prompt);
     switch (awaitStatus(link)) {
-      case Status::NoAnswer: closeAndClear(link); return kIsEnd;
-      case Status::NoRecord: link.ClosePort(); return kIsEnd;
+      case Status::NoAnswer:
+        logRefusal(iMachineNo, "the terminal did not answer the prompt after record " +
+                                   std::to_string(report.written) + "; it may hold more records");
+        closeAndClear(link);
+        return ended(Ending::kStoppedAnswering, kIsEnd);
+      case Status::NoRecord: link.ClosePort(); return ended(Ending::kEnd, kIsEnd);
       case Status::RecordFollows: break;
     }
   }
 }
 
+const RegisterDownloadReport& lastRegisterDownload() { return latest(); }
+
 std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                             const std::string& iTable) {
   // The connection lives as long as the download: kept between its records, closed after.
   db::ConnectionPool connections;
-  return downloadRegisterData(iMachineNo, iConnectString, iTable, connections);
+  latest() = downloadRegisterData(iMachineNo, iConnectString, iTable, connections);
+  return latest().text;
 }
 
 }  // namespace solvard::prohibit

@@ -12,33 +12,68 @@ inline constexpr const char* kNoData = "NODATA";
 inline constexpr const char* kIsEnd = "ISEND";
 inline constexpr const char* kError = "ERROR";
 
+// How a download ended, beyond its result text: "ISEND" is both the terminal's "no more
+// records" and a terminal that stopped answering, which a host that reports to an operator must
+// tell apart.
+struct RegisterDownloadReport {
+  enum class Ending {
+    kNotRun,                // no download has run yet
+    kRefused,               // a machine number or table name that cannot be sent; nothing sent
+    kDatabaseNotReady,      // the database or the table cannot be used; nothing sent
+    kPendingNotWritten,     // a record kept from an earlier download still cannot be written
+    kPortNotOpened,         // the port cannot be opened
+    kNoFirstStatus,         // the terminal did not answer the first prompt
+    kNoData,                // the terminal holds no records
+    kEnd,                   // the terminal said no more records follow
+    kStoppedAnswering,      // the terminal did not answer a later prompt: it may hold more
+    kRecordIncomplete,      // a record did not come whole; it stays in the terminal
+    kRecordNotWritten,      // a record could not be written; it is kept as pending
+    kRecordOutcomeUnknown,  // the connection dropped around a record's commit: it may be stored
+    kStopped,               // the host asked the download to stop; the record in hand is written
+  };
+  Ending ending = Ending::kNotRun;
+  int32_t written = 0;         // records of the terminal written in this download
+  int32_t pendingWritten = 0;  // records kept from earlier downloads, written first
+  int32_t pendingKept = 0;     // records of this terminal still kept as pending afterwards
+  std::string text;            // the result text
+};
+
 // Downloads the records an access-control terminal holds into the host's table, one record per
 // prompt [machine number, 1]. Each prompt is answered by a three-byte status whose byte 2 says
 // whether a ten-byte record follows; the prompt after a record is the terminal's only
-// acknowledgement of it, so each record is written and committed (`SaveRegisterRecord`) before
-// the terminal is prompted again.
+// acknowledgement of it, and the terminal takes any later prompt, even the next download's
+// first, as that acknowledgement. So each record is written and committed (`SaveRegisterRecord`)
+// before the terminal is prompted again, and a record that could not be written is kept
+// (pending_records.hpp) and written before the next download of that terminal prompts it.
 //
 // - "NODATA": the first status says no record is stored; one prompt was sent, the port is left
 //   open and its buffers as they are.
 // - "ISEND": at least one record was written and the terminal said no more follow, or did not
-//   answer a later prompt within 1 to 2 seconds (no message).
-// - "ERROR", nothing sent: a machine number outside 0 to 255, or a table name that is not an
-//   identifier (table_name.hpp); the port is not touched.
+//   answer a later prompt within 1 to 2 seconds (no message; the report tells which).
+// - "ERROR", nothing sent: a machine number outside 0 to 255, a table name that is not an
+//   identifier (table_name.hpp), a database that does not open or lacks the table, or a kept
+//   record that still cannot be written; the port is not touched.
 // - "ERROR": the port cannot be opened (no message), or the first status does not come within
 //   1 to 2 seconds.
 // - "ERROR" with message 61210: a record not complete within 2 to 3 seconds.
-// - "ERROR": a record that cannot be written (fewer than ten bytes, the database does not open or
-//   refuses the row); the terminal is not prompted again, so that record is not acknowledged and
-//   those after it stay in the terminal, while the rows already written stay. The reason and the
-//   record's values go to the library's log.
+// - "ERROR": a record that cannot be written (the database refuses the row): the terminal is
+//   not prompted again and the record is kept as pending. A record whose commit's outcome is
+//   unknown (the connection dropped around it and the database cannot tell) is not kept, so it
+//   is never written twice: the log gives its values.
+// - "ERROR" when the host asks it to stop (serial::HostHooks::stopRequested, checked after each
+//   record is written): the terminal is not prompted again.
 // Every ending but "NODATA" closes the port; those that fail after the open clear the buffers.
 // Each record written is reported as progress (records so far, total 0: the terminal does not
-// say how many it holds). A setting the port refuses raises.
+// say how many it holds). Reasons go to the library's log. A setting the port refuses raises.
 std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                             const std::string& iTable);
 
 // The same download with the database connections taken from `connections`.
-std::string downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
-                                 const std::string& iTable, db::ConnectionPool& connections);
+RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
+                                            const std::string& iTable,
+                                            db::ConnectionPool& connections);
+
+// The report of the latest download of the library (the automation face has one line).
+const RegisterDownloadReport& lastRegisterDownload();
 
 }  // namespace solvard::prohibit

@@ -10,6 +10,11 @@ HostHooks& hostHooks() {
   return hooks;
 }
 
+bool stopRequested() {
+  const HostHooks& hooks = hostHooks();
+  return hooks.stopRequested && hooks.stopRequested();
+}
+
 Link commandLink() { return commandLink(sharedPort()); }
 
 Link commandLink(PortControl& port) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include "serial/link.hpp"
 
@@ -13,9 +14,15 @@ struct HostHooks {
   Reporter reporter;       // empty: ui::ReportMessage
   Clock* clock = nullptr;  // null: the monotonic clock
   std::chrono::milliseconds slice{5};
+  // Asked by the downloads between records: true when the host wants the download to stop
+  // (an operator's Ctrl+C, say). Empty: never. It must be safe to call at any time.
+  std::function<bool()> stopRequested;
 };
 
 HostHooks& hostHooks();
+
+// Whether the host has asked the running download to stop.
+bool stopRequested();
 
 // The link for one command on the library's one port, with the host's hooks. Raises 8005 while
 // another command holds the port.

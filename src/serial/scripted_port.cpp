@@ -148,6 +148,7 @@ void ScriptedPort::Output(std::span<const uint8_t> bytes) {
   operation("Output", hexBytes(bytes), [&] {
     requireOpen();
     frames_.emplace_back(bytes.begin(), bytes.end());
+    if (onFrame) onFrame(frames_.back());
     if (answers_.empty()) return;
     for (Piece& piece : answers_.front()) {
       pending_.push_back({clock_.now() + piece.after, std::move(piece.bytes)});

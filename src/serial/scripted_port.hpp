@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ class ScriptedPort final : public PortControl {
   void arriveNow(Bytes bytes) { pending_.push_back({clock_.now(), std::move(bytes)}); }
   // The open fails, as for an absent device or one held by another program.
   void failOpen(bool fail = true) { failOpen_ = fail; }
+  // Runs as each frame is written, before its answer is scheduled: a test looks at what else
+  // had happened by then.
+  std::function<void(const Bytes&)> onFrame;
   // Every call of the operation so named (e.g. "Output", "InBufferCount") raises.
   void failOperation(const std::string& name) { failing_.insert(name); }
 

@@ -37,7 +37,8 @@ class AttendTest : public ::testing::Test {
     serial::hostHooks() = {.pump = [this] { ++pumpTurns; },
                            .reporter = [this](int32_t number) { reported.push_back(number); },
                            .clock = &clock,
-                           .slice = kSlice};
+                           .slice = kSlice,
+                           .stopRequested = {}};
     object.setCommPortID(3);
     object.setCommBautRate(19200);
     object.setCommInBufferSize(2048);

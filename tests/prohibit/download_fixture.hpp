@@ -1,12 +1,18 @@
 #pragma once
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "db/odbc_connection.hpp"
 #include "db/pool.hpp"
+#include "db/schema.hpp"
 #include "db/scripted_connection.hpp"
+#include "prohibit/pending_records.hpp"
 #include "prohibit/register_download.hpp"
 #include "prohibit_fixture.hpp"
 #include "ui/host_reports.hpp"
@@ -21,6 +27,7 @@ class ForwardingConnection final : public db::Connection {
   ~ForwardingConnection() override {
     if (State() == db::kStateOpen) endSession();
   }
+  std::string engineName() const override { return to_.engineName(); }
 
  protected:
   db::Outcome openSession(const std::string& text, std::string_view user, std::string_view password,
@@ -70,6 +77,7 @@ class DownloadTest : public ProhibitTest {
 
   void SetUp() override {
     ProhibitTest::SetUp();
+    savedPending_ = setPendingRecords(nullptr);
     savedLog_ = ui::setLogSink([this](const std::string& line) { logged.push_back(line); });
     savedProgress_ = ui::setProgressSink([this](int32_t done, int32_t total) {
       progress.push_back({done, total, port->framesWritten().size(), committedNow()});
@@ -78,11 +86,14 @@ class DownloadTest : public ProhibitTest {
   void TearDown() override {
     ui::setLogSink(std::move(savedLog_));
     ui::setProgressSink(std::move(savedProgress_));
+    setPendingRecords(std::move(savedPending_));
+    if (!sqliteFile_.empty()) std::filesystem::remove(sqliteFile_);
     ProhibitTest::TearDown();
   }
 
   std::string download(int16_t machine = 3, const std::string& table = "Records") {
-    return downloadRegisterData(machine, kText, table, pool);
+    lastReport = downloadRegisterData(machine, kText, table, pool);
+    return lastReport.text;
   }
 
   // The prompt is answered by a status saying a record follows, then the record; `record` may
@@ -106,6 +117,18 @@ class DownloadTest : public ProhibitTest {
     return frames;
   }
 
+  // A fresh SQLite file holding an empty access-record table `table`, removed after the test.
+  std::string sqliteFileWithTable(const std::string& table) {
+    sqliteFile_ = (std::filesystem::temp_directory_path() /
+                   ("solvard-doors-" + std::to_string(::getpid()) + ".db"))
+                      .string();
+    std::filesystem::remove(sqliteFile_);
+    auto connection = db::makeOdbcConnection();
+    EXPECT_EQ(connection->Open(sqliteFile_), db::Outcome::kOk);
+    EXPECT_TRUE(db::ensureAccessRecordTable(*connection, table).empty());
+    return sqliteFile_;
+  }
+
   struct Progress {
     int32_t done;
     int32_t total;
@@ -124,8 +147,11 @@ class DownloadTest : public ProhibitTest {
   }};
   std::vector<std::string> logged;
   std::vector<Progress> progress;
+  RegisterDownloadReport lastReport;
 
  private:
+  std::shared_ptr<PendingRecords> savedPending_;
+  std::string sqliteFile_;
   ui::LogSink savedLog_;
   ui::ProgressSink savedProgress_;
 };
@@ -134,6 +160,8 @@ inline const Bytes kFirstRecord{0x12, 0x34, 0x56, 0x78, 0x90, 0x01, 0x06, 0x29, 
 inline const Bytes kSecondRecord{0x00, 0x00, 0x01, 0x23, 0x45, 0x01, 0x06, 0x29, 0x17, 0x45};
 inline const char* const kFirstRow =
     "Insert into Records values('1234567890','2001-06-29','08:05')";
+// The question that tells the table is there, asked before the first prompt.
+inline const char* const kTableCheck = "query select * from Records where 1=0";
 inline const char* const kSecondRow =
     "Insert into Records values('0000012345','2001-06-29','17:45')";
 

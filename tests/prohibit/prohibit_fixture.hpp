@@ -29,7 +29,8 @@ class ProhibitTest : public ::testing::Test {
     serial::hostHooks() = {.pump = {},
                            .reporter = [this](int32_t number) { reported.push_back(number); },
                            .clock = &clock,
-                           .slice = 5ms};
+                           .slice = 5ms,
+                           .stopRequested = {}};
     auto scripted = std::make_unique<ScriptedPort>(clock);
     port = scripted.get();
     savedPort_ = serial::replaceSharedPort(std::move(scripted));

@@ -18,7 +18,9 @@ TEST_F(DownloadTest, NoRecordSendsOnePromptAndLeavesThePortOpen) {
   EXPECT_EQ(prompts(), Frames{"03 01"});
   EXPECT_TRUE(port->PortOpen());
   EXPECT_EQ(port->log().back(), "Input 03 01 00");
-  EXPECT_TRUE(made.empty());
+  // The database was checked before the prompt.
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0]->log(), (Rows{std::string("Open ") + kText, kTableCheck}));
   EXPECT_TRUE(reported.empty());
 }
 
@@ -40,8 +42,9 @@ TEST_F(DownloadTest, EachRecordIsCommittedBeforeTheNextPrompt) {
   EXPECT_TRUE(reported.empty());
   // One session serves the whole download.
   ASSERT_EQ(made.size(), 1u);
-  EXPECT_EQ(made[0]->log(), (Rows{std::string("Open ") + kText, std::string("Execute ") + kFirstRow,
-                                  std::string("Execute ") + kSecondRow}));
+  EXPECT_EQ(made[0]->log(),
+            (Rows{std::string("Open ") + kText, kTableCheck, std::string("Execute ") + kFirstRow,
+                  std::string("Execute ") + kSecondRow}));
 }
 
 TEST_F(DownloadTest, StatusBytesZeroAndOneSayNothing) {
@@ -65,7 +68,7 @@ TEST_F(DownloadTest, NineOfTenRecordBytesReportTheRecordIncomplete) {
   EXPECT_EQ(download(), "ERROR");
   EXPECT_EQ(reported, std::vector<int32_t>{ui::msg::kRecordIncomplete});
   EXPECT_EQ(prompts(), Frames{"03 01"});
-  EXPECT_TRUE(made.empty());
+  EXPECT_TRUE(committedNow().empty());
   EXPECT_FALSE(port->PortOpen());
 }
 
@@ -133,21 +136,36 @@ TEST_F(DownloadTest, QuotedAndForeignTableNamesGoIntoTheStatementAsGiven) {
   }
 }
 
-TEST_F(DownloadTest, DatabaseThatDoesNotOpenStopsAndLeavesTheRecordInTheTerminal) {
-  script = [](db::ScriptedConnection& c) { c.failNext("Open", {"08001", 0, "no such server"}); };
-  answerRecord(kFirstRecord);
-  answerRecord(kSecondRecord);
-  EXPECT_EQ(download(), "ERROR");
-  EXPECT_EQ(prompts(), Frames{"03 01"});  // no prompt acknowledged the record
-  EXPECT_TRUE(committedNow().empty());
-  EXPECT_FALSE(port->PortOpen());
-  EXPECT_TRUE(reported.empty());
-  EXPECT_EQ(logged, Rows{"GetRegisterData, terminal 3: record 1 (card 1234567890, 2001-06-29 "
-                         "08:05) not written, the terminal was not prompted again: the database "
-                         "does not open: [08001] (0) no such server"});
+TEST_F(DownloadTest, DatabaseThatCannotTakeRowsIsFoundBeforeTheFirstPrompt) {
+  const struct {
+    const char* failing;
+    db::Diagnostic diagnostic;
+    const char* log;
+  } cases[] = {
+      {"Open",
+       {"08001", 0, "no such server"},
+       "GetRegisterData, terminal 3: the database does not open: [08001] (0) no such server; "
+       "nothing was sent"},
+      {"query",
+       {"42S02", 1, "no such table: Records"},
+       "GetRegisterData, terminal 3: the table Records cannot be used: [42S02] (1) no such "
+       "table: Records; nothing was sent"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failing);
+    logged.clear();
+    script = [&](db::ScriptedConnection& connection) {
+      connection.failNext(c.failing, c.diagnostic);
+    };
+    EXPECT_EQ(download(), "ERROR");
+    EXPECT_EQ(lastReport.ending, RegisterDownloadReport::Ending::kDatabaseNotReady);
+    EXPECT_TRUE(prompts().empty());  // the terminal keeps its record unacknowledged
+    EXPECT_TRUE(committedNow().empty());
+    EXPECT_EQ(logged, Rows{c.log});
+  }
 }
 
-TEST_F(DownloadTest, RefusedRowStopsTheDownloadKeepingTheRowsBefore) {
+TEST_F(DownloadTest, RefusedRowStopsTheDownloadAndIsKeptForTheNextOne) {
   script = [](db::ScriptedConnection& c) {
     c.failStatement(kSecondRow, {"42S02", 1, "no such table"});
   };
@@ -155,55 +173,31 @@ TEST_F(DownloadTest, RefusedRowStopsTheDownloadKeepingTheRowsBefore) {
   answerRecord(kSecondRecord);
   answerNoMore();
   EXPECT_EQ(download(), "ERROR");
+  EXPECT_EQ(lastReport.ending, RegisterDownloadReport::Ending::kRecordNotWritten);
+  EXPECT_EQ(lastReport.pendingKept, 1);
   EXPECT_EQ(prompts(), (Frames{"03 01", "03 01"}));
   EXPECT_EQ(committedNow(), Rows{kFirstRow});
   EXPECT_EQ(progress.size(), 1u);
   ASSERT_EQ(logged.size(), 1u);
-  EXPECT_TRUE(logged[0].starts_with(
-      "GetRegisterData, terminal 3: record 2 (card 0000012345, 2001-06-29 17:45) not written"));
-  EXPECT_TRUE(logged[0].ends_with(std::string(kSecondRow) + " refused: [42S02] (1) no such table"));
-}
-
-TEST_F(DownloadTest, SessionTheServerDroppedIsReopenedOnce) {
-  answerRecord(kFirstRecord);
-  answerRecord(kSecondRecord);
-  answerNoMore();
-  // The server drops the session while the first record's prompt is answered: the second row
-  // finds it gone and is written on the session opened again.
-  auto dropAfterFirst = ui::setProgressSink([this](int32_t, int32_t) { made[0]->dropSession(); });
-  EXPECT_EQ(download(), "ISEND");
-  ui::setProgressSink(std::move(dropAfterFirst));
-  ASSERT_EQ(made.size(), 1u);
-  EXPECT_EQ(made[0]->committed(), (Rows{kFirstRow, kSecondRow}));
-  EXPECT_EQ(made[0]->log(),
-            (Rows{std::string("Open ") + kText, std::string("Execute ") + kFirstRow,
-                  std::string("Execute ") + kSecondRow + " failed", "Close",
-                  std::string("Open ") + kText, std::string("Execute ") + kSecondRow}));
-}
-
-TEST_F(DownloadTest, SessionThatCannotBeReopenedStopsTheDownload) {
-  answerRecord(kFirstRecord);
-  answerRecord(kSecondRecord);
-  auto dropAfterFirst = ui::setProgressSink([this](int32_t, int32_t) {
-    made[0]->dropSession();
-    made[0]->failNext("Open", {"08001", 0, "server gone"});
-  });
-  EXPECT_EQ(download(), "ERROR");
-  ui::setProgressSink(std::move(dropAfterFirst));
-  EXPECT_EQ(committedNow(), Rows{kFirstRow});
-  EXPECT_EQ(prompts(), (Frames{"03 01", "03 01"}));
+  EXPECT_EQ(logged[0],
+            "GetRegisterData, terminal 3: record 2 (card 0000012345, 2001-06-29 17:45) not "
+            "written, the terminal was not prompted again: " +
+                std::string(kSecondRow) +
+                " refused: [42S02] (1) no such table; it is kept and will be written before the "
+                "next download from this terminal prompts it");
 }
 
 TEST_F(DownloadTest, HostReachesItThroughTheObject) {
   component::Prohibit object;
   object.setCommPortID(3);
   answerNoMore();
-  std::vector<automation::Variant> args{automation::Variant(int16_t{3}),
-                                        automation::Variant("unused.db"),
+  const std::string file = sqliteFileWithTable("Records");
+  std::vector<automation::Variant> args{automation::Variant(int16_t{3}), automation::Variant(file),
                                         automation::Variant("Records")};
   EXPECT_EQ(component::invoke(object, "GetRegisterData", component::MemberKind::Method, args),
             automation::Variant("NODATA"));
-  EXPECT_EQ(args[1], automation::Variant("unused.db"));
+  EXPECT_EQ(args[1], automation::Variant(file));
+  EXPECT_EQ(lastRegisterDownload().ending, RegisterDownloadReport::Ending::kNoData);
   EXPECT_EQ(args[2], automation::Variant("Records"));
 }
 

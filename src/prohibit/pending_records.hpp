@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "serial/port_control.hpp"
+
+namespace solvard::prohibit {
+
+// A record an access-control terminal sent that could not be written. The terminal takes the
+// next prompt it gets, whichever download sends it, as the acknowledgement of the record it sent
+// last, and forgets it: from then on this copy is the only one. It is written before the next
+// download of the same terminal (the same line, the same machine number) sends its first
+// prompt.
+struct PendingRecord {
+  std::string line;  // the device the terminal's line is reached through
+  int16_t machineNo = 0;
+  serial::Bytes record;  // the ten bytes as the terminal sent them
+
+  friend bool operator==(const PendingRecord&, const PendingRecord&) = default;
+};
+
+// Where pending records are kept. The library keeps them in memory for its lifetime; a host
+// that runs as separate processes (the `solvard` command) installs a keeper that holds them in
+// a file, so that the next process writes them first.
+class PendingRecords {
+ public:
+  virtual ~PendingRecords() = default;
+  // The records kept for one terminal, oldest first.
+  virtual std::vector<PendingRecord> recordsOf(const std::string& line, int16_t machineNo) = 0;
+  // Keeps one more. False when it could not be kept (the reason in `problem`).
+  virtual bool keep(const PendingRecord& record, std::string& problem) = 0;
+  // Forgets one, now written. False when it could not be forgotten (the reason in `problem`).
+  virtual bool forget(const PendingRecord& record, std::string& problem) = 0;
+};
+
+// Kept in memory, for as long as the library is loaded.
+class PendingRecordsInMemory final : public PendingRecords {
+ public:
+  std::vector<PendingRecord> recordsOf(const std::string& line, int16_t machineNo) override;
+  bool keep(const PendingRecord& record, std::string& problem) override;
+  bool forget(const PendingRecord& record, std::string& problem) override;
+
+ private:
+  std::mutex mutex_;
+  std::vector<PendingRecord> records_;
+};
+
+// The library's keeper of pending records: in memory unless the host installed its own.
+PendingRecords& pendingRecords();
+// Installs `keeper` (empty: memory again) and returns the one it replaces.
+std::shared_ptr<PendingRecords> setPendingRecords(std::shared_ptr<PendingRecords> keeper);
+
+}  // namespace solvard::prohibit

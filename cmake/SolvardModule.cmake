@@ -19,7 +19,8 @@ function(solvard_module name dir)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE solvard_warnings)
 endfunction()
 
-# One test program per folder of tests/, discovered by CTest.
+# One test program per folder of tests/, discovered by CTest. Each links the test support,
+# whose guard fails any test that opens a real serial device.
 function(solvard_test_suite name dir)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${dir}/*.cpp")
@@ -27,7 +28,8 @@ function(solvard_test_suite name dir)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main GTest::gmock solvard_warnings)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main GTest::gmock solvard_warnings
+                        solvard_test_support)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "SOLVARD_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()

@@ -96,7 +96,7 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   // From its first step on, a step that fails is skipped; only the open is tested.
   link.skipFailures();
   link.ClosePort();
-  link.applySettings(objectPort);
+  serial::applyObjectPort(link, objectPort);
 
   // The database first: a download the database cannot take is not asked of the terminal.
   DownloadDatabase database(sharedDatabase(), machineNo);

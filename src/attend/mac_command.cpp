@@ -153,7 +153,7 @@ int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, M
   if (port.PortOpen()) port.PortOpen(false);
   link.skipFailures();
   link.ClosePort();
-  link.applySettings(objectPort);
+  serial::applyObjectPort(link, objectPort);
   link.step([&] { port.InputLen(0); });
   // Whether it opened shows only as an acknowledgement that never comes.
   link.openIfClosed();

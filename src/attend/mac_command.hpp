@@ -17,7 +17,8 @@ serial::PortSetup objectPortSetup(int16_t commPortId, int16_t commBautRate,
 
 // Sends one short command to attendance terminal `machineNo` and waits for its acknowledgement:
 // 1 when the first reply byte is the machine number, else 0. The port is prepared from
-// `objectPort`, the open is not tested and the buffers are never cleared; no byte within the
+// `objectPort` (a settings text the port refuses is raised; see serial::applyObjectPort), the
+// open is not tested and the buffers are never cleared; no byte within the
 // wait shows 61204 (also when the port could not be opened), another machine's number 61205.
 // `first` and `second` are the command's values, copies the normalisation may change.
 //

@@ -31,7 +31,8 @@ struct DateTime {
 };
 
 // Text to date and time. Accepted: a year-first date `yyyy-M-d` with '-', '/' or '.' between the
-// parts, optionally followed by a space and a time; or a time alone, `H:mm` or `H:mm:ss` (24-hour).
+// parts, optionally followed by a space and a time; or a time alone, `H:m` or `H:m:s` (24-hour,
+// one digit or two in each field).
 // A two-digit year means 2000 + year. Anything else gives no value.
 // Blanks around the text are allowed, and more than one blank between the date and the time.
 // A four-digit year is taken as written, so it must lie in 100 to 9999; a time alone falls on

@@ -49,16 +49,18 @@ class DateTimeReader {
     return value.isValid();
   }
 
+  // Each field of a time takes one digit or two, as a host writes it when it joins the numbers
+  // (hour & ":" & minute gives "8:5"): every field, not only the hour.
   bool readTime(DateTime& value) {
     const auto hour = digitRun(1, 2);
     if (!hour || *hour > 23 || peek() != ':') return false;
     ++pos_;
-    const auto minute = digitRun(2, 2);
+    const auto minute = digitRun(1, 2);
     if (!minute || *minute > 59) return false;
     int second = 0;
     if (peek() == ':') {
       ++pos_;
-      const auto digits = digitRun(2, 2);
+      const auto digits = digitRun(1, 2);
       if (!digits || *digits > 59) return false;
       second = *digits;
     }

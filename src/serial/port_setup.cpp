@@ -1,13 +1,37 @@
 #include "serial/port_setup.hpp"
 
+#include <limits>
+
+#include "automation/error.hpp"
+#include "serial/link.hpp"
 #include "serial/settings.hpp"
 
 namespace solvard::serial {
+namespace {
+
+// The port takes its buffer sizes as 16-bit values.
+int16_t bufferSize(int32_t size) {
+  if (size < std::numeric_limits<int16_t>::min() || size > std::numeric_limits<int16_t>::max()) {
+    throw automation::errors::overflow();
+  }
+  return static_cast<int16_t>(size);
+}
+
+}  // namespace
 
 PortSetup librarySetup() {
   const LibrarySettings& settings = librarySettings();
   return {settings.portNumber, settings.settingsText, settings.inBufferSize,
           settings.outBufferSize};
+}
+
+void applyObjectPort(Link& link, const PortSetup& setup) {
+  PortControl& port = link.port();
+  link.step([&] { port.CommPort(setup.portNumber); });
+  port.Settings(setup.settingsText);
+  link.step([&] { port.InBufferSize(bufferSize(setup.inBufferSize)); });
+  link.step([&] { port.OutBufferSize(bufferSize(setup.outBufferSize)); });
+  link.step([&] { port.InputMode(1); });
 }
 
 }  // namespace solvard::serial

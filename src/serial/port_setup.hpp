@@ -19,4 +19,13 @@ struct PortSetup {
 // The library-wide settings as they stand now.
 PortSetup librarySetup();
 
+class Link;
+
+// Applies an object's own port setup for a command that runs under the skip-on-failure rule
+// from its first step: each setting is a step skipped on failure, except the settings text. A
+// rate the port refuses is raised to the host as the port raised it, since skipping it would
+// leave the port at the rate of the command before, and the command would reach the terminal
+// at a speed the host did not ask for.
+void applyObjectPort(Link& link, const PortSetup& setup);
+
 }  // namespace solvard::serial

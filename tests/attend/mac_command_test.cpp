@@ -178,13 +178,29 @@ INSTANTIATE_TEST_SUITE_P(
                    {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A setting the port refuses is skipped; the command runs on with what the port has.
-TEST_F(AttendTest, RefusedSettingIsSkipped) {
+// A settings text the port refuses ends the command with the refusal, before the open: skipped,
+// the command would reach the terminal at the rate the port had before. The other settings are
+// still skipped.
+TEST_F(AttendTest, RefusedSettingsTextEndsTheCommand) {
   port->failOperation("Settings");
+  port->answerNextFrame({{100ms, {1}}});
+  try {
+    object.ClearMacData(1);
+    ADD_FAILURE() << "the refusal was skipped";
+  } catch (const automation::AutomationError& error) {
+    EXPECT_EQ(error.number(), 8020);
+  }
+  EXPECT_EQ(port->log(), (std::vector<std::string>{"CommPort 3", "Settings 19200,N,8,1 failed"}));
+  EXPECT_TRUE(port->framesWritten().empty());
+  EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(AttendTest, RefusedPortSettingIsSkipped) {
+  port->failOperation("OutBufferSize");
   port->answerNextFrame({{100ms, {1}}});
   EXPECT_EQ(object.ClearMacData(1), 1);
   std::vector<std::string> prepared = kObjectPortOpened;
-  prepared[1] += " failed";
+  prepared[3] += " failed";
   EXPECT_EQ(logAfter(prepared), (std::vector<std::string>{"Output 01 02 06", "InputLen 1",
                                                           "Input 01", "PortOpen false"}));
 }

@@ -29,7 +29,6 @@ TEST(AutomationDateParse, AcceptsYearFirstDatesAndTimesOnly) {
                              {"0099-01-01", std::nullopt, false},
                              {"25:00", std::nullopt, false},
                              {"12:60", std::nullopt, false},
-                             {"12:5", std::nullopt, false},
                              {"12:05:60", std::nullopt, false},
                              {"2001-06/29", std::nullopt, false},
                              {"1-6-29", std::nullopt, false},
@@ -39,6 +38,39 @@ TEST(AutomationDateParse, AcceptsYearFirstDatesAndTimesOnly) {
                              {"2001-06-29T13:05", std::nullopt, false},
                              {"36976", std::nullopt, false},
                              {"", std::nullopt, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(parseDateTime(c.text), c.expected);
+    EXPECT_EQ(textHasTime(c.text), c.hasTime);
+  }
+}
+
+// A host that joins hour, minute and second as numbers writes single digits in any field.
+TEST(AutomationDateParse, TakesOneDigitOrTwoInEveryFieldOfATime) {
+  const ParseCase cases[] = {
+      {"8:5", DateTime{1899, 12, 30, 8, 5, 0}, true},
+      {"17:5", DateTime{1899, 12, 30, 17, 5, 0}, true},
+      {"12:5", DateTime{1899, 12, 30, 12, 5, 0}, true},
+      {"8:5:9", DateTime{1899, 12, 30, 8, 5, 9}, true},
+      {"17:05:9", DateTime{1899, 12, 30, 17, 5, 9}, true},
+      {"0:0:0", DateTime{1899, 12, 30}, true},
+      {"23:59:59", DateTime{1899, 12, 30, 23, 59, 59}, true},
+      {"2001-6-29 8:5", DateTime{2001, 6, 29, 8, 5, 0}, true},
+      {" 2001/06/29 9:7:3 ", DateTime{2001, 6, 29, 9, 7, 3}, true},
+      {"8:60", std::nullopt, false},
+      {"8:5:60", std::nullopt, false},
+      {"24:0", std::nullopt, false},
+      {"8:", std::nullopt, false},
+      {"8::5", std::nullopt, false},
+      {"8:5:", std::nullopt, false},
+      {":5", std::nullopt, false},
+      {"8:005", std::nullopt, false},
+      {"8:5:009", std::nullopt, false},
+      {"8:5:9:1", std::nullopt, false},
+      {"8:-5", std::nullopt, false},
+      {"8: 5", std::nullopt, false},
+      {"2001-6-29 8:", std::nullopt, false},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(parseDateTime(c.text), c.expected);

@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
+
 #include "automation/error.hpp"
 #include "component/attend.hpp"
 #include "component/factory.hpp"
 #include "component/prohibit.hpp"
+#include "serial/host_link.hpp"
+#include "serial/scripted_port.hpp"
+#include "serial/shared_port.hpp"
 
 namespace solvard::component {
 namespace {
@@ -76,13 +82,45 @@ TEST(DispatchTest, InOutArgumentsReachTheCallerAlsoOnFailure) {
   EXPECT_EQ(args[0], Variant(1)) << "a by-value argument keeps the caller's value";
 }
 
-TEST(DispatchTest, InOutArgumentsComeBackCoercedToTheirType) {
+// A whole command through the dispatch, on the library's port replaced by a scripted one in
+// virtual time, where terminal 3 acknowledges.
+class DispatchOnScriptedLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto scripted = std::make_unique<serial::ScriptedPort>(clock);
+    port = scripted.get();
+    savedPort_ = serial::replaceSharedPort(std::move(scripted));
+    savedHooks_ = serial::hostHooks();
+    serial::hostHooks() = {.pump = {},
+                           .reporter = [this](int32_t number) { reported.push_back(number); },
+                           .clock = &clock};
+  }
+  void TearDown() override {
+    serial::replaceSharedPort(std::move(savedPort_));
+    serial::hostHooks() = savedHooks_;
+  }
+
+  serial::ManualClock clock{std::chrono::seconds(5000)};
+  serial::ScriptedPort* port = nullptr;
+  std::vector<int32_t> reported;
+
+ private:
+  std::unique_ptr<serial::PortControl> savedPort_;
+  serial::HostHooks savedHooks_;
+};
+
+TEST_F(DispatchOnScriptedLine, InOutArgumentsComeBackCoercedToTheirType) {
+  port->answerNextFrame({{std::chrono::milliseconds(20), {3}}});
   Attend a;
+  a.setCommPortID(4);
   std::vector<Variant> args{Variant("3"), Variant("17")};
   DispatchResult r = tryInvoke(a, "ClearListInMac", MemberKind::Method, args);
+  ASSERT_FALSE(r.error) << r.error->description();
+  EXPECT_EQ(r.value, Variant(int32_t{1}));
+  EXPECT_EQ(port->framesWritten(), (std::vector<serial::Bytes>{{3, 2, 0x0C}}));
+  EXPECT_TRUE(reported.empty());
   EXPECT_EQ(args[1], Variant(int16_t{17}));
   EXPECT_EQ(args[0], Variant("3")) << "MachineNo of ClearListInMac is by value";
-  (void)r;
 }
 
 TEST(FactoryTest, CreatesByClassNameOrProgId) {

@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
     Settings, RefusedAtApply,
     ::testing::Values(Refusal{"PortZero", {0, "9600,N,8,1", 1024, 512}, 8002},
                       Refusal{"SettingsText", {kPortNumber, "abc", 1024, 512}, 380},
-                      Refusal{"RateTheDeviceLacks", {kPortNumber, "14400,N,8,1", 1024, 512}, 380},
+                      Refusal{"RateZero", {kPortNumber, "0,N,8,1", 1024, 512}, 380},
                       Refusal{"InBuffer40000", {kPortNumber, "9600,N,8,1", 40000, 512}, 6}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -4,17 +4,19 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "automation/error.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
-#include "serial/posix/baud_rates.hpp"
+#include "serial/posix/line_rate.hpp"
 
 namespace solvard::serial::posix {
 namespace {
@@ -26,7 +28,7 @@ constexpr std::chrono::seconds kOutputLimit{2};
 
 }  // namespace
 
-PosixPort::PosixPort() : speed_(*speedFor(line_.baudRate)) {}
+PosixPort::PosixPort() = default;
 
 PosixPort::~PosixPort() {
   if (fd_ >= 0) close();
@@ -63,8 +65,10 @@ void PosixPort::open() {
   // ours (root is not stopped by TIOCEXCL) finds the lock taken.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) fail("in use by another program");
   if (::ioctl(fd, TIOCEXCL) != 0) fail("cannot be held exclusively: " + systemError(errno));
+  // A rate the device does not take fails the open: a port left at the rate it had before
+  // would send the command at a speed the host did not ask for.
   try {
-    configure(fd);
+    if (const auto refusal = configure(fd)) fail(*refusal);
   } catch (const automation::AutomationError& error) {
     fail(error.description());
   }
@@ -90,7 +94,7 @@ void PosixPort::close() {
   buffer_.clear();
 }
 
-void PosixPort::configure(int fd) const {
+std::optional<std::string> PosixPort::configure(int fd) const {
   termios tio{};
   if (::tcgetattr(fd, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
   ::cfmakeraw(&tio);
@@ -114,10 +118,8 @@ void PosixPort::configure(int fd) const {
   if (line_.stopBits == 2) tio.c_cflag |= CSTOPB;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (::cfsetispeed(&tio, speed_) != 0 || ::cfsetospeed(&tio, speed_) != 0) {
-    throw automation::errors::invalidPropertyValue();
-  }
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
+  return setLineRate(fd, static_cast<uint32_t>(line_.baudRate));
 }
 
 void PosixPort::CommPort(int16_t number) {
@@ -126,18 +128,26 @@ void PosixPort::CommPort(int16_t number) {
   portNumber_ = number;
 }
 
+// Any positive rate is taken here; whether the device runs at it shows only once the port is
+// open, where a refusal is raised and the device goes back to the settings it had.
 void PosixPort::Settings(const std::string& text) {
   const LineSettings line = parseSettings(text);
-  const auto speed = speedFor(line.baudRate);
-  if (!speed) throw automation::errors::invalidPropertyValue();
 #ifndef CMSPAR
   if (line.parity == Parity::Mark || line.parity == Parity::Space) {
     throw automation::errors::invalidPropertyValue();
   }
 #endif
-  line_ = line;
-  speed_ = *speed;
-  if (fd_ >= 0) configure(fd_);
+  if (fd_ < 0) {
+    line_ = line;
+    return;
+  }
+  const LineSettings previous = std::exchange(line_, line);
+  const auto refusal = configure(fd_);
+  if (!refusal) return;
+  line_ = previous;
+  (void)configure(fd_);
+  throw automation::AutomationError(automation::errors::kInvalidPropertyValue,
+                                    "Invalid property value: " + *refusal);
 }
 
 void PosixPort::InBufferSize(int16_t size) {

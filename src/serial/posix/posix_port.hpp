@@ -1,6 +1,7 @@
 #pragma once
 
-#include <termios.h>
+#include <optional>
+#include <string>
 
 #include "serial/port_control.hpp"
 #include "serial/port_values.hpp"
@@ -36,7 +37,9 @@ class PosixPort final : public PortControl {
  private:
   void open();
   void close();
-  void configure(int fd) const;
+  // Puts the line settings on the device. Raises when the system fails the request; the
+  // reason the device does not take the rate, if it does not.
+  std::optional<std::string> configure(int fd) const;
   void requireOpen() const;
   void requireClosed() const;
   // Moves what the device holds into the receive buffer, up to its size.
@@ -44,7 +47,6 @@ class PosixPort final : public PortControl {
 
   int16_t portNumber_ = 1;
   LineSettings line_;
-  speed_t speed_;
   int16_t inBufferSize_ = 1024;
   int16_t outBufferSize_ = 512;
   int inputLen_ = 0;

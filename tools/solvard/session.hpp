@@ -16,7 +16,8 @@ class Session {
   Session();
   ~Session();
 
-  // Answers one request. The reply always has "result", "byref", "messages" and "error".
+  // Answers one request. The reply always has "result", "byref", "messages", "error" and "log"
+  // (the library's log lines while the request ran), in that order.
   Json handle(const Json& request);
   Json handleLine(const std::string& line);
 
@@ -34,7 +35,7 @@ class Session {
   std::map<std::string, std::unique_ptr<component::DispatchObject>> objects_;
 };
 
-// Builds the reply object around a result, by-reference values and an error.
+// Builds the reply object around a result, by-reference values and an error, with an empty log.
 Json makeReply(Json result, Json byref, Json messages, Json error);
 
 }  // namespace solvard::tool

@@ -167,9 +167,46 @@ Json Session::handleLine(const std::string& line) {
   }
 }
 
+namespace {
+
+// Reads one line of at most `limit` bytes; the rest of a longer line is read and dropped, so
+// that a host's runaway line costs neither the memory nor the lines after it. False at the end
+// of input.
+bool readLine(std::istream& in, std::string& line, std::size_t limit, bool& tooLong) {
+  line.clear();
+  tooLong = false;
+  std::streambuf* buffer = in.rdbuf();
+  bool any = false;
+  for (;;) {
+    const auto c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      return any;
+    }
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < limit)
+      line += static_cast<char>(c);
+    else
+      tooLong = true;
+  }
+}
+
+}  // namespace
+
 int Session::run(std::istream& in, std::ostream& out) {
   std::string line;
-  while (std::getline(in, line)) {
+  bool tooLong = false;
+  while (readLine(in, line, kMaxLineBytes, tooLong)) {
+    if (tooLong) {
+      out << makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}),
+                       errorJson(badRequest("the line is longer than " +
+                                            std::to_string(kMaxLineBytes) + " bytes")))
+                 .dump()
+          << '\n'
+          << std::flush;
+      continue;
+    }
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     out << handleLine(line).dump() << '\n' << std::flush;
   }

@@ -267,13 +267,9 @@ class Parser {
           unsigned cp = hex4();
           if (cp >= 0xDC00 && cp <= 0xDFFF) unpaired(escape, cp);
           if (cp >= 0xD800 && cp <= 0xDBFF) {
-            const size_t second = pos_;
             if (!consume("\\u")) unpaired(escape, cp);
             const unsigned low = hex4();
-            if (low < 0xDC00 || low > 0xDFFF) {
-              pos_ = second;
-              unpaired(escape, cp);
-            }
+            if (low < 0xDC00 || low > 0xDFFF) unpaired(escape, cp);
             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
           }
           appendUtf8(out, cp);

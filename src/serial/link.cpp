@@ -1,7 +1,9 @@
 #include "serial/link.hpp"
 
 #include <limits>
+#include <string>
 
+#include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard::serial {
@@ -45,9 +47,14 @@ void Link::applySettings(const PortSetup& setup) {
 
 bool Link::openIfClosed() {
   PortControl& port = services_.port;
-  step([&] {
+  try {
     if (!port.PortOpen()) port.PortOpen(true);
-  });
+  } catch (const automation::AutomationError& e) {
+    if (!skipping_) throw;
+    // The operator's message says only that the port cannot be opened; the host's log gets
+    // which device it was and why (not a serial device, in use by another program, ...).
+    ui::logLine("the port cannot be opened: " + e.description());
+  }
   return port.PortOpen();
 }
 
@@ -90,7 +97,14 @@ void Link::ClosePort() {
 
 void Link::reportPortFailure() { report(ui::msg::kPortCannotOpen); }
 
-void Link::report(int32_t number) { services_.reporter(number); }
+void Link::report(int32_t number) {
+  // A message the host cannot show is skipped: the command goes on to its result.
+  try {
+    services_.reporter(number);
+  } catch (...) {
+    ui::logNotShown(number, std::current_exception());
+  }
+}
 
 int Link::waitingCount() {
   try {

@@ -68,11 +68,14 @@ class Link {
   // The parts of `OpenPort`, for commands that prepare the port their own way. Each setting is
   // one step: it raises, or is skipped while the skip-on-failure rule holds.
   void applySettings(const PortSetup& setup);
-  // Opens the port unless it is open; tells whether it is open now. No message.
+  // Opens the port unless it is open; tells whether it is open now. No message; a failure the
+  // skip-on-failure rule skips goes to the library log with the port's reason (the device and
+  // why it cannot be opened).
   bool openIfClosed();
   // Message 61206: the port cannot be opened.
   void reportPortFailure();
-  // Any operator message, through the same message box.
+  // Any operator message, through the same message box. A message that cannot be shown (the
+  // reporter fails) is skipped and logged; the command goes on.
   void report(int32_t number);
 
   // Turns the skip-on-failure rule on or off for the rest of the command.

@@ -1,5 +1,7 @@
 #include "ui/host_reports.hpp"
 
+#include <iostream>
+#include <ostream>
 #include <utility>
 
 namespace solvard::ui {
@@ -7,7 +9,7 @@ namespace solvard::ui {
 namespace {
 
 LogSink& logSink() {
-  static LogSink sink;
+  static LogSink sink = logOnStandardError;
   return sink;
 }
 
@@ -18,14 +20,34 @@ ProgressSink& progressSink() {
 
 }  // namespace
 
-LogSink setLogSink(LogSink sink) { return std::exchange(logSink(), std::move(sink)); }
+LogSink setLogSink(LogSink sink) {
+  return std::exchange(logSink(), sink ? std::move(sink) : LogSink(logOnStandardError));
+}
 
 ProgressSink setProgressSink(ProgressSink sink) {
   return std::exchange(progressSink(), std::move(sink));
 }
 
+void logAsLine(std::ostream& out, const std::string& line) {
+  std::string text = "Solvard: ";
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '\r' && i + 1 < line.size() && line[i + 1] == '\n') continue;
+    text += (c == '\r' || c == '\n') ? ' ' : c;
+  }
+  text += '\n';
+  // One write, so that a log line never interleaves with other output mid-line.
+  out << text << std::flush;
+}
+
+void logOnStandardError(const std::string& line) { logAsLine(std::cerr, line); }
+
 void logLine(const std::string& line) {
-  if (logSink()) logSink()(line);
+  // A log is told what happened; a sink that fails loses the line, not the command.
+  try {
+    logSink()(line);
+  } catch (...) {
+  }
 }
 
 void reportProgress(int32_t done, int32_t total) {

@@ -1,4 +1,8 @@
+#include <exception>
+#include <string>
+
 #include "automation/error.hpp"
+#include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
 #include "ui/msgbox.hpp"
 
@@ -32,12 +36,31 @@ int16_t showNumbered(int32_t number, const std::string& text, int32_t style,
 
 }  // namespace
 
+void logNotShown(int32_t number, const std::exception_ptr& failure) {
+  std::string why = "unknown failure";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const automation::AutomationError& e) {
+    why = "error " + std::to_string(e.number()) + ": " + e.description();
+  } catch (const std::exception& e) {
+    why = e.what();
+  } catch (...) {
+  }
+  logLine("message " + std::to_string(number) + " could not be shown (" + why + ")");
+}
+
 int16_t ShowMessage(const std::string& text, int32_t style, const std::string& title) {
   return showNumbered(0, text, style, title);
 }
 
 void ReportMessage(int32_t number) {
-  showNumbered(number, LoadLanString(number), kInformationStyle, kMessageTitle);
+  // The command that reports goes on whatever becomes of its message: a presenter that fails,
+  // or a box already in front of the operator, costs the message, never the command's result.
+  try {
+    showNumbered(number, LoadLanString(number), kInformationStyle, kMessageTitle);
+  } catch (...) {
+    logNotShown(number, std::current_exception());
+  }
 }
 
 }  // namespace solvard::ui

@@ -19,7 +19,7 @@ class SessionTest : public ::testing::Test {
 
 TEST_F(SessionTest, CreateLetGetAndSettingsFollowTheProperties) {
   EXPECT_EQ(send(R"({"op":"create","class":"Prohibit","id":"p"})").dump(),
-            R"({"result":null,"byref":{},"messages":[],"error":null})");
+            R"({"result":null,"byref":{},"messages":[],"error":null,"log":[]})");
   send(R"({"op":"let","id":"p","member":"CommBautRate","value":19200})");
   send(R"({"op":"let","id":"p","member":"CommPortID","value":"7"})");
   EXPECT_EQ(send(R"({"op":"get","id":"p","member":"commbautrate"})").find("result")->dump(),

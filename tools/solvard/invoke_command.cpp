@@ -5,6 +5,7 @@
 #include "port_ops.hpp"
 #include "reply_text.hpp"
 #include "session.hpp"
+#include "ui/host_reports.hpp"
 
 namespace solvard::tool {
 
@@ -19,6 +20,16 @@ void usage() {
 }
 
 Json argJson(const std::string& text) { return Json(text); }
+
+// With --json the log lines are the reply's "log" array; in words they go to standard error as
+// the library writes them for a host without a log sink, so that standard output stays the
+// call's outcome.
+void report(const Json& reply, bool json) {
+  if (!json) {
+    for (const Json& line : reply.find("log")->asArray()) ui::logAsLine(std::cerr, line.asString());
+  }
+  printReply(std::cout, reply, json);
+}
 
 }  // namespace
 
@@ -90,7 +101,7 @@ int invokeCommand(const std::vector<std::string>& args) {
       Json(Json::Object{{"op", "create"}, {"class", std::string(info->className)}, {"id", "o"}}));
   auto failedSetup = [&](const Json& r) {
     if (r.find("error")->isNull()) return false;
-    printReply(std::cout, r, json);
+    report(r, json);
     return true;
   };
   if (!port.empty()) {
@@ -116,7 +127,7 @@ int invokeCommand(const std::vector<std::string>& args) {
     request.set("args", Json(std::move(list)));
   }
   reply = session.handle(request);
-  printReply(std::cout, reply, json);
+  report(reply, json);
   return reply.find("error")->isNull() ? kExitOk : kExitFailed;
 }
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "ui/utf8.hpp"
+
 namespace solvard::tool {
 
 const Json* Json::find(std::string_view key) const {
@@ -26,9 +28,30 @@ void Json::set(std::string key, Json value) {
 
 namespace {
 
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+
+// Whether the byte at `pos` starts no well-formed UTF-8 character; `pos` moves past the character
+// (or the one byte).
+bool malformedAt(std::string_view text, size_t& pos) {
+  const size_t start = pos;
+  return ui::nextCodePoint(text, pos) == 0xFFFD && text.substr(start, 3) != kReplacementUtf8;
+}
+
 void dumpString(std::string& out, const std::string& s) {
   out += '"';
-  for (unsigned char c : s) {
+  for (size_t pos = 0; pos < s.size();) {
+    const auto c = static_cast<unsigned char>(s[pos]);
+    if (c >= 0x80) {
+      // Texts from the library (a language module's, a database's, the system's) need not be
+      // UTF-8; the reply always is: a byte that is not part of a character becomes U+FFFD.
+      const size_t start = pos;
+      if (malformedAt(s, pos))
+        out += kReplacementUtf8;
+      else
+        out.append(s, start, pos - start);
+      continue;
+    }
+    ++pos;
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -75,6 +98,10 @@ class Parser {
  public:
   explicit Parser(std::string_view text) : text_(text) {}
 
+  // Each array or object nested in another takes the parser one level deeper on the stack; a
+  // line of brackets must not be able to use it up.
+  static constexpr int kMaxDepth = Json::kMaxDepth;
+
   Json parseDocument() {
     Json value = parseValue();
     skipBlanks();
@@ -85,6 +112,14 @@ class Parser {
  private:
   [[noreturn]] void fail(const std::string& what) {
     throw JsonError("invalid JSON at offset " + std::to_string(pos_) + ": " + what);
+  }
+
+  // A UTF-16 surrogate escape stands for no character unless a high one is followed by a low.
+  [[noreturn]] void unpaired(size_t escape, unsigned cp) {
+    pos_ = escape;
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", cp);
+    fail(std::string("\\u") + text + " is half of a surrogate pair without its other half");
   }
 
   void skipBlanks() {
@@ -106,8 +141,13 @@ class Parser {
     skipBlanks();
     if (pos_ >= text_.size()) fail("missing value");
     char c = text_[pos_];
-    if (c == '{') return parseObject();
-    if (c == '[') return parseArray();
+    if (c == '{' || c == '[') {
+      if (depth_ == kMaxDepth) fail("nested deeper than " + std::to_string(kMaxDepth) + " levels");
+      ++depth_;
+      Json value = c == '{' ? parseObject() : parseArray();
+      --depth_;
+      return value;
+    }
     if (c == '"') return Json(parseString());
     if (consume("true")) return Json(true);
     if (consume("false")) return Json(false);
@@ -195,6 +235,18 @@ class Parser {
       char c = text_[pos_++];
       if (c == '"') return out;
       if (static_cast<unsigned char>(c) < 0x20) fail("control character in string");
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        const size_t start = --pos_;
+        if (malformedAt(text_, pos_)) {
+          pos_ = start;
+          char byte[8];
+          std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(c));
+          fail(std::string("byte ") + byte +
+               " is not UTF-8 here (overlong, cut short, a surrogate or no character at all)");
+        }
+        out.append(text_, start, pos_ - start);
+        continue;
+      }
       if (c != '\\') {
         out += c;
         continue;
@@ -211,10 +263,13 @@ class Parser {
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
         case 'u': {
+          const size_t escape = pos_ - 2;
           unsigned cp = hex4();
-          if (cp >= 0xD800 && cp <= 0xDBFF && consume("\\u")) {
-            unsigned low = hex4();
-            if (low < 0xDC00 || low > 0xDFFF) fail("bad surrogate pair");
+          if (cp >= 0xDC00 && cp <= 0xDFFF) unpaired(escape, cp);
+          if (cp >= 0xD800 && cp <= 0xDBFF) {
+            if (!consume("\\u")) unpaired(escape, cp);
+            const unsigned low = hex4();
+            if (low < 0xDC00 || low > 0xDFFF) unpaired(escape, cp);
             cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
           }
           appendUtf8(out, cp);
@@ -248,6 +303,7 @@ class Parser {
 
   std::string_view text_;
   size_t pos_ = 0;
+  int depth_ = 0;
 };
 
 void dumpValue(std::string& out, const Json& v) {

@@ -48,8 +48,14 @@ class Json {
   // Sets or replaces a member of an object.
   void set(std::string key, Json value);
 
+  // Arrays and objects nest at most this deep in a parsed text (the outermost is level 1).
+  static constexpr int kMaxDepth = 64;
+
+  // Always valid UTF-8: a byte of a string that is not part of a character is written as U+FFFD.
   std::string dump() const;
-  static Json parse(std::string_view text);  // throws JsonError
+  // Takes UTF-8 only (no overlong forms, no encoded surrogates) and only escapes that stand for
+  // characters (a UTF-16 surrogate only as a pair); throws JsonError, which says where and why.
+  static Json parse(std::string_view text);
 
  private:
   std::variant<std::nullptr_t, bool, double, std::string, Array, Object> value_;

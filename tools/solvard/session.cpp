@@ -1,12 +1,14 @@
 #include "session.hpp"
 
 #include <iostream>
+#include <string>
 
 #include "automation/error.hpp"
 #include "component/factory.hpp"
 #include "message_recorder.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/settings.hpp"
+#include "ui/host_reports.hpp"
 #include "ui/language_modules.hpp"
 #include "variant_json.hpp"
 
@@ -41,7 +43,8 @@ Json makeReply(Json result, Json byref, Json messages, Json error) {
   return Json(Json::Object{{"result", std::move(result)},
                            {"byref", std::move(byref)},
                            {"messages", std::move(messages)},
-                           {"error", std::move(error)}});
+                           {"error", std::move(error)},
+                           {"log", Json(Json::Array{})}});
 }
 
 Session::Session() = default;
@@ -123,6 +126,10 @@ Json Session::device(const Json& request) {
 
 Json Session::handle(const Json& request) {
   MessageRecorder recorder;
+  // The library's log lines for this request go back with its reply, not to standard error,
+  // which the host may not be reading.
+  Json::Array logged;
+  ui::ScopedLogSink log([&logged](const std::string& line) { logged.emplace_back(line); });
   Json reply;
   try {
     if (!request.isObject()) throw badRequest("each line must be a JSON object");
@@ -147,6 +154,7 @@ Json Session::handle(const Json& request) {
     reply = makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), errorJson(e));
   }
   reply.set("messages", recorder.take());
+  reply.set("log", Json(std::move(logged)));
   return reply;
 }
 
@@ -159,9 +167,46 @@ Json Session::handleLine(const std::string& line) {
   }
 }
 
+namespace {
+
+// Reads one line of at most `limit` bytes; the rest of a longer line is read and dropped, so
+// that a host's runaway line costs neither the memory nor the lines after it. False at the end
+// of input.
+bool readLine(std::istream& in, std::string& line, std::size_t limit, bool& tooLong) {
+  line.clear();
+  tooLong = false;
+  std::streambuf* buffer = in.rdbuf();
+  bool any = false;
+  for (;;) {
+    const auto c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      return any;
+    }
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < limit)
+      line += static_cast<char>(c);
+    else
+      tooLong = true;
+  }
+}
+
+}  // namespace
+
 int Session::run(std::istream& in, std::ostream& out) {
   std::string line;
-  while (std::getline(in, line)) {
+  bool tooLong = false;
+  while (readLine(in, line, kMaxLineBytes, tooLong)) {
+    if (tooLong) {
+      out << makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}),
+                       errorJson(badRequest("the line is longer than " +
+                                            std::to_string(kMaxLineBytes) + " bytes")))
+                 .dump()
+          << '\n'
+          << std::flush;
+      continue;
+    }
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     out << handleLine(line).dump() << '\n' << std::flush;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -16,11 +17,17 @@ class Session {
   Session();
   ~Session();
 
-  // Answers one request. The reply always has "result", "byref", "messages" and "error".
+  // A request line longer than this is answered with error 5 and otherwise ignored.
+  static constexpr std::size_t kMaxLineBytes = 1 << 20;
+
+  // Answers one request. The reply always has "result", "byref", "messages", "error" and "log"
+  // (the library's log lines while the request ran), in that order.
   Json handle(const Json& request);
+  // A line that is not JSON (not UTF-8, nested deeper than Json::kMaxDepth) gets error 5.
   Json handleLine(const std::string& line);
 
-  // Reads requests until the end of input; returns the process exit status.
+  // Reads requests until the end of input; returns the process exit status. Every reply line
+  // is valid UTF-8.
   int run(std::istream& in, std::ostream& out);
 
  private:
@@ -34,7 +41,7 @@ class Session {
   std::map<std::string, std::unique_ptr<component::DispatchObject>> objects_;
 };
 
-// Builds the reply object around a result, by-reference values and an error.
+// Builds the reply object around a result, by-reference values and an error, with an empty log.
 Json makeReply(Json result, Json byref, Json messages, Json error);
 
 }  // namespace solvard::tool

@@ -139,6 +139,8 @@ class OdbcConnection final : public Connection {
   Outcome fail(SQLSMALLINT type, SQLHANDLE handle, Diagnostic& diagnostic) {
     Failure failure = readFailure(type, handle);
     diagnostic = std::move(failure.diagnostic);
+    // A session found lost keeps the driver's state for it, however long that took.
+    if (failure.lost) return Outcome::kConnectionLost;
     if (bounds_.sqlite) {
       if (diagnostic.nativeCode == kSqliteBusy || diagnostic.nativeCode == kSqliteLocked) {
         markTimedOut(diagnostic, bounds_.sqliteStatement, "the database file stayed locked: ");

@@ -221,7 +221,9 @@ TranslatedText odbcConnectionText(std::string_view hostText) {
   const std::string_view text = trim(hostText);
   if (text.empty()) return refused("the connection text is empty");
   if (text.find('=') == std::string_view::npos) {
-    return {driverPart(kSqliteDriver) + ";Database=" + sqliteDatabase(text), {}};
+    return {driverPart(kSqliteDriver) + ";Database=" + sqliteDatabase(text) + ";" +
+                std::string(kSqliteDurableJournal),
+            {}};
   }
   std::string problem;
   const auto parts = parseConnectionText(text, problem);

@@ -29,8 +29,9 @@ std::string odbcPart(std::string_view key, std::string_view value);
 // - a text with `=` and no `Provider` key is an ODBC text and passes through unchanged
 //   (`Driver=...;...`, `DSN=...`);
 // - a text without `=` is the path of an SQLite database file, the embedded default:
-//   `Driver=SQLite3;Database=<path>`; a path with a ';' goes as a file URI
-//   (`Database=file:/data/a%3Bb.db`), because that driver reads no braces;
+//   `Driver=SQLite3;Database=<path>;JournalMode=WAL;SyncPragma=FULL` (kSqliteDurableJournal);
+//   a path with a ';' goes as a file URI (`Database=file:/data/a%3Bb.db`), because that driver
+//   reads no braces;
 // - `Provider=MSDASQL` (the OLE DB bridge to ODBC) is dropped; its `Data Source`, `User ID`,
 //   `Password` become `DSN`, `UID`, `PWD`, and its `Extended Properties` text is taken as it
 //   stands;
@@ -53,5 +54,10 @@ TranslatedText odbcConnectionText(std::string_view hostText);
 inline constexpr std::string_view kSqliteDriver = "SQLite3";
 inline constexpr std::string_view kAccessDriver = "Microsoft Access Driver (*.mdb, *.accdb)";
 inline constexpr std::string_view kSqlServerDriver = "ODBC Driver 17 for SQL Server";
+
+// How a file named by its path is kept: a commit appends to the write-ahead log and waits for
+// the disk once, for the log, so every committed record survives a power loss; the rollback
+// journal (the engine's default) waits at least twice. A host's own ODBC text chooses for itself.
+inline constexpr std::string_view kSqliteDurableJournal = "JournalMode=WAL;SyncPragma=FULL";
 
 }  // namespace solvard::db

@@ -8,6 +8,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <set>
 #include <string>
@@ -15,9 +16,30 @@
 
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
+#include "db/timeouts.hpp"
 
 namespace solvard::db {
 namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The SQLite engine's codes for a file another connection keeps locked.
+constexpr int32_t kSqliteBusy = 5;
+constexpr int32_t kSqliteLocked = 6;
+// PostgreSQL's state for a statement the server cancelled, its statement_timeout among reasons.
+constexpr std::string_view kQueryCanceled = "57014";
+
+SQLPOINTER wholeSeconds(milliseconds bound) {
+  return reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>((bound.count() + 999) / 1000));
+}
+
+// A failure that comes when the wait's bound has run out is that wait timing out, whatever words
+// the driver found for it (psqlODBC: "timeout expired", or the server's cancelled statement).
+void markTimedOut(Diagnostic& diagnostic, milliseconds bound, std::string_view what) {
+  diagnostic.message = std::string(what) + timedOutText(bound) + ": " + diagnostic.message;
+  diagnostic.sqlState = "HYT00";
+}
 
 bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
@@ -120,12 +142,45 @@ class OdbcConnection final : public Connection {
 
   void forget(OdbcStatement* statement) { statements_.erase(statement); }
 
-  // Classifies a failure on one of this session's handles.
+  // Classifies a failure on one of this session's handles; one that is a wait running out is
+  // told as a timeout.
   Outcome fail(SQLSMALLINT type, SQLHANDLE handle, Diagnostic& diagnostic) {
     Failure failure = readFailure(type, handle);
     diagnostic = std::move(failure.diagnostic);
+    // A session found lost keeps the driver's state for it, however long that took.
+    if (failure.lost) return Outcome::kConnectionLost;
+    if (bounds_.sqlite) {
+      if (diagnostic.nativeCode == kSqliteBusy || diagnostic.nativeCode == kSqliteLocked) {
+        markTimedOut(diagnostic, bounds_.sqliteStatement, "the database file stayed locked: ");
+      }
+    } else if (bounds_.statement.count() > 0 &&
+               (diagnostic.sqlState == "HYT00" || Clock::now() - began_ >= bounds_.statement)) {
+      markTimedOut(diagnostic, bounds_.statement, "the statement ");
+    } else if (diagnostic.sqlState == "HYT00" ||
+               (diagnostic.sqlState == kQueryCanceled &&
+                diagnostic.message.find("statement timeout") != std::string::npos)) {
+      // A bound the connection text set for itself.
+      diagnostic.message =
+          "the statement timed out at the bound the connection text sets: " + diagnostic.message;
+      diagnostic.sqlState = "HYT00";
+    }
     return failure.lost || reportsDead(dbc_) ? Outcome::kConnectionLost : Outcome::kFailed;
   }
+
+  // A statement handle of this session, bounded by the statement timeout, with the clock of
+  // its step started.
+  SQLHSTMT newStatement() {
+    began_ = Clock::now();
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) return SQL_NULL_HSTMT;
+    if (bounds_.statement.count() > 0) {
+      SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, wholeSeconds(bounds_.statement),
+                     SQL_IS_UINTEGER);
+    }
+    return stmt;
+  }
+
+  void startStep() { began_ = Clock::now(); }
 
  protected:
   Outcome openSession(const std::string& text, std::string_view user, std::string_view password,
@@ -144,6 +199,8 @@ class OdbcConnection final : public Connection {
       return Outcome::kFailed;
     }
 
+    SessionBounds bounds = sessionBounds(odbc);
+    odbc = std::move(bounds.odbc);
     const SQLHENV env = environment();
     if (env == SQL_NULL_HENV) {
       diagnostic = {std::string(states::kGeneral), 0, "the ODBC driver manager cannot start"};
@@ -154,16 +211,31 @@ class OdbcConnection final : public Connection {
       diagnostic = readFailure(SQL_HANDLE_ENV, env).diagnostic;
       return Outcome::kFailed;
     }
+    if (bounds.giveLogin) {
+      SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, wholeSeconds(bounds.login), SQL_IS_UINTEGER);
+    }
+    const Clock::time_point began = Clock::now();
     const SQLRETURN rc =
         SQLDriverConnect(dbc, nullptr, sqlText(odbc), static_cast<SQLSMALLINT>(odbc.size()),
                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
     if (!succeeded(rc)) {
       diagnostic = readFailure(SQL_HANDLE_DBC, dbc).diagnostic;
+      if (bounds.login.count() > 0 &&
+          (diagnostic.sqlState == "HYT00" || Clock::now() - began >= bounds.login)) {
+        markTimedOut(diagnostic, bounds.login, "the login ");
+      }
       SQLFreeHandle(SQL_HANDLE_DBC, dbc);
       return Outcome::kFailed;
     }
     dbc_ = dbc;
     engine_ = dbmsName(dbc);
+    bounds_ = std::move(bounds);
+    if (bounds_.sqliteLockWait.count() > 0) {
+      // Opening waited on a lock as briefly as the login bound allows; a statement may wait
+      // longer. This replaces the driver's wait with the engine's own, of the same kind.
+      Diagnostic ignored;
+      executeText("PRAGMA busy_timeout=" + std::to_string(bounds_.sqliteLockWait.count()), ignored);
+    }
     return Outcome::kOk;
   }
 
@@ -181,10 +253,8 @@ class OdbcConnection final : public Connection {
   std::string engineName() const override { return engine_; }
 
   Outcome executeText(std::string_view statement, Diagnostic& diagnostic) override {
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
-      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
-    }
+    SQLHSTMT stmt = newStatement();
+    if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
     std::string text(statement);
     const SQLRETURN rc = SQLExecDirect(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size()));
     // A statement that touches no row ends with SQL_NO_DATA; it still did what it was asked.
@@ -200,6 +270,7 @@ class OdbcConnection final : public Connection {
   }
 
   Outcome endTransaction(bool commit, Diagnostic& diagnostic) override {
+    startStep();
     if (!succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc_, commit ? SQL_COMMIT : SQL_ROLLBACK))) {
       return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
     }
@@ -208,8 +279,8 @@ class OdbcConnection final : public Connection {
 
   std::unique_ptr<StatementHandle> prepareText(std::string_view statement,
                                                Diagnostic& diagnostic) override {
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
+    SQLHSTMT stmt = newStatement();
+    if (stmt == SQL_NULL_HSTMT) {
       fail(SQL_HANDLE_DBC, dbc_, diagnostic);
       return nullptr;
     }
@@ -225,10 +296,8 @@ class OdbcConnection final : public Connection {
   }
 
   Outcome queryText(std::string_view statement, Rows& rows, Diagnostic& diagnostic) override {
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
-      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
-    }
+    SQLHSTMT stmt = newStatement();
+    if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
     std::string text(statement);
     Outcome outcome = Outcome::kOk;
     SQLSMALLINT columns = 0;
@@ -291,6 +360,9 @@ class OdbcConnection final : public Connection {
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   std::string engine_;
   std::set<OdbcStatement*> statements_;
+  SessionBounds bounds_;
+  // When the step now running began, to tell a failure that came at its bound.
+  Clock::time_point began_;
 };
 
 OdbcStatement::~OdbcStatement() {
@@ -304,6 +376,7 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
     diagnostic = {std::string(states::kSequence), 0, "the statement's session has ended"};
     return Outcome::kFailed;
   }
+  owner_->startStep();
   SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   // The driver reads the values and their lengths when the statement runs, so both stay put
   // until then; an empty value still needs a valid address.

@@ -18,13 +18,17 @@ TEST(ConnectionText, TranslatesTheFormsHostsAlreadyHave) {
        "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=55432;Database=att;Uid=postgres;"},
       {"DSN=Attendance; UID=clerk", "DSN=Attendance; UID=clerk"},
       {"Driver=SQLite3;Database={C:\\data\\a;b.db}", "Driver=SQLite3;Database={C:\\data\\a;b.db}"},
-      // A text without '=' is an SQLite file.
-      {"/var/lib/solvard/attend.db", "Driver=SQLite3;Database=/var/lib/solvard/attend.db"},
-      {"  C:\\Time Clock\\attend.db ", "Driver=SQLite3;Database=C:\\Time Clock\\attend.db"},
-      {"/tmp/{x}.db", "Driver=SQLite3;Database=/tmp/{x}.db"},
-      {"/tmp/a;b%20#1?.db", "Driver=SQLite3;Database=file:/tmp/a%3Bb%2520%231%3F.db"},
-      {"{x}.db", "Driver=SQLite3;Database=file:{x}.db"},
-      {"C:\\Time Clock\\a;b.db", "Driver=SQLite3;Database=file:///C:/Time Clock/a%3Bb.db"},
+      // A text without '=' is an SQLite file, kept in the write-ahead log synchronised at commit.
+      {"/var/lib/solvard/attend.db",
+       "Driver=SQLite3;Database=/var/lib/solvard/attend.db;JournalMode=WAL;SyncPragma=FULL"},
+      {"  C:\\Time Clock\\attend.db ",
+       "Driver=SQLite3;Database=C:\\Time Clock\\attend.db;JournalMode=WAL;SyncPragma=FULL"},
+      {"/tmp/{x}.db", "Driver=SQLite3;Database=/tmp/{x}.db;JournalMode=WAL;SyncPragma=FULL"},
+      {"/tmp/a;b%20#1?.db",
+       "Driver=SQLite3;Database=file:/tmp/a%3Bb%2520%231%3F.db;JournalMode=WAL;SyncPragma=FULL"},
+      {"{x}.db", "Driver=SQLite3;Database=file:{x}.db;JournalMode=WAL;SyncPragma=FULL"},
+      {"C:\\Time Clock\\a;b.db",
+       "Driver=SQLite3;Database=file:///C:/Time Clock/a%3Bb.db;JournalMode=WAL;SyncPragma=FULL"},
       // The OLE DB bridge to ODBC is dropped; what it bridges stays.
       {"Provider=MSDASQL.1;DSN=Attendance;UID=clerk", "DSN=Attendance;UID=clerk"},
       {"Provider=MSDASQL;Persist Security Info=False;Data Source=Attendance;User ID=clerk;"

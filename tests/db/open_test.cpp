@@ -66,5 +66,28 @@ TEST(DbOpen, APlainPathOpensAnSqliteFileOfThatName) {
   EXPECT_EQ(rows, (Rows{{"0"}}));
 }
 
+// A file named by its path commits through the write-ahead log, synchronised at every commit;
+// an ODBC text keeps the driver's own choice (rollback journal, synchronous NORMAL).
+TEST(DbOpen, AFileNamedByItsPathKeepsEveryCommitThroughAPowerLoss) {
+  Database database(Engine::kSqlite);
+  database.create();
+  const std::string byText = "Driver=SQLite3;Database=" + (database.folder() / "odbc.db").string();
+  const std::vector<std::pair<std::string, Rows>> cases = {
+      {database.text(), {{"wal"}, {"2"}}},
+      {byText, {{"delete"}, {"1"}}},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    auto connection = makeOdbcConnection();
+    ASSERT_EQ(connection->Open(text), Outcome::kOk) << connection->lastDiagnostic().text();
+    ASSERT_EQ(connection->Execute("create table Records (CardNo varchar(32))"), Outcome::kOk);
+    Rows journal;
+    Rows synchronous;
+    EXPECT_EQ(connection->queryRows("PRAGMA journal_mode", journal), Outcome::kOk);
+    EXPECT_EQ(connection->queryRows("PRAGMA synchronous", synchronous), Outcome::kOk);
+    EXPECT_EQ((Rows{journal.at(0), synchronous.at(0)}), expected);
+  }
+}
+
 }  // namespace
 }  // namespace solvard::db::testing

@@ -92,6 +92,13 @@ class ScriptedDatabase {
     return std::make_unique<ForwardingConnection>(*made_.back(), fault_, counted_);
   }
 
+  // The statements that took effect, on every connection in the order they were made.
+  std::vector<std::string> committed() const {
+    std::vector<std::string> all;
+    for (const auto& c : made_) all.insert(all.end(), c->committed().begin(), c->committed().end());
+    return all;
+  }
+
   // The statements that took effect and begin with `prefix`, on every connection.
   std::size_t committedStartingWith(std::string_view prefix) const {
     std::size_t n = 0;

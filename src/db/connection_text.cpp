@@ -110,6 +110,9 @@ TranslatedText fromMsdasql(const std::vector<ConnectionPart>& parts) {
       out.push_back(part.raw);
     }
   }
+  // An empty text would reach the driver manager, which could only say that nothing was named.
+  if (out.empty())
+    return refused("the MSDASQL provider needs a Data Source or Extended Properties");
   return {join(out), {}};
 }
 

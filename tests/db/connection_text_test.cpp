@@ -63,6 +63,10 @@ TEST(ConnectionText, TranslatesTheFormsHostsAlreadyHave) {
       {"Provider=OraOLEDB.Oracle;Data Source=orcl", "",
        "the provider \"OraOLEDB.Oracle\" is not supported; give an ODBC connection text "
        "(Driver=...;... or DSN=...) or the path of an SQLite database file"},
+      {"Provider=MSDASQL;Persist Security Info=False", "",
+       "the MSDASQL provider needs a Data Source or Extended Properties"},
+      {"Provider=MSDASQL;Provider=Other", "",
+       "the MSDASQL provider needs a Data Source or Extended Properties"},
       {"", "", "the connection text is empty"},
       {"   ", "", "the connection text is empty"},
       {"Driver={SQLite3;Database=x", "",

@@ -103,7 +103,8 @@ class VirtualLine {
     serial::hostHooks() = {.pump = {},
                            .reporter = [this](int32_t number) { reported.push_back(number); },
                            .clock = &clock,
-                           .slice = kSlice};
+                           .slice = kSlice,
+                           .stopRequested = {}};
     savedPresenter_ =
         ui::setPresenter([](const ui::MessageBoxView&) { return ui::Choice::Command1; });
     savedLog_ = ui::setLogSink([](const std::string&) {});

@@ -93,7 +93,9 @@ class DispatchOnScriptedLine : public ::testing::Test {
     savedHooks_ = serial::hostHooks();
     serial::hostHooks() = {.pump = {},
                            .reporter = [this](int32_t number) { reported.push_back(number); },
-                           .clock = &clock};
+                           .clock = &clock,
+                           .slice = std::chrono::milliseconds{5},
+                           .stopRequested = {}};
   }
   void TearDown() override {
     serial::replaceSharedPort(std::move(savedPort_));

@@ -38,8 +38,11 @@ class RateOnTheLine : public ::testing::Test {
     serial::mapPortDevice(kPort, pty.path());
     savedPort_ = serial::replaceSharedPort(serial::makePlatformPort());
     savedHooks_ = serial::hostHooks();
-    serial::hostHooks() = {
-        .pump = [this] { turn(); }, .reporter = [](int32_t) {}, .clock = &clock, .slice = 2ms};
+    serial::hostHooks() = {.pump = [this] { turn(); },
+                           .reporter = [](int32_t) {},
+                           .clock = &clock,
+                           .slice = 2ms,
+                           .stopRequested = {}};
     attend.setCommPortID(kPort);
     prohibit.setCommPortID(kPort);
   }

@@ -7,6 +7,7 @@
 #include "component/prohibit.hpp"
 #include "db/database_fixture.hpp"
 #include "db/schema.hpp"
+#include "prohibit/pending_records.hpp"
 #include "serial/host_link.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/access_terminal.hpp"
@@ -31,10 +32,12 @@ class AccessDownload : public SimulatorTest,
     serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
     savedLog_ = ui::setLogSink([this](const std::string& line) { logged.push_back(line); });
     object.setCommPortID(kPortNumber);
+    savedPending_ = prohibit::setPendingRecords(nullptr);
   }
   void TearDown() override {
     if (terminal == nullptr) return;  // skipped before anything was set up
     serial::sharedPort().PortOpen(false);
+    prohibit::setPendingRecords(std::move(savedPending_));
     ui::setLogSink(std::move(savedLog_));
     serial::hostHooks() = savedHooks_;
     SimulatorTest::TearDown();
@@ -83,6 +86,7 @@ class AccessDownload : public SimulatorTest,
 
  private:
   serial::HostHooks savedHooks_;
+  std::shared_ptr<prohibit::PendingRecords> savedPending_;
   ui::LogSink savedLog_;
 };
 

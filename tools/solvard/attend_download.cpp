@@ -9,6 +9,7 @@
 #include "commands.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
+#include "stop_signals.hpp"
 #include "ui/messages.hpp"
 #include "ui/presenter.hpp"
 
@@ -43,6 +44,7 @@ DownloadOutcome runAttendDownload(component::Attend& object, int16_t machine, st
   outcome.total = progress.total();
   outcome.seconds = progress.seconds();
   outcome.logLines = progress.logLines();
+  outcome.ending = attend::lastDownload().ending;
   return outcome;
 }
 
@@ -73,6 +75,19 @@ int reportAttendDownload(std::ostream& out, int16_t machine, const std::string& 
     out << terminal << " holds no records: " << messageText(outcome) << "\n";
     return kExitOk;
   }
+  using Ending = attend::DownloadReport::Ending;
+  if (outcome.ending == Ending::kOutcomeUnknown) {
+    out << terminal << ": download failed: the database connection dropped while the "
+        << outcome.total
+        << " records were being committed, and whether they were stored cannot be told: look in "
+           "WorkCardSource before downloading again; the terminal still holds them\n";
+    return kExitFailed;
+  }
+  if (outcome.ending == Ending::kStopped) {
+    out << terminal << ": download stopped on request: nothing of it was kept; the terminal "
+        << "still holds its " << outcome.total << " records\n";
+    return kExitFailed;
+  }
   std::string why = messageText(outcome);
   if (why.empty() && outcome.logLines > 0) {
     why = outcome.result < 0
@@ -99,6 +114,7 @@ int attendDownload(const AttendOptions& options, component::Attend& object) {
     }
   }
   object.setConnectString(database);
+  StopOnSignals stopOnSignals;
   const DownloadOutcome outcome =
       runAttendDownload(object, options.machine, std::cout, ::isatty(STDOUT_FILENO) == 1);
   return reportAttendDownload(std::cout, options.machine, database, outcome);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "attend/download_report.hpp"
 #include "attend_options.hpp"
 #include "component/attend.hpp"
 
@@ -26,6 +27,7 @@ struct DownloadOutcome {
   std::vector<std::string> texts;  // and their texts
   double seconds = 0;              // from the count to the end
   std::size_t logLines = 0;        // lines the library logged (printed as they came)
+  attend::DownloadReport::Ending ending = attend::DownloadReport::Ending::kNotRun;
 };
 
 // Runs `GetMacData(machine)` on `object`, showing its progress on `out`: a bar redrawn in place

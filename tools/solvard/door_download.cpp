@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <vector>
 
 #include "commands.hpp"
@@ -12,6 +13,9 @@
 #include "db/schema.hpp"
 #include "db/statements.hpp"
 #include "door_options.hpp"
+#include "pending_file.hpp"
+#include "prohibit/register_download.hpp"
+#include "stop_signals.hpp"
 #include "ui/host_reports.hpp"
 
 namespace solvard::tool {
@@ -82,16 +86,51 @@ class ProgressLine {
 
 }  // namespace
 
+namespace {
+
+// What the report says of a download that did not end cleanly, for the operator.
+std::string endingWords(const prohibit::RegisterDownloadReport& report) {
+  using Ending = prohibit::RegisterDownloadReport::Ending;
+  switch (report.ending) {
+    case Ending::kStoppedAnswering:
+      return "the terminal stopped answering; it may still hold records: run the download again";
+    case Ending::kStopped:
+      return "stopped on request; the record in hand was written, the terminal may still hold "
+             "more";
+    case Ending::kRecordNotWritten:
+      return "a record could not be written; it is kept and will be written first by the next "
+             "download from this terminal";
+    case Ending::kRecordOutcomeUnknown:
+      return "the database connection dropped while a record was being stored: it may be stored "
+             "or not (the log above gives its card and time)";
+    case Ending::kPendingNotWritten:
+      return "a record kept from an earlier download still cannot be written; nothing was asked "
+             "of the terminal";
+    case Ending::kDatabaseNotReady:
+      return "the database or its table cannot be used; nothing was asked of the terminal";
+    case Ending::kRecordIncomplete: return "a record did not come whole; it stays in the terminal";
+    case Ending::kNoFirstStatus: return "the terminal did not answer the first prompt";
+    case Ending::kPortNotOpened: return "the port could not be opened";
+    default: return {};
+  }
+}
+
+}  // namespace
+
 int runDoorDownload(int16_t machine, const std::string& table, const std::string& database,
                     component::Prohibit& door) {
   if (!prepareTable(table, database)) return kExitFailed;
   DoorMessages messages;
   std::vector<std::string> logged;
   ui::LogSink savedLog = ui::setLogSink([&](const std::string& line) { logged.push_back(line); });
+  // A record the database refused is kept in the user's state folder, so the next process
+  // writes it before its first prompt makes the terminal forget it.
+  auto savedPending = prohibit::setPendingRecords(std::make_shared<PendingFile>(pendingFilePath()));
   std::string result;
   int32_t written = 0;
   std::string summary;
   {
+    StopOnSignals stopOnSignals;
     ProgressLine progress(machine);
     std::string text = database;
     std::string name = table;
@@ -103,18 +142,27 @@ int runDoorDownload(int16_t machine, const std::string& table, const std::string
                   progress.rate().c_str());
     summary = std::to_string(written) + " records written to " + table + timing;
   }
+  prohibit::setPendingRecords(std::move(savedPending));
   ui::setLogSink(std::move(savedLog));
+  const prohibit::RegisterDownloadReport& report = prohibit::lastRegisterDownload();
+  for (const std::string& line : logged) std::cerr << "Solvard: " << line << "\n";
+  if (report.pendingWritten > 0) {
+    std::cout << "terminal " << machine << ": " << report.pendingWritten
+              << " records kept from an earlier download written first\n";
+  }
 
+  using Ending = prohibit::RegisterDownloadReport::Ending;
   if (result == "NODATA") {
     std::cout << "terminal " << machine << " holds no records (NODATA): nothing written\n";
     return kExitOk;
   }
-  if (result == "ISEND") {
+  if (result == "ISEND" && report.ending != Ending::kStoppedAnswering) {
     std::cout << "terminal " << machine << ": " << summary << " (ISEND)\n";
     return kExitOk;
   }
   std::string reason = messages.take();
-  for (const std::string& line : logged) reason += (reason.empty() ? "" : "; ") + line;
+  const std::string words = endingWords(report);
+  if (!words.empty()) reason += (reason.empty() ? "" : "; ") + words;
   if (reason.empty()) {
     reason = "the port could not be opened, or the terminal did not answer the first prompt";
   }

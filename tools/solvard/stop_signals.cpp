@@ -1,0 +1,33 @@
+#include "stop_signals.hpp"
+
+#include <csignal>
+
+#include "serial/host_link.hpp"
+
+namespace solvard::tool {
+namespace {
+
+volatile std::sig_atomic_t stopAsked = 0;
+
+extern "C" void askToStop(int signal) {
+  stopAsked = 1;
+  // The next one ends the process, as an operator pressing Ctrl+C twice expects.
+  std::signal(signal, SIG_DFL);
+}
+
+}  // namespace
+
+StopOnSignals::StopOnSignals() {
+  stopAsked = 0;
+  std::signal(SIGINT, askToStop);
+  std::signal(SIGTERM, askToStop);
+  serial::hostHooks().stopRequested = [] { return stopAsked != 0; };
+}
+
+StopOnSignals::~StopOnSignals() {
+  serial::hostHooks().stopRequested = {};
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+}
+
+}  // namespace solvard::tool

@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "attend/download_report.hpp"
 #include "attend/shared_database.hpp"
 #include "component/attend.hpp"
 #include "db/database_fixture.hpp"
 #include "db/schema.hpp"
+#include "pg_proxy.hpp"
 #include "serial/host_link.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/attend_terminal.hpp"
@@ -203,6 +205,41 @@ TEST_P(AttendDownload, SessionEndedByTheServerIsOpenedAgain) {
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_TRUE(logged[0].starts_with("GetMacData(3): the database dropped the connection"))
       << logged[0];
+}
+
+// The connection drops around the commit, through a relay between the library and the server:
+// after the COMMIT was forwarded (the server committed, its reply is lost) or before (the server
+// rolls back). The library asks a new session what became of the transaction and writes the
+// records again only when they were rolled back: every record once, and the result says so.
+TEST_P(AttendDownload, CommitWhoseReplyIsLostIsNeitherRepeatedNorReportedLost) {
+  if (GetParam() != Engine::kPostgresql) GTEST_SKIP() << "an SQLite file has no server";
+  const std::string text = database.text();
+  const size_t at = text.find("Port=");
+  ASSERT_NE(at, std::string::npos) << text;
+  const size_t end = text.find(';', at);
+  const int serverPort = std::stoi(text.substr(at + 5, end - at - 5));
+  for (const PgProxy::Drop drop : {PgProxy::Drop::kAfterCommit, PgProxy::Drop::kBeforeCommit}) {
+    SCOPED_TRACE(drop == PgProxy::Drop::kAfterCommit ? "after" : "before");
+    execute("delete from WorkCardSource");
+    attend::replaceSharedDatabase(nullptr);
+    PgProxy proxy(static_cast<uint16_t>(serverPort));
+    object.setConnectString(text.substr(0, at) + "Port=" + std::to_string(proxy.port()) +
+                            text.substr(end));
+    proxy.arm(drop);
+    logged.clear();
+    EXPECT_EQ(object.GetMacData(kMachine), 3);
+    EXPECT_TRUE(proxy.dropped());
+    EXPECT_EQ(attend::lastDownload().ending, attend::DownloadReport::Ending::kCommitted);
+    EXPECT_EQ(rows("WorkCardSource"), kAllThree);
+    ASSERT_FALSE(logged.empty());
+    EXPECT_NE(logged.back().find(drop == PgProxy::Drop::kAfterCommit
+                                     ? "the database says the download was committed"
+                                     : "the database says the download was rolled back"),
+              std::string::npos)
+        << logged.back();
+    attend::replaceSharedDatabase(nullptr);
+    serial::sharedPort().PortOpen(false);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, AttendDownload,

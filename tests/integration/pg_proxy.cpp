@@ -30,14 +30,15 @@ uint32_t bigEndian(const std::string& bytes, size_t at) {
   return value;
 }
 
-// Whether a simple or extended query message carries COMMIT.
-bool isCommit(char type, const std::string& body) {
+// Whether a simple or extended query message's text holds `word` (the driver may wrap a
+// statement in savepoints or a BEGIN, so it need not come first).
+bool carries(char type, const std::string& body, const std::string& word) {
   if (type != 'Q' && type != 'P') return false;
   std::string text = body;
   if (type == 'P') text = body.substr(std::min(body.size(), body.find('\0') + 1));
   std::string upper;
-  for (char c : text.substr(0, 6)) upper += static_cast<char>(std::toupper(c));
-  return upper == "COMMIT";
+  for (char c : text) upper += static_cast<char>(std::toupper(c));
+  return upper.find(word) != std::string::npos;
 }
 
 }  // namespace
@@ -68,6 +69,14 @@ void PgProxy::serve() {
     const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client >= 0) std::thread([this, client] { relay(client); }).detach();
   }
+}
+
+PgProxy::Drop PgProxy::armedFor(const std::string& message) {
+  std::lock_guard lock(mutex_);
+  if (drop_ == Drop::kNever || !carries(message[0], message.substr(5), word_)) {
+    return Drop::kNever;
+  }
+  return drop_.exchange(Drop::kNever);
 }
 
 void PgProxy::relay(int client) {
@@ -109,8 +118,7 @@ void PgProxy::relay(int client) {
         // start-up message, also without a type byte.
         const uint32_t code = bigEndian(message, 4);
         started = code != 80877103 && code != 80877104;
-      } else if (drop_ != Drop::kNever && isCommit(message[0], message.substr(5))) {
-        const Drop drop = drop_.exchange(Drop::kNever);
+      } else if (const Drop drop = armedFor(message); drop != Drop::kNever) {
         if (drop == Drop::kAfterCommit) sendAll(server, message.data(), message.size());
         dropped_ = true;
         open = false;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "pg_proxy.hpp"
 #include "prohibit_download_fixture.hpp"
 #include "serial/shared_port.hpp"
 
@@ -156,6 +157,48 @@ TEST_P(AccessDownload, RefusedRecordIsWrittenByTheNextDownloadBeforeItsFirstProm
     EXPECT_EQ(stored[static_cast<size_t>(card % 10)][0], "000000000" + std::to_string(card % 10));
   }
   EXPECT_TRUE(terminalState().records.empty());
+}
+
+// The connection drops while the second record is stored, through a relay between the library
+// and the server: after the insert or the COMMIT reached the server, or before the COMMIT. Each
+// row is written in its own transaction whose outcome the library asks a new session about, so
+// both records are stored once and the terminal forgets each only once it is stored.
+TEST_P(AccessDownload, DroppedConnectionStoresEveryRecordOnce) {
+  if (GetParam() != db::testing::Engine::kPostgresql)
+    GTEST_SKIP() << "an SQLite file has no server";
+  const std::string text = database.text();
+  const size_t at = text.find("Port=");
+  ASSERT_NE(at, std::string::npos) << text;
+  const size_t end = text.find(';', at);
+  const int serverPort = std::stoi(text.substr(at + 5, end - at - 5));
+  const struct {
+    PgProxy::Drop drop;
+    const char* word;
+  } cases[] = {{PgProxy::Drop::kAfterCommit, "INSERT"},
+               {PgProxy::Drop::kAfterCommit, "COMMIT"},
+               {PgProxy::Drop::kBeforeCommit, "COMMIT"}};
+  makeTable("Records");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.word) +
+                 (c.drop == PgProxy::Drop::kAfterCommit ? " after" : " before"));
+    execute("delete from Records");
+    sim.withState([&] {
+      terminal->store(kFirst);
+      terminal->store(kSecond);
+    });
+    PgProxy proxy(static_cast<uint16_t>(serverPort));
+    std::string viaProxy =
+        text.substr(0, at) + "Port=" + std::to_string(proxy.port()) + text.substr(end);
+    std::string table = "Records";
+    auto armAtFirst = ui::setProgressSink([&](int32_t done, int32_t) {
+      if (done == 1) proxy.arm(c.drop, c.word);
+    });
+    EXPECT_EQ(object.GetRegisterData(kMachine, viaProxy, table), "ISEND");
+    ui::setProgressSink(std::move(armAtFirst));
+    EXPECT_TRUE(proxy.dropped());
+    EXPECT_EQ(rows("Records"), kBothRows);
+    EXPECT_TRUE(terminalState().records.empty());
+  }
 }
 
 TEST_P(AccessDownload, DatabaseThatDoesNotOpenLeavesTheFirstRecordInTheTerminal) {

@@ -76,11 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const solvard::db::TranslatedText translated = solvard::db::odbcConnectionText(text);
   require(translated.ok() != translated.odbc.empty());
   if (!translated.ok()) return 0;
-  // A text without '=' is a file path: the driver and that one database, nothing more.
+  // A text without '=' is a file path: the driver, that one database and the durable journal
+  // settings, nothing more (the path cannot smuggle in a key of its own).
   if (text.find('=') == std::string_view::npos) {
     const auto parts = readOdbc(translated.odbc);
-    require(parts && parts->size() == 2 && (*parts)[0].first == "Driver" &&
+    require(parts && parts->size() >= 2 && (*parts)[0].first == "Driver" &&
             (*parts)[1].first == "Database");
+    for (size_t i = 2; i < parts->size(); ++i) {
+      const std::string& key = (*parts)[i].first;
+      require(key == "JournalMode" || key == "SyncPragma" || key == "Timeout");
+    }
   }
   return 0;
 }

@@ -1,7 +1,7 @@
 // A whole request line of the `solvard session` host, from the JSON reader through the
 // late-bound dispatch to the terminal exchanges, which run on the scripted port in virtual time
 // (no answer comes) and write to a scripted database. Every line gets exactly one reply object
-// with its four members, written as one well-formed UTF-8 line that reads back.
+// with its five members, written as one well-formed UTF-8 line that reads back.
 //
 // Two requests are left out because they reach beyond the process: "language" reads the file
 // it names, and the access-control download opens the database its text names (an SQLite file
@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       if (reachesOutside(request)) continue;
 
       const tool::Json reply = session.handleLine(request);
-      fuzz::require(reply.isObject() && reply.asObject().size() == 4);
-      for (const char* key : {"result", "byref", "messages", "error"}) {
+      fuzz::require(reply.isObject() && reply.asObject().size() == 5);
+      for (const char* key : {"result", "byref", "messages", "error", "log"}) {
         fuzz::require(reply.find(key) != nullptr);
       }
       const tool::Json* error = reply.find("error");

@@ -14,6 +14,7 @@
 #include "db/odbc_connection.hpp"
 #include "integration/simulator_fixture.hpp"
 #include "simulator/access_terminal.hpp"
+#include "simulator/faults.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -129,6 +130,26 @@ TEST_F(DoorDownloadProcesses, RecordRefusedInOneIsWrittenByTheNextNoneTwice) {
                   std::ifstream(folder / "state" / "solvard" / "pending-access-records").rdbuf()),
               {}))
           .empty());
+  fs::remove_all(folder);
+}
+
+// A terminal that stops answering mid-download gives "ISEND" to an automation host, but the
+// command tells it from the end: exit 1, and the records already written stay.
+TEST_F(DoorDownloadProcesses, TerminalThatStopsAnsweringIsNotTakenForTheEnd) {
+  const fs::path folder = freshFolder("solvard-stops-answering");
+  const std::string file = (folder / "doors.db").string();
+  auto& terminal = sim.add(std::make_unique<simulator::AccessTerminal>(3));
+  sim.withState([&] {
+    for (int card = 1; card <= 10; ++card) {
+      terminal.store(
+          simulator::accessRecord("000000000" + std::to_string(card % 10), 1, 6, 29, 8, card));
+    }
+  });
+  terminal.inject(simulator::Fault::silence(), simulator::FaultSchedule::onReply(4));
+  const std::string arguments =
+      "door download --machine 3 --port '" + sim.path() + "' --table Records --db '" + file + "'";
+  EXPECT_EQ(runSolvard(arguments, folder / "state"), 1);
+  EXPECT_EQ(rowsOf(file).size(), 3u);
   fs::remove_all(folder);
 }
 

@@ -85,8 +85,10 @@ class RealDeviceGuardTest : public ::testing::Test {
       std::filesystem::temp_directory_path() / ("solvard-guard-" + std::to_string(::getpid()));
 };
 
+// The devices named are ones a machine seldom has, so that even a guard that failed would open
+// nothing wired to a terminal.
 TEST_F(RealDeviceGuardTest, RefusesARealDeviceAndFailsTheTest) {
-  for (const std::string device : {"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyACM3"}) {
+  for (const std::string device : {"/dev/ttyS97", "/dev/ttyUSB97", "/dev/ttyACM97"}) {
     std::string refusal;
     EXPECT_NONFATAL_FAILURE(refusal = openPort(device), "opened the real serial device " + device);
     EXPECT_EQ(refusal, "Port unavailable: " + device + ": Permission denied");
@@ -95,7 +97,7 @@ TEST_F(RealDeviceGuardTest, RefusesARealDeviceAndFailsTheTest) {
 
 // A link to a real device is followed, also when this machine lacks the device.
 TEST_F(RealDeviceGuardTest, RefusesALinkToARealDevice) {
-  for (const std::string device : {"/dev/ttyS0", "/dev/ttyUSB7"}) {
+  for (const std::string device : {"/dev/ttyS98", "/dev/ttyUSB98"}) {
     const std::string link = linkTo(device);
     std::string refusal;
     EXPECT_NONFATAL_FAILURE(refusal = openPort(link), link + " (" + device + ")");
@@ -112,7 +114,7 @@ TEST_F(RealDeviceGuardTest, LetsAPseudoTerminalOpen) {
 // Streams and paths relative to a directory are caught too.
 TEST_F(RealDeviceGuardTest, RefusesStreamsAndRelativeOpens) {
   std::ifstream stream;
-  EXPECT_NONFATAL_FAILURE(stream.open("/dev/ttyS1"), "real serial device /dev/ttyS1");
+  EXPECT_NONFATAL_FAILURE(stream.open("/dev/ttyS99"), "real serial device /dev/ttyS99");
   EXPECT_FALSE(stream.is_open());
 
   const int dev = ::open("/dev", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -121,10 +123,10 @@ TEST_F(RealDeviceGuardTest, RefusesStreamsAndRelativeOpens) {
   int error = 0;
   EXPECT_NONFATAL_FAILURE(
       {
-        fd = ::openat(dev, "ttyUSB0", O_RDWR | O_NOCTTY | O_NONBLOCK);
+        fd = ::openat(dev, "ttyUSB99", O_RDWR | O_NOCTTY | O_NONBLOCK);
         error = errno;
       },
-      "real serial device ttyUSB0 (/dev/ttyUSB0)");
+      "real serial device ttyUSB99 (/dev/ttyUSB99)");
   EXPECT_EQ(fd, -1);
   EXPECT_EQ(error, EACCES);
   ::close(dev);

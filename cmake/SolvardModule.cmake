@@ -15,6 +15,8 @@ function(solvard_module name dir)
     return()
   endif()
   add_library(${name} STATIC ${sources})
+  # The same objects also make up the shared library (see SolvardPackage.cmake).
+  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE solvard_warnings)
 endfunction()

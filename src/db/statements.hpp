@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,13 @@ namespace solvard::db {
 // statement through here; every other text (one that already has `from`, or is not a delete)
 // comes back unchanged.
 std::string deleteWithFrom(std::string_view statement);
+
+// The statement that writes one row of texts: `insertInto` " " `table` " values('a','b',...)",
+// the opening words as the caller spells them ("insert into", "Insert into"). Each value goes
+// between quotes as it stands, so only texts that hold no quote may be given (the downloads
+// pass decoded digits, dates and times), and the table name as the caller has checked it.
+std::string insertValues(std::string_view insertInto, std::string_view table,
+                         std::initializer_list<std::string_view> values);
 
 // Whether `name` can be put into a statement as a table name as it stands: one to three
 // identifiers (letters, digits, '_', not starting with a digit, at most 128 characters each)

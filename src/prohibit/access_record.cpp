@@ -1,5 +1,6 @@
 #include "prohibit/access_record.hpp"
 
+#include "db/statements.hpp"
 #include "serial/packed_digits.hpp"
 
 namespace solvard::prohibit {
@@ -28,10 +29,7 @@ std::optional<AccessRow> decodeAccessRecord(std::span<const uint8_t> record) {
 }
 
 std::string insertStatement(std::string_view table, const AccessRow& row) {
-  std::string statement = "Insert into ";
-  statement += table;
-  statement += " values('" + row.card + "','" + row.date + "','" + row.time + "')";
-  return statement;
+  return db::insertValues("Insert into", table, {row.card, row.date, row.time});
 }
 
 }  // namespace solvard::prohibit

@@ -20,10 +20,11 @@ std::string deleteWithFrom(std::string_view statement);
 std::string insertValues(std::string_view insertInto, std::string_view table,
                          std::initializer_list<std::string_view> values);
 
-// Whether `name` can be put into a statement as a table name as it stands: one to three
+// Whether `name` is a plain ASCII table name, one that every engine takes unquoted: one to three
 // identifiers (letters, digits, '_', not starting with a digit, at most 128 characters each)
-// joined by '.', as in Records or dbo.Records. Anything else (spaces, quotes, ';') is refused
-// before it reaches the database.
+// joined by '.', as in Records or dbo.Records. The `solvard` command makes an access-record table
+// in an SQLite file only for such a name. It is narrower than isTableName (table_name.hpp), the
+// rule for what may stand in a statement at all.
 bool isPlainTableName(std::string_view name);
 
 }  // namespace solvard::db

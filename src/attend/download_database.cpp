@@ -9,8 +9,8 @@ namespace solvard::attend {
 // statement saves next to nothing on SQLite and costs PostgreSQL a second round trip per
 // execution (docs/performance.md).
 std::string insertStatement(const std::string& table, const RecordColumns& record) {
-  return "insert into " + table + " values('" + record.machineNo + "','" + record.cardNo + "','" +
-         record.date + "','" + record.time + "')";
+  return db::insertValues("insert into", table,
+                          {record.machineNo, record.cardNo, record.date, record.time});
 }
 
 const std::string& clearReadTimeStatement() {

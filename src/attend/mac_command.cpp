@@ -3,9 +3,9 @@
 #include <string>
 
 #include "attend/mac_values.hpp"
-#include "attend/packed_digits.hpp"
 #include "automation/error.hpp"
 #include "serial/host_link.hpp"
+#include "serial/packed_digits.hpp"
 #include "serial/settings.hpp"
 #include "ui/messages.hpp"
 
@@ -14,7 +14,9 @@ namespace {
 
 using automation::Variant;
 using serial::Bytes;
+using serial::digitPairAt;
 using serial::Link;
+using serial::twoDigitNumber;
 
 constexpr int32_t kAcknowledged = 1;
 constexpr int32_t kNotAcknowledged = 0;

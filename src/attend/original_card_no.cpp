@@ -1,9 +1,9 @@
 #include "attend/original_card_no.hpp"
 
 #include "attend/mac_function.hpp"
-#include "attend/packed_digits.hpp"
 #include "automation/variant.hpp"
 #include "serial/host_link.hpp"
+#include "serial/packed_digits.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard::attend {
@@ -44,7 +44,7 @@ std::optional<std::string> nothing(Link& link) {
 std::string originalCardNoText(std::span<const uint8_t> afterMachineNo) {
   std::string text;
   for (std::size_t i = kFirstCardByte; i < afterMachineNo.size(); ++i) {
-    text += twoDigitText(afterMachineNo[i]);
+    text += serial::twoDigitText(afterMachineNo[i]);
   }
   return text;
 }

@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
-#include "attend/packed_digits.hpp"
 #include "automation/date.hpp"
+#include "serial/packed_digits.hpp"
 
 namespace solvard::attend {
 
-int packedValue(uint8_t byte) { return byte / 16 * 10 + byte % 16; }
+using serial::twoDigitText;
+using serial::twoDigitValue;
 
 RecordColumns recordColumns(int16_t machineNo, std::span<const uint8_t> record) {
   RecordColumns row;
@@ -16,12 +17,13 @@ RecordColumns recordColumns(int16_t machineNo, std::span<const uint8_t> record) 
   // Built from the decoded values, not through a date conversion, so that a day the calendar
   // does not have is still written as the terminal stored it.
   automation::DateTime day;
-  day.year = 2000 + packedValue(record[3]);
-  day.month = packedValue(record[4]);
-  day.day = packedValue(record[5]);
+  day.year = 2000 + twoDigitValue(record[3]);
+  day.month = twoDigitValue(record[4]);
+  day.day = twoDigitValue(record[5]);
   row.date = automation::dateText(day);
   char time[32];
-  std::snprintf(time, sizeof time, "%02d:%02d:00", packedValue(record[6]), packedValue(record[7]));
+  std::snprintf(time, sizeof time, "%02d:%02d:00", twoDigitValue(record[6]),
+                twoDigitValue(record[7]));
   row.time = time;
   return row;
 }

@@ -23,10 +23,6 @@ struct RecordColumns {
   friend bool operator==(const RecordColumns&, const RecordColumns&) = default;
 };
 
-// A record byte read as packed decimal, the halves taken as they come: 0x29 gives 29, 0x1A
-// gives 20, 0xFF gives 165.
-int packedValue(uint8_t byte);
-
 // The row of `record` (its `kRecordLength` bytes; the end mark is not looked at) from terminal
 // `machineNo`. The year is 2000 + the year byte. The date keeps the "yyyy-MM-dd" shape even when
 // the bytes do not make a calendar date ("2001-13-05"), so the record is kept and the bad date

@@ -5,9 +5,9 @@
 #include "attend/original_card_no.hpp"
 #include "automation/variant.hpp"
 #include "component/interface_table.hpp"
-#include "component/language.hpp"
 #include "component/slot_args.hpp"
 #include "serial/settings.hpp"
+#include "ui/lan_res.hpp"
 
 namespace solvard::component {
 
@@ -41,7 +41,7 @@ int16_t Attend::CommOutBufferSize() const { return port_.outBufferSize(); }
 void Attend::setCommOutBufferSize(int16_t value) { port_.letOutBufferSize(value); }
 std::string Attend::ConnectString() const { return connectString_; }
 void Attend::setConnectString(const std::string& value) { connectString_ = value; }
-void Attend::setGetLanRes(const Variant& value) { selectLanguageModule(value); }
+void Attend::setGetLanRes(const Variant& value) { ui::setLanResHandle(value); }
 
 // The commands hand copies of the host's values to the exchange, so padding a card number
 // never changes a variable of the host.

@@ -1,7 +1,6 @@
 #include "component/prohibit.hpp"
 
 #include "component/interface_table.hpp"
-#include "component/language.hpp"
 #include "component/slot_args.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/identity.hpp"
@@ -9,6 +8,7 @@
 #include "prohibit/register_download.hpp"
 #include "prohibit/simple_commands.hpp"
 #include "serial/settings.hpp"
+#include "ui/lan_res.hpp"
 
 namespace solvard::component {
 
@@ -39,7 +39,7 @@ void Prohibit::setCommBautRate(int16_t value) {
 int16_t Prohibit::CommInBufferSize() const { return PortProperties::kDefaultInBufferSize; }
 int16_t Prohibit::CommOutBufferSize() const { return port_.outBufferSize(); }
 void Prohibit::setCommOutBufferSize(int16_t value) { port_.letOutBufferSize(value); }
-void Prohibit::setGetLanRes(const Variant& value) { selectLanguageModule(value); }
+void Prohibit::setGetLanRes(const Variant& value) { ui::setLanResHandle(value); }
 
 std::string Prohibit::GetID(int16_t MachineNo) { return prohibit::GetID(MachineNo); }
 bool Prohibit::SetResetDelay(int16_t MachineNo, int16_t& iTime) {

@@ -220,10 +220,14 @@ std::string odbcPart(std::string_view key, std::string_view value) {
   return part + '}';
 }
 
+bool namesSqliteFile(std::string_view connectionText) {
+  return connectionText.find('=') == std::string_view::npos;
+}
+
 TranslatedText odbcConnectionText(std::string_view hostText) {
   const std::string_view text = trim(hostText);
   if (text.empty()) return refused("the connection text is empty");
-  if (text.find('=') == std::string_view::npos) {
+  if (namesSqliteFile(text)) {
     return {driverPart(kSqliteDriver) + ";Database=" + sqliteDatabase(text) + ";" +
                 std::string(kSqliteDurableJournal),
             {}};

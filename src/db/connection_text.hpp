@@ -25,6 +25,10 @@ std::optional<std::vector<ConnectionPart>> parseConnectionText(std::string_view 
 // needs them (a ';', a leading '{', spaces at either end).
 std::string odbcPart(std::string_view key, std::string_view value);
 
+// Whether a host's connection text names an SQLite database file by its path: a text without
+// '='. Every `key=value` form has one, and a file's path seldom does.
+bool namesSqliteFile(std::string_view connectionText);
+
 // The ODBC connection text for a host's connection text, or the reason it cannot be used:
 // - a text with `=` and no `Provider` key is an ODBC text and passes through unchanged
 //   (`Driver=...;...`, `DSN=...`);

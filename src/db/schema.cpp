@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "db/statements.hpp"
+#include "db/table_name.hpp"
 
 namespace solvard::db {
 namespace {
@@ -45,7 +45,7 @@ Diagnostic ensureAttendanceTables(Connection& connection) {
 }
 
 Diagnostic ensureAccessRecordTable(Connection& connection, std::string_view table) {
-  if (!isPlainTableName(table)) {
+  if (!isTableName(table)) {
     return {std::string(states::kGeneral), 0,
             "\"" + std::string(table) + "\" is not a plain table name"};
   }

@@ -16,8 +16,9 @@ namespace solvard::db {
 // probe would spoil one). Gives an empty diagnostic on success, else why it failed.
 Diagnostic ensureAttendanceTables(Connection& connection);
 
-// An access-record table of the host's name: CardNo, RecordDate, RecordTime. A name that is not
-// a plain table name (statements.hpp) is refused before anything is sent.
+// An access-record table of the host's name: CardNo, RecordDate, RecordTime. A name the
+// access-record download would refuse (isTableName, table_name.hpp) is refused here too, before
+// anything is sent.
 Diagnostic ensureAccessRecordTable(Connection& connection, std::string_view table);
 
 }  // namespace solvard::db

@@ -41,6 +41,24 @@ std::string deleteWithFrom(std::string_view statement) {
   return rewritten;
 }
 
+std::string insertValues(std::string_view insertInto, std::string_view table,
+                         std::initializer_list<std::string_view> values) {
+  std::string statement(insertInto);
+  statement += ' ';
+  statement += table;
+  statement += " values(";
+  bool first = true;
+  for (std::string_view value : values) {
+    if (!first) statement += ',';
+    first = false;
+    statement += '\'';
+    statement += value;
+    statement += '\'';
+  }
+  statement += ')';
+  return statement;
+}
+
 bool isPlainTableName(std::string_view name) {
   int parts = 0;
   while (true) {

@@ -1,5 +1,8 @@
 #include "prohibit/access_record.hpp"
 
+#include "db/statements.hpp"
+#include "serial/packed_digits.hpp"
+
 namespace solvard::prohibit {
 namespace {
 
@@ -7,14 +10,10 @@ constexpr std::size_t kCardEnd = 5;
 constexpr std::size_t kYear = 5, kMonth = 6, kDay = 7, kHour = 8, kMinute = 9;
 constexpr int kCentury = 2000;
 
-int twoDigitValue(uint8_t byte) { return byte / 16 * 10 + byte % 16; }
+using serial::twoDigitText;
+using serial::twoDigitValue;
 
 }  // namespace
-
-std::string twoDigitText(uint8_t byte) {
-  const int value = twoDigitValue(byte);
-  return (value < 10 ? "0" : "") + std::to_string(value);
-}
 
 std::optional<AccessRow> decodeAccessRecord(std::span<const uint8_t> record) {
   if (record.size() < kAccessRecordLength) return std::nullopt;
@@ -30,10 +29,7 @@ std::optional<AccessRow> decodeAccessRecord(std::span<const uint8_t> record) {
 }
 
 std::string insertStatement(std::string_view table, const AccessRow& row) {
-  std::string statement = "Insert into ";
-  statement += table;
-  statement += " values('" + row.card + "','" + row.date + "','" + row.time + "')";
-  return statement;
+  return db::insertValues("Insert into", table, {row.card, row.date, row.time});
 }
 
 }  // namespace solvard::prohibit

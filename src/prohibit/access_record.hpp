@@ -9,13 +9,9 @@
 
 namespace solvard::prohibit {
 
-// A byte of packed decimal as the terminal's digit fields are read: v = high half x 10 + low
-// half, the halves not range-checked, written "0" + digit for 0 to 9 and as decimal text
-// otherwise. 0x07 gives "07", 0x29 "29", 0x0A "10", 0x1F "25", 0xFF "165".
-std::string twoDigitText(uint8_t byte);
-
 // An access record as the terminal sends it: the card in bytes 0 to 4 (ten digits), then year
-// (last two digits), month, day, hour and minute, one byte each.
+// (last two digits), month, day, hour and minute, one byte each, all in packed decimal
+// (serial/packed_digits.hpp).
 inline constexpr std::size_t kAccessRecordLength = 10;
 
 // The row a record becomes: three texts, in the table's column order.

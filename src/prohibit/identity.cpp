@@ -5,6 +5,7 @@
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
 #include "serial/host_link.hpp"
+#include "serial/packed_digits.hpp"
 #include "serial/port_setup.hpp"
 #include "ui/messages.hpp"
 
@@ -56,7 +57,7 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link) {
   const serial::Bytes second = link.ReadReply(kSecondPiece);
   // Byte 0 of the piece is the terminal's own; a byte a failed read did not give adds nothing.
   std::string identity;
-  for (std::size_t i = 1; i < second.size(); ++i) identity += twoDigitText(second[i]);
+  for (std::size_t i = 1; i < second.size(); ++i) identity += serial::twoDigitText(second[i]);
   link.ClosePort();
   return identity;
 }

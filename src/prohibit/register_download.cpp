@@ -8,7 +8,7 @@
 #include "prohibit/record_store.hpp"
 #include "prohibit/table_name.hpp"
 #include "serial/host_link.hpp"
-#include "serial/port_devices.hpp"
+#include "serial/line_state.hpp"
 #include "serial/port_setup.hpp"
 #include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
@@ -111,7 +111,7 @@ RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::strin
                                             db::ConnectionPool& connections) {
   using Ending = RegisterDownloadReport::Ending;
   RegisterDownloadReport report;
-  const std::string line = serial::portDevicePath(serial::librarySetup().portNumber);
+  const std::string line = serial::currentLineDevice();
   const auto ended = [&](Ending ending, const char* text) {
     report.ending = ending;
     report.text = text;

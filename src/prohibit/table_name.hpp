@@ -1,18 +1,11 @@
 #pragma once
 
-#include <string_view>
+#include "db/table_name.hpp"
 
 namespace solvard::prohibit {
 
-// Whether the host's table name may stand in the record statement as it is. It must be one or
-// more parts joined by ".", each either
-// - a plain identifier: letters of any script, ASCII digits, "_" and combining marks, not
-//   beginning with a digit or a mark (Records, dbo.Records, Записи); or
-// - a quoted identifier in brackets or double quotes ([Access Records], "Access Records"),
-//   not empty, holding no quote of any kind (' " ` [ ]), no ";", "\", "--", "/*" or "*/", no
-//   control character, and beyond ASCII only letters and marks.
-// Anything else (spaces outside quotes, an empty part, a doubled closing quote, a comment mark,
-// malformed UTF-8) could change what the statement does, so the name is refused.
-bool isTableName(std::string_view name);
+// The access-record download checks the host's table name by the rule in db/table_name.hpp,
+// which the helper that makes the table checks too.
+using db::isTableName;
 
 }  // namespace solvard::prohibit

@@ -1,23 +1,13 @@
 #include "serial/command_guard.hpp"
 
-#include <atomic>
-
+#include "serial/line_state.hpp"
 #include "serial/port_errors.hpp"
 
 namespace solvard::serial {
-namespace {
-
-std::atomic<bool>& commandRunning() {
-  static std::atomic<bool> running{false};
-  return running;
+CommandGuard::CommandGuard() : running_(&currentLine().commandRunning) {
+  if (running_->exchange(true)) throw port_errors::portBusy();
 }
 
-}  // namespace
-
-CommandGuard::CommandGuard() {
-  if (commandRunning().exchange(true)) throw port_errors::portBusy();
-}
-
-CommandGuard::~CommandGuard() { commandRunning().store(false); }
+CommandGuard::~CommandGuard() { running_->store(false); }
 
 }  // namespace solvard::serial

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 namespace solvard::serial {
 
 // Held by a command for as long as it uses the one port. While a command waits for its reply
@@ -13,6 +15,10 @@ class CommandGuard {
   ~CommandGuard();
   CommandGuard(const CommandGuard&) = delete;
   CommandGuard& operator=(const CommandGuard&) = delete;
+
+ private:
+  // The flag of the line the guard was taken on.
+  std::atomic<bool>* running_;
 };
 
 }  // namespace solvard::serial

@@ -1,14 +1,12 @@
 #include "serial/host_link.hpp"
 
+#include "serial/line_state.hpp"
 #include "serial/shared_port.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard::serial {
 
-HostHooks& hostHooks() {
-  static HostHooks hooks;
-  return hooks;
-}
+HostHooks& hostHooks() { return currentLine().hooks; }
 
 bool stopRequested() {
   const HostHooks& hooks = hostHooks();

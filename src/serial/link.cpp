@@ -3,6 +3,7 @@
 #include <limits>
 #include <string>
 
+#include "serial/line_state.hpp"
 #include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
 
@@ -64,6 +65,7 @@ void Link::ClearBuffers() {
 }
 
 void Link::SendFrame(std::span<const uint8_t> frame) {
+  currentLine().trace.lastFrame.assign(frame.begin(), frame.end());
   step([&] { services_.port.Output(frame); });
 }
 
@@ -74,11 +76,26 @@ WaitResult Link::AwaitReply(int count, int timeoutSeconds) {
 WaitResult Link::awaitReply(int count, int limitSeconds, const WaitRule& rule) {
   const bool countFirst = rule.order == WaitRule::Order::CountFirst;
   const std::chrono::nanoseconds start = services_.clock.now();
+  LinkTrace& trace = currentLine().trace;
+  trace.awaited = count;
+  trace.timedOut = false;
+  // The count last seen is what the trace reports; counting once more could change what a
+  // scripted line does next.
+  int seen = 0;
+  const auto arrived = [&] {
+    seen = waitingCount();
+    trace.arrived = seen;
+    return seen >= count;
+  };
+  trace.arrived = 0;
   for (;;) {
-    if (countFirst && waitingCount() >= count) return WaitResult::Arrived;
-    if (waitExpired(start, services_.clock.now(), limitSeconds, rule)) return WaitResult::TimedOut;
+    if (countFirst && arrived()) return WaitResult::Arrived;
+    if (waitExpired(start, services_.clock.now(), limitSeconds, rule)) {
+      trace.timedOut = true;
+      return WaitResult::TimedOut;
+    }
     yieldOnce();
-    if (!countFirst && waitingCount() >= count) return WaitResult::Arrived;
+    if (!countFirst && arrived()) return WaitResult::Arrived;
   }
 }
 
@@ -86,6 +103,7 @@ Bytes Link::ReadReply(int count) {
   Bytes reply;
   step([&] { services_.port.InputLen(count); });
   step([&] { reply = services_.port.Input(); });
+  currentLine().trace.lastRead = reply;
   return reply;
 }
 

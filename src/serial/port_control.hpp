@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -9,6 +10,14 @@
 namespace solvard::serial {
 
 using Bytes = std::vector<uint8_t>;
+
+// Why the last open of a port failed, for a host that tells a person what to do about it.
+struct OpenFailure {
+  enum class Kind { NotFound, NotATerminal, PermissionDenied, InUse, SettingsRefused, Other };
+  Kind kind = Kind::Other;
+  std::string device;
+  std::string reason;  // the system's own words ("No such file or directory")
+};
 
 // The serial-port control every exchange drives: the operations the link steps use, under the
 // names hosts know them by, plus a bounded wait for input so that reply waits block on the
@@ -51,6 +60,10 @@ class PortControl {
   // never raises and never returns early without cause, so a wait loop built on it costs no
   // CPU while the line is quiet (a closed or hung-up port simply sleeps the limit).
   virtual void waitForInput(std::chrono::milliseconds limit) = 0;
+
+  // Why the latest attempt to open the port failed; nothing once an open succeeded (or for a
+  // port that cannot tell).
+  virtual std::optional<OpenFailure> openFailure() const { return std::nullopt; }
 };
 
 }  // namespace solvard::serial

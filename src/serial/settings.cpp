@@ -1,11 +1,10 @@
 #include "serial/settings.hpp"
 
+#include "serial/line_state.hpp"
+
 namespace solvard::serial {
 
-LibrarySettings& librarySettings() {
-  static LibrarySettings settings;
-  return settings;
-}
+LibrarySettings& librarySettings() { return currentLine().settings; }
 
 std::string settingsTextFor(int32_t baudRate) { return std::to_string(baudRate) + ",N,8,1"; }
 

@@ -1,23 +1,17 @@
 #include "serial/shared_port.hpp"
 
+#include "serial/line_state.hpp"
+
 namespace solvard::serial {
-namespace {
-
-std::unique_ptr<PortControl>& slot() {
-  static std::unique_ptr<PortControl> port;
-  return port;
-}
-
-}  // namespace
 
 PortControl& sharedPort() {
-  auto& port = slot();
-  if (!port) port = makePlatformPort();
-  return *port;
+  LineState& line = currentLine();
+  if (!line.port) line.port = line.makePort ? line.makePort() : makePlatformPort();
+  return *line.port;
 }
 
 std::unique_ptr<PortControl> replaceSharedPort(std::unique_ptr<PortControl> port) {
-  std::swap(slot(), port);
+  std::swap(currentLine().port, port);
   return port;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "serial/port_control.hpp"
 
@@ -17,5 +18,7 @@ std::unique_ptr<PortControl> replaceSharedPort(std::unique_ptr<PortControl> port
 
 // The platform's port; each backend defines it.
 std::unique_ptr<PortControl> makePlatformPort();
+// The platform's port on one fixed device (a path, or a name the platform knows).
+std::unique_ptr<PortControl> makePlatformPort(const std::string& device);
 
 }  // namespace solvard::serial

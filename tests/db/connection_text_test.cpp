@@ -85,6 +85,16 @@ TEST(ConnectionText, TranslatesTheFormsHostsAlreadyHave) {
   }
 }
 
+TEST(ConnectionText, ATextWithoutAnEqualsSignNamesAnSqliteFile) {
+  for (std::string_view text : {"/data/att.db", "C:\\data\\att.db", "a;b.db", "att.db "}) {
+    EXPECT_TRUE(namesSqliteFile(text)) << text;
+  }
+  for (std::string_view text :
+       {"DSN=att", "Driver=SQLite3;Database=/data/att.db", "/data/a=b.db"}) {
+    EXPECT_FALSE(namesSqliteFile(text)) << text;
+  }
+}
+
 TEST(ConnectionText, ParsesBracesAndQuotesWithTheirEscapes) {
   std::string problem;
   const auto parts =

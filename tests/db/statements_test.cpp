@@ -23,6 +23,17 @@ TEST(DbStatements, DeleteGetsItsFromOnlyWhereItLacksOne) {
   }
 }
 
+TEST(DbStatements, InsertValuesQuotesEachValueInOrder) {
+  EXPECT_EQ(
+      insertValues("insert into", "WorkCardSource", {"3", "000007", "2001-05-08", "08:45:00"}),
+      "insert into WorkCardSource values('3','000007','2001-05-08','08:45:00')");
+  EXPECT_EQ(
+      insertValues("Insert into", "dbo.[Access Records]", {"1234567890", "2001-06-29", "08:05"}),
+      "Insert into dbo.[Access Records] values('1234567890','2001-06-29','08:05')");
+  EXPECT_EQ(insertValues("insert into", "T", {""}), "insert into T values('')");
+  EXPECT_EQ(insertValues("insert into", "T", {}), "insert into T values()");
+}
+
 TEST(DbStatements, PlainTableNamesOnly) {
   const std::string longest(128, 'a');
   for (const std::string& name :

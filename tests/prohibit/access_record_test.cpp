@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "prohibit/table_name.hpp"
+#include "serial/packed_digits.hpp"
 #include "serial/port_control.hpp"
 
 namespace solvard::prohibit {
@@ -19,7 +20,7 @@ TEST(TwoDigitText, ReadsEachHalfAsADigitValue) {
     const char* text;
   } cases[] = {{0x00, "00"}, {0x07, "07"}, {0x29, "29"},  {0x99, "99"},
                {0x0A, "10"}, {0x1F, "25"}, {0xA0, "100"}, {0xFF, "165"}};
-  for (const auto& c : cases) EXPECT_EQ(twoDigitText(c.byte), c.text) << int{c.byte};
+  for (const auto& c : cases) EXPECT_EQ(serial::twoDigitText(c.byte), c.text) << int{c.byte};
 }
 
 TEST(AccessRecord, BecomesCardDateAndTime) {

@@ -7,6 +7,7 @@
 
 #include "attend_progress.hpp"
 #include "commands.hpp"
+#include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
 #include "stop_signals.hpp"
@@ -14,10 +15,6 @@
 #include "ui/presenter.hpp"
 
 namespace solvard::tool {
-
-bool namesSqliteFile(const std::string& database) {
-  return database.find('=') == std::string::npos;
-}
 
 bool prepareSqliteFile(const std::string& path, std::string& problem) {
   auto connection = db::makeOdbcConnection();
@@ -61,7 +58,7 @@ std::string messageText(const DownloadOutcome& outcome) {
 int reportAttendDownload(std::ostream& out, int16_t machine, const std::string& database,
                          const DownloadOutcome& outcome) {
   const std::string terminal = "terminal " + std::to_string(machine);
-  const std::string into = namesSqliteFile(database) ? database : "the database";
+  const std::string into = db::namesSqliteFile(database) ? database : "the database";
   if (outcome.result > 0) {
     char timing[64];
     std::snprintf(timing, sizeof timing, " in %.1f s (%.1f records/s)", outcome.seconds,
@@ -106,7 +103,7 @@ int reportAttendDownload(std::ostream& out, int16_t machine, const std::string& 
 
 int attendDownload(const AttendOptions& options, component::Attend& object) {
   const std::string& database = options.values.at("--db");
-  if (namesSqliteFile(database)) {
+  if (db::namesSqliteFile(database)) {
     std::string problem;
     if (!prepareSqliteFile(database, problem)) {
       std::cout << "cannot prepare the SQLite file " << database << ": " << problem << "\n";

@@ -12,9 +12,6 @@
 // `solvard attend download` and the demonstration share these.
 namespace solvard::tool {
 
-// A database named by a text without '=' is the path of an SQLite file, as the library reads it.
-bool namesSqliteFile(const std::string& database);
-
 // Makes the attendance tables in the SQLite file `path` where they are missing (the file too).
 // False with the reason.
 bool prepareSqliteFile(const std::string& path, std::string& problem);

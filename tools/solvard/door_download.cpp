@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.hpp"
+#include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
 #include "db/statements.hpp"
@@ -23,12 +24,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool isSqliteFile(const std::string& database) { return database.find('=') == std::string::npos; }
-
 // Makes the table in an SQLite file when it is missing, as the library never does. Other
 // databases are the host's to prepare. False, with the reason printed, when it cannot be made.
 bool prepareTable(const std::string& table, const std::string& database) {
-  if (!isSqliteFile(database)) return true;
+  if (!db::namesSqliteFile(database)) return true;
   if (!db::isPlainTableName(table)) {
     std::cout << "table " << table << " is not made here (only plain names are): it must exist\n";
     return true;

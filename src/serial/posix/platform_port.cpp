@@ -8,4 +8,8 @@ std::string platformPortDevice(int16_t number) { return "/dev/ttyS" + std::to_st
 
 std::unique_ptr<PortControl> makePlatformPort() { return std::make_unique<posix::PosixPort>(); }
 
+std::unique_ptr<PortControl> makePlatformPort(const std::string& device) {
+  return std::make_unique<posix::PosixPort>(device);
+}
+
 }  // namespace solvard::serial

@@ -30,6 +30,14 @@ constexpr std::chrono::seconds kOutputLimit{2};
 
 PosixPort::PosixPort() = default;
 
+PosixPort::PosixPort(std::string device) : device_(std::move(device)) {}
+
+void PosixPort::failOpen(OpenFailure::Kind kind, const std::string& path,
+                         const std::string& reason) {
+  openFailure_ = OpenFailure{kind, path, reason};
+  throw port_errors::portUnavailable(path + ": " + reason);
+}
+
 PosixPort::~PosixPort() {
   if (fd_ >= 0) close();
 }
@@ -52,26 +60,39 @@ void PosixPort::PortOpen(bool open) {
 }
 
 void PosixPort::open() {
-  const std::string path = portDevicePath(portNumber_);
+  using Kind = OpenFailure::Kind;
+  const std::string path = device_.empty() ? portDevicePath(portNumber_) : device_;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw port_errors::portUnavailable(path + ": " + systemError(errno));
-  auto fail = [&](const std::string& why) {
+  if (fd < 0) {
+    const int error = errno;
+    Kind kind = Kind::Other;
+    if (error == ENOENT || error == ENODEV || error == ENXIO) kind = Kind::NotFound;
+    if (error == EACCES || error == EPERM || error == EROFS) kind = Kind::PermissionDenied;
+    if (error == EBUSY) kind = Kind::InUse;
+    if (error == EISDIR) kind = Kind::NotATerminal;
+    failOpen(kind, path, systemError(error));
+  }
+  auto fail = [&](Kind kind, const std::string& why) {
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
-    throw port_errors::portUnavailable(path + ": " + why);
+    failOpen(kind, path, why);
   };
-  if (!::isatty(fd)) fail("not a serial device");
+  if (!::isatty(fd)) fail(Kind::NotATerminal, "not a serial device");
   // Another program's exclusive hold makes the open above fail with EBUSY; another open of
   // ours (root is not stopped by TIOCEXCL) finds the lock taken.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) fail("in use by another program");
-  if (::ioctl(fd, TIOCEXCL) != 0) fail("cannot be held exclusively: " + systemError(errno));
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) fail(Kind::InUse, "in use by another program");
+  if (::ioctl(fd, TIOCEXCL) != 0) {
+    fail(Kind::Other, "cannot be held exclusively: " + systemError(errno));
+  }
   // A rate the device does not take fails the open: a port left at the rate it had before
   // would send the command at a speed the host did not ask for.
+  std::optional<std::string> refusal;
   try {
-    if (const auto refusal = configure(fd)) fail(*refusal);
+    refusal = configure(fd);
   } catch (const automation::AutomationError& error) {
-    fail(error.description());
+    refusal = error.description();
   }
+  if (refusal) fail(Kind::SettingsRefused, *refusal);
   // DTR on, RTS off. Devices without modem lines (a pseudo-terminal) refuse both: harmless.
   int dtr = TIOCM_DTR;
   int rts = TIOCM_RTS;
@@ -81,6 +102,7 @@ void PosixPort::open() {
   ::tcflush(fd, TCIFLUSH);
   fd_ = fd;
   hungUp_ = false;
+  openFailure_.reset();
   buffer_.clear();
 }
 

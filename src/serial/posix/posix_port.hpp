@@ -15,6 +15,8 @@ namespace solvard::serial::posix {
 class PosixPort final : public PortControl {
  public:
   PosixPort();
+  // A port that always opens `device`, whatever port number it is given.
+  explicit PosixPort(std::string device);
   ~PosixPort() override;
   PosixPort(const PosixPort&) = delete;
   PosixPort& operator=(const PosixPort&) = delete;
@@ -33,6 +35,7 @@ class PosixPort final : public PortControl {
   Bytes Input() override;
   void Output(std::span<const uint8_t> bytes) override;
   void waitForInput(std::chrono::milliseconds limit) override;
+  std::optional<OpenFailure> openFailure() const override { return openFailure_; }
 
  private:
   void open();
@@ -45,6 +48,12 @@ class PosixPort final : public PortControl {
   // Moves what the device holds into the receive buffer, up to its size.
   void drain();
 
+  // Raises the port's refusal after noting its kind and reason for openFailure().
+  [[noreturn]] void failOpen(OpenFailure::Kind kind, const std::string& path,
+                             const std::string& reason);
+
+  std::string device_;
+  std::optional<OpenFailure> openFailure_;
   int16_t portNumber_ = 1;
   LineSettings line_;
   int16_t inBufferSize_ = 1024;

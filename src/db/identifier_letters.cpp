@@ -1,9 +1,9 @@
-#include "prohibit/identifier_letters.hpp"
+#include "db/identifier_letters.hpp"
 
 #include <algorithm>
 #include <iterator>
 
-namespace solvard::prohibit {
+namespace solvard::db {
 namespace {
 
 struct Range {
@@ -273,4 +273,4 @@ CharacterClass identifierClass(char32_t c) {
   return c <= range.last ? range.kind : CharacterClass::Other;
 }
 
-}  // namespace solvard::prohibit
+}  // namespace solvard::db

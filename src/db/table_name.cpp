@@ -1,11 +1,11 @@
-#include "prohibit/table_name.hpp"
+#include "db/table_name.hpp"
 
 #include <string>
 
-#include "prohibit/identifier_letters.hpp"
-#include "ui/utf8.hpp"
+#include "automation/utf8.hpp"
+#include "db/identifier_letters.hpp"
 
-namespace solvard::prohibit {
+namespace solvard::db {
 namespace {
 
 bool isAsciiDigit(char32_t c) { return c >= '0' && c <= '9'; }
@@ -15,7 +15,7 @@ bool plainPart(std::string_view name, std::size_t& pos) {
   const std::size_t begin = pos;
   while (pos < name.size() && name[pos] != '.') {
     const bool first = pos == begin;
-    const char32_t c = ui::nextCodePoint(name, pos);
+    const char32_t c = automation::nextCodePoint(name, pos);
     const CharacterClass kind = identifierClass(c);
     if (kind == CharacterClass::Letter) continue;
     if (first || (kind != CharacterClass::Mark && !isAsciiDigit(c))) return false;
@@ -41,7 +41,7 @@ bool quotedPart(std::string_view name, std::size_t& pos, char closing) {
     if (inside.find(mark) != std::string_view::npos) return false;
   }
   for (std::size_t at = 0; at < inside.size();) {
-    if (!quotable(ui::nextCodePoint(inside, at))) return false;
+    if (!quotable(automation::nextCodePoint(inside, at))) return false;
   }
   pos = close + 1;
   return true;
@@ -50,7 +50,7 @@ bool quotedPart(std::string_view name, std::size_t& pos, char closing) {
 }  // namespace
 
 bool isTableName(std::string_view name) {
-  if (ui::firstMalformedByte(name) != std::string_view::npos) return false;
+  if (automation::firstMalformedByte(name) != std::string_view::npos) return false;
   std::size_t pos = 0;
   for (;;) {
     if (pos >= name.size()) return false;  // an empty name, or a "." with nothing after it
@@ -69,4 +69,4 @@ bool isTableName(std::string_view name) {
   }
 }
 
-}  // namespace solvard::prohibit
+}  // namespace solvard::db

@@ -1,8 +1,8 @@
-#include "attend/packed_digits.hpp"
+#include "serial/packed_digits.hpp"
 
 #include "automation/error.hpp"
 
-namespace solvard::attend {
+namespace solvard::serial {
 namespace {
 
 int digitValue(char c) {
@@ -26,9 +26,11 @@ uint8_t twoDigitNumber(int value) {
   return static_cast<uint8_t>(value / 10 * 16 + value % 10);
 }
 
+int twoDigitValue(uint8_t byte) { return byte / 16 * 10 + byte % 16; }
+
 std::string twoDigitText(uint8_t byte) {
-  const int value = byte / 16 * 10 + byte % 16;
+  const int value = twoDigitValue(byte);
   return value <= 9 ? "0" + std::to_string(value) : std::to_string(value);
 }
 
-}  // namespace solvard::attend
+}  // namespace solvard::serial

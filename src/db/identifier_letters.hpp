@@ -1,6 +1,6 @@
 #pragma once
 
-namespace solvard::prohibit {
+namespace solvard::db {
 
 // What a character can be in a table name the host gives.
 enum class CharacterClass {
@@ -13,4 +13,4 @@ enum class CharacterClass {
 // not begin with one, which the caller decides.
 CharacterClass identifierClass(char32_t c);
 
-}  // namespace solvard::prohibit
+}  // namespace solvard::db

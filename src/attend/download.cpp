@@ -58,23 +58,53 @@ int32_t notDownloaded(Link& link) {
 
 // The ending of a failure inside the record loop: port closed, buffers cleared, and what was
 // written of the download undone.
-int32_t nothingKept(Link& link, DownloadDatabase& database) {
+int32_t nothingKept(Link& link, RecordSink& sink) {
   link.ClosePort();
   link.ClearBuffers();
-  database.rollback();
+  sink.rollback();
   return kNoRecordsKept;
 }
 
 }  // namespace
 
+DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo,
+                           std::string connectString)
+    : database_(connection, machineNo), connectString_(std::move(connectString)) {
+  // With a clock the host injected (virtual time) nothing waits in real time.
+  if (serial::hostHooks().clock != nullptr) database_.pause = [] {};
+}
+
+bool DatabaseSink::ready() { return database_.open(connectString_); }
+bool DatabaseSink::begin(int32_t) { return database_.begin(); }
+bool DatabaseSink::write(const RecordColumns& record) { return database_.write(record); }
+void DatabaseSink::rollback() { database_.rollback(); }
+
+RecordSink::Committed DatabaseSink::commit() {
+  switch (database_.commit()) {
+    case DownloadDatabase::Committed::kYes: return Committed::kYes;
+    case DownloadDatabase::Committed::kNo: return Committed::kNo;
+    case DownloadDatabase::Committed::kUnknown: break;
+  }
+  return Committed::kUnknown;
+}
+
 int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
                         const std::string& connectString) {
-  DownloadReport report{DownloadReport::Ending::kNotDownloaded, 0, 0};
-  // Whatever way the download ends, the host can read how.
-  struct Publish {
-    DownloadReport& report;
-    ~Publish() { recordDownload(report); }
-  } publish{report};
+  if (!addressesOneTerminal(machineNo)) {
+    recordDownload({DownloadReport::Ending::kNotDownloaded, 0, 0});
+    return kNotDownloaded;
+  }
+  DatabaseSink sink(sharedDatabase(), machineNo, connectString);
+  DownloadReport report;
+  const int32_t result = downloadRecords(objectPort, machineNo, sink, report);
+  // Whatever way the download ended, the host can read how.
+  recordDownload(report);
+  return result;
+}
+
+int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, RecordSink& sink,
+                        DownloadReport& report) {
+  report = DownloadReport{DownloadReport::Ending::kNotDownloaded, 0, 0};
   const auto ended = [&](DownloadReport::Ending ending, int32_t result) {
     report.ending = ending;
     return result;
@@ -98,10 +128,8 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   link.ClosePort();
   serial::applyObjectPort(link, objectPort);
 
-  // The database first: a download the database cannot take is not asked of the terminal.
-  DownloadDatabase database(sharedDatabase(), machineNo);
-  if (serial::hostHooks().clock != nullptr) database.pause = [] {};
-  if (!database.open(connectString)) return kNotDownloaded;
+  // The sink first: a download the database cannot take is not asked of the terminal.
+  if (!sink.ready()) return kNotDownloaded;
 
   if (!link.openIfClosed()) {
     link.reportPortFailure();
@@ -135,13 +163,13 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
   ui::reportProgress(0, total);
 
   report.ending = DownloadReport::Ending::kRolledBack;
-  if (!database.begin()) return nothingKept(link, database);
+  if (!sink.begin(total)) return nothingKept(link, sink);
   for (int32_t i = 1; i <= total;) {
     if (serial::stopRequested()) {
       ui::logLine("GetMacData(" + std::to_string(machineNo) + "): stopped by the host after " +
                   std::to_string(i - 1) + " of " + std::to_string(total) +
                   " records; nothing of this download was kept, the terminal still holds them");
-      nothingKept(link, database);
+      nothingKept(link, sink);
       return ended(DownloadReport::Ending::kStopped, kNoRecordsKept);
     }
     // Caught up with the terminal, the download sleeps through a few records and then takes
@@ -150,13 +178,13 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
     if (await(1, kRecordStartSeconds, kWait, coming * static_cast<int>(1 + kRecordLength)) ==
         WaitResult::TimedOut) {
       link.report(ui::msg::kUnexpectedReply);
-      return nothingKept(link, database);
+      return nothingKept(link, sink);
     }
-    if (!fromMachine(link.ReadReply(1), machineNo)) return nothingKept(link, database);
+    if (!fromMachine(link.ReadReply(1), machineNo)) return nothingKept(link, sink);
     if (await(static_cast<int>(kRecordLength), kRecordBytesSeconds, kRecordBytesWait) ==
         WaitResult::TimedOut) {
       link.report(ui::msg::kRecordIncomplete);
-      return nothingKept(link, database);
+      return nothingKept(link, sink);
     }
     const Bytes record = link.ReadReply(static_cast<int>(kRecordLength));
     if (record.size() != kRecordLength || record.back() != kEndMark) {
@@ -164,15 +192,15 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
       link.report(ui::msg::kBadEndMark);
       continue;
     }
-    if (!database.write(recordColumns(machineNo, record))) return nothingKept(link, database);
+    if (!sink.write(recordColumns(machineNo, record))) return nothingKept(link, sink);
     report.written = i;
     ui::reportProgress(i, total);
     ++i;
   }
-  switch (database.commit()) {
-    case DownloadDatabase::Committed::kYes: break;
-    case DownloadDatabase::Committed::kNo: return nothingKept(link, database);
-    case DownloadDatabase::Committed::kUnknown:
+  switch (sink.commit()) {
+    case RecordSink::Committed::kYes: break;
+    case RecordSink::Committed::kNo: return nothingKept(link, sink);
+    case RecordSink::Committed::kUnknown:
       // Neither "written" nor "not written": a failure the host cannot take for either.
       notDownloaded(link);
       return ended(DownloadReport::Ending::kOutcomeUnknown, kNotDownloaded);

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <string>
 
+#include "attend/download_database.hpp"
+#include "attend/download_report.hpp"
+#include "attend/record_sink.hpp"
 #include "serial/port_setup.hpp"
 
 namespace solvard::attend {
@@ -33,5 +36,28 @@ namespace solvard::attend {
 // (i, N) as record i is written.
 int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
                         const std::string& connectString);
+
+// The same download into any sink, with every rule above; the sink's `ready` stands where the
+// database is opened, its `write` where the rows are written, its `commit` where they are
+// committed. A machine number outside 0 to 255 gives -1 with nothing done.
+// `report` tells how it ended.
+int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, RecordSink& sink,
+                        DownloadReport& report);
+
+// The automation face's sink: the tables WorkCardSource and WorkCardReadTime on `connection`,
+// opened with `connectString` when found closed, one transaction per download.
+class DatabaseSink final : public RecordSink {
+ public:
+  DatabaseSink(db::Connection& connection, int16_t machineNo, std::string connectString);
+  bool ready() override;
+  bool begin(int32_t total) override;
+  bool write(const RecordColumns& record) override;
+  Committed commit() override;
+  void rollback() override;
+
+ private:
+  DownloadDatabase database_;
+  std::string connectString_;
+};
 
 }  // namespace solvard::attend

@@ -5,6 +5,7 @@
 #include "attend/mac_values.hpp"
 #include "automation/error.hpp"
 #include "serial/host_link.hpp"
+#include "serial/line_state.hpp"
 #include "serial/packed_digits.hpp"
 #include "serial/settings.hpp"
 #include "ui/messages.hpp"
@@ -157,8 +158,9 @@ int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, M
   link.ClosePort();
   serial::applyObjectPort(link, objectPort);
   link.step([&] { port.InputLen(0); });
-  // Whether it opened shows only as an acknowledgement that never comes.
-  link.openIfClosed();
+  // Whether it opened shows only as an acknowledgement that never comes; a native line is
+  // told at once instead.
+  if (!link.openIfClosed() && serial::currentLine().endOnOpenFailure) return kNotAcknowledged;
 
   if (!knownFunction(function)) return kNotAcknowledged;
   if (function == MacFunction::SetDate && !(first && automation::isDate(*first))) {

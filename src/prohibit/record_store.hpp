@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prohibit/access_sink.hpp"
+
 #include <functional>
 #include <span>
 #include <string>
@@ -8,19 +10,6 @@
 #include "db/pool.hpp"
 
 namespace solvard::prohibit {
-
-// What became of one record handed to the store.
-struct StoreOutcome {
-  enum class State {
-    kWritten,     // the row is committed
-    kNotWritten,  // it is certainly not stored
-    kUnknown,     // the session dropped while the row was on its way: it may be stored or not
-  };
-  State state = State::kNotWritten;
-  std::string problem;  // why not, for the library's log
-
-  bool written() const { return state == State::kWritten; }
-};
 
 // The record store of one download: writes each access record as a row of the host's table in
 // the database the host's connection text opens, one row per record, each committed on its own.
@@ -33,7 +22,7 @@ struct StoreOutcome {
 // commit is settled by asking the new session what became of that transaction. Elsewhere the row
 // is written with automatic commit, and a session dropped while it was on its way leaves the
 // outcome unknown (kUnknown), never guessed.
-class RecordStore {
+class RecordStore final : public AccessRecordSink {
  public:
   RecordStore(db::ConnectionPool& connections, std::string iConnectString, std::string iTable);
 
@@ -46,6 +35,9 @@ class RecordStore {
   // reason: fewer than ten record bytes, a table name that is not an identifier, a database that
   // cannot be opened, a statement the database refuses.
   StoreOutcome SaveRegisterRecord(std::span<const uint8_t> record);
+
+  bool prepare(std::string& problem) override { return ready(problem); }
+  StoreOutcome save(std::span<const uint8_t> record) override { return SaveRegisterRecord(record); }
 
   // The pause between questions about a lost commit (tests run it in no time).
   std::function<void()> pause = db::pauseBeforeAskingAgain;

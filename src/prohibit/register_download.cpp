@@ -66,11 +66,11 @@ Status awaitStatus(serial::Link& link) {
 // Writes the records kept for this terminal by earlier downloads, oldest first, before its
 // first prompt acknowledges the last of them. False when one still cannot be written: then
 // nothing may be sent.
-bool writePending(const std::string& line, int16_t machineNo, RecordStore& store,
+bool writePending(const std::string& line, int16_t machineNo, AccessRecordSink& store,
                   RegisterDownloadReport& report) {
   PendingRecords& pending = pendingRecords();
   for (const PendingRecord& kept : pending.recordsOf(line, machineNo)) {
-    const StoreOutcome stored = store.SaveRegisterRecord(kept.record);
+    const StoreOutcome stored = store.save(kept.record);
     if (stored.state == StoreOutcome::State::kNotWritten) {
       logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
                                 ") still cannot be written, so the terminal was not prompted: " +
@@ -109,6 +109,21 @@ RegisterDownloadReport& latest() {
 RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                                             const std::string& iTable,
                                             db::ConnectionPool& connections) {
+  if (addressesOneTerminal(iMachineNo) && !isTableName(iTable)) {
+    logRefusal(iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
+    RegisterDownloadReport report;
+    report.ending = RegisterDownloadReport::Ending::kRefused;
+    report.text = kError;
+    report.pendingKept = pendingCount(serial::currentLineDevice(), iMachineNo);
+    return report;
+  }
+  RecordStore store(connections, iConnectString, iTable);
+  // With a clock the host injected (virtual time) nothing waits in real time.
+  if (serial::hostHooks().clock != nullptr) store.pause = [] {};
+  return downloadAccessRecords(iMachineNo, store);
+}
+
+RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& store) {
   using Ending = RegisterDownloadReport::Ending;
   RegisterDownloadReport report;
   const std::string line = serial::currentLineDevice();
@@ -119,18 +134,11 @@ RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::strin
     return report;
   };
   if (!addressesOneTerminal(iMachineNo)) return ended(Ending::kRefused, kError);
-  if (!isTableName(iTable)) {
-    logRefusal(iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
-    return ended(Ending::kRefused, kError);
-  }
 
-  // The database first: a record the terminal sent must have somewhere to go before the
-  // terminal is prompted, or the prompt after it would make the terminal forget it.
-  RecordStore store(connections, iConnectString, iTable);
-  // With a clock the host injected (virtual time) nothing waits in real time.
-  if (serial::hostHooks().clock != nullptr) store.pause = [] {};
+  // The sink first: a record the terminal sent must have somewhere to go before the terminal
+  // is prompted, or the prompt after it would make the terminal forget it.
   std::string problem;
-  if (!store.ready(problem)) {
+  if (!store.prepare(problem)) {
     logRefusal(iMachineNo, problem + "; nothing was sent");
     return ended(Ending::kDatabaseNotReady, kError);
   }
@@ -163,7 +171,7 @@ RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::strin
       return ended(Ending::kRecordIncomplete, kError);
     }
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
-    const StoreOutcome stored = store.SaveRegisterRecord(record);
+    const StoreOutcome stored = store.save(record);
     if (stored.state == StoreOutcome::State::kUnknown) {
       // Kept, it could be written twice; dropped, it could be lost: the log keeps its values
       // for a person to look for.

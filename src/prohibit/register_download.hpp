@@ -1,5 +1,7 @@
 #pragma once
 
+#include "prohibit/access_sink.hpp"
+
 #include <cstdint>
 #include <string>
 
@@ -72,6 +74,10 @@ std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectStrin
 RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                                             const std::string& iTable,
                                             db::ConnectionPool& connections);
+
+// The same download into any sink, with every rule above; the sink's `prepare` stands where the
+// database and table are checked, its `save` where each record is written and committed.
+RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& sink);
 
 // The report of the latest download of the library (the automation face has one line).
 const RegisterDownloadReport& lastRegisterDownload();

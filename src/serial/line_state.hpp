@@ -36,6 +36,9 @@ struct LineState {
   // number's device.
   std::string device;
   LinkTrace trace;
+  // A command that cannot open the port ends there, rather than awaiting a reply that cannot
+  // come (the automation face's attendance commands wait, as their hosts expect).
+  bool endOnOpenFailure = false;
 };
 
 // The line the calling thread's commands run on: the one a `UsingLine` put in place, else the

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "solvard/result.hpp"
+
+namespace solvard {
+
+enum class Parity { none, even, odd, mark, space };
+
+// How the line's bytes travel. Any baud rate the device takes; 7 or 8 data bits; 1 or 2 stop
+// bits.
+struct LineSettings {
+  uint32_t baud = 9600;
+  Parity parity = Parity::none;
+  int dataBits = 8;
+  int stopBits = 1;
+};
+
+// The serial device a line opens: a path ("/dev/ttyUSB0") or the platform's port number n
+// (the n-th serial port, 1 first).
+class Device {
+ public:
+  static Device path(std::string path) { return Device(std::move(path)); }
+  static Result<Device> port(int number);
+  const std::string& name() const { return name_; }
+
+ private:
+  explicit Device(std::string name) : name_(std::move(name)) {}
+  std::string name_;
+};
+
+// The time the line's reply waits measure; monotonic. A test gives a clock that moves only
+// when told to, so waits of seconds run in no time.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::chrono::nanoseconds now() = 0;
+};
+
+// What the host lends the line's commands. Every member may be empty.
+struct LineHooks {
+  // One turn of the host's message loop, given while a reply is awaited.
+  std::function<void()> pump;
+  // A download's progress: records done, records in all (0 when the terminal does not say).
+  std::function<void(int32_t done, int32_t total)> progress;
+  // The line's diagnostics, one line each (a database's refusal, a record kept for later).
+  std::function<void(const std::string& line)> log;
+  // Asked between records: true stops the download safely (Errc::stopped).
+  std::function<bool()> stopRequested;
+};
+
+// One serial line and the terminals on it. A line owns its device, settings, clock and hooks:
+// a process drives as many lines as it has devices, each from any thread. A line runs one
+// command at a time; a command started while another runs (from another thread, or from the
+// pump) fails with Errc::line_busy. The device is opened for each command and closed after it
+// (an attendance download leaves it open until the next command), so other programs can share
+// a device between commands.
+class Line {
+ public:
+  // Refused: settings the line cannot have (a baud rate of 0, 5 or 9 data bits, ...).
+  static Result<Line> make(Device device, LineSettings settings = {}, LineHooks hooks = {});
+  ~Line();
+  Line(Line&&) noexcept;
+  Line& operator=(Line&&) noexcept;
+
+  const Device& device() const;
+  const LineSettings& settings() const;
+  // The clock reply waits measure (default: the machine's monotonic clock).
+  void setClock(std::shared_ptr<Clock> clock);
+  // How long one pass of a reply wait blocks on the port before the pump's next turn
+  // (default 5 ms).
+  void setWaitSlice(std::chrono::milliseconds slice);
+
+  struct Impl;
+  // For the library's own parts.
+  Impl& impl() { return *impl_; }
+
+ private:
+  explicit Line(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace solvard

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "solvard/values.hpp"
+
+namespace solvard {
+
+// One punch an attendance terminal stored. The terminal's bytes are kept as they decode, so a
+// date the terminal got wrong ("2001-13-05") still reaches the host and is not lost.
+struct AttendanceRecord {
+  MachineNumber machine;
+  std::string card;  // six digits
+  std::string date;  // "yyyy-MM-dd"
+  std::string time;  // "hh:mm:00"
+};
+
+// One door event an access-control terminal stored.
+struct AccessRecord {
+  MachineNumber machine;
+  std::string card;  // ten digits
+  std::string date;  // "yyyy-MM-dd"
+  std::string time;  // "hh:mm"
+};
+
+// Where a download hands its records. An attendance download hands them over once all have
+// come (a download that fails half-way hands over none, so running it again gives each record
+// once). An access download hands each over before it prompts the terminal for the next; a
+// callback that returns false refuses it, and the library keeps the record and hands it over
+// first in the next download of that terminal.
+using AttendanceCallback = std::function<void(const AttendanceRecord&)>;
+using AccessCallback = std::function<bool(const AccessRecord&)>;
+
+// An attendance download's records kept together: `begin`, one `take` per record, then
+// `commit` once every record came, or `rollback` when the download failed. A database writer is
+// one; a host with its own store writes one.
+class AttendanceSink {
+ public:
+  virtual ~AttendanceSink() = default;
+  // Asked before anything is sent: false, with the reason in `problem`, asks nothing of the
+  // terminal.
+  virtual bool ready(std::string& problem) = 0;
+  virtual bool begin(int32_t total) = 0;
+  virtual bool take(const AttendanceRecord& record) = 0;
+  // True once every record taken is kept.
+  virtual bool commit() = 0;
+  virtual void rollback() = 0;
+};
+
+// How a download ended when it ended well.
+struct AttendanceSummary {
+  int32_t records = 0;  // records the terminal reported and the sink kept (0: it holds none)
+};
+
+struct AccessSummary {
+  int32_t records = 0;         // records of the terminal kept in this download
+  int32_t pendingWritten = 0;  // records kept from earlier downloads, written first
+};
+
+}  // namespace solvard

@@ -1,0 +1,251 @@
+#include "solvard/attend_terminal.hpp"
+
+#include <ctime>
+
+#include "attend/download.hpp"
+#include "attend/mac_command.hpp"
+#include "attend/original_card_no.hpp"
+#include "db/odbc_connection.hpp"
+#include "native/line_impl.hpp"
+#include "native/wall_clock.hpp"
+#include "ui/messages.hpp"
+
+namespace solvard {
+namespace {
+
+using attend::MacFunction;
+using automation::Variant;
+
+// Hands the download's records to the host's sink, noting which of its steps refused so the
+// error can name the cause.
+class HostSink final : public attend::RecordSink {
+ public:
+  HostSink(AttendanceSink& sink, MachineNumber machine) : sink_(sink), machine_(machine) {}
+
+  bool ready() override {
+    std::string problem;
+    if (sink_.ready(problem)) return true;
+    notReady = true;
+    ui::logLine(problem);
+    return false;
+  }
+  bool begin(int32_t total) override { return refusedIf(!sink_.begin(total)); }
+  bool write(const attend::RecordColumns& row) override {
+    return refusedIf(!sink_.take({machine_, row.cardNo, row.date, row.time}));
+  }
+  Committed commit() override { return refusedIf(!sink_.commit()) ? Committed::kYes : Committed::kNo; }
+  void rollback() override { sink_.rollback(); }
+
+  bool notReady = false;
+  bool refused = false;
+
+ private:
+  bool refusedIf(bool failed) {
+    refused = refused || failed;
+    return !failed;
+  }
+  AttendanceSink& sink_;
+  MachineNumber machine_;
+};
+
+// Keeps the records until the download has them all, then gives them to the callback: a
+// download that fails half-way hands over nothing, so running it again gives each record once.
+class CallbackSink final : public AttendanceSink {
+ public:
+  explicit CallbackSink(AttendanceCallback onRecord) : onRecord_(std::move(onRecord)) {}
+  bool ready(std::string&) override { return true; }
+  bool begin(int32_t total) override {
+    records_.clear();
+    records_.reserve(static_cast<std::size_t>(total));
+    return true;
+  }
+  bool take(const AttendanceRecord& record) override {
+    records_.push_back(record);
+    return true;
+  }
+  bool commit() override {
+    for (const AttendanceRecord& record : records_) onRecord_(record);
+    records_.clear();
+    return true;
+  }
+  void rollback() override { records_.clear(); }
+
+ private:
+  AttendanceCallback onRecord_;
+  std::vector<AttendanceRecord> records_;
+};
+
+// Notes which step of the database refused, so the error can name the cause.
+class WatchedSink final : public attend::RecordSink {
+ public:
+  explicit WatchedSink(attend::RecordSink& inner) : inner_(inner) {}
+  bool ready() override { return !(notReady = !inner_.ready()); }
+  bool begin(int32_t total) override { return !(refused = !inner_.begin(total)); }
+  bool write(const attend::RecordColumns& row) override { return !(refused = !inner_.write(row)); }
+  Committed commit() override {
+    const Committed committed = inner_.commit();
+    refused = committed == Committed::kNo;
+    return committed;
+  }
+  void rollback() override { inner_.rollback(); }
+
+  bool notReady = false;
+  bool refused = false;
+
+ private:
+  attend::RecordSink& inner_;
+};
+
+// The error of a download that ended without its records, from how it ended.
+Error downloadFailure(const Line::Impl& line, uint8_t machine,
+                      const attend::DownloadReport& report, bool notReady, bool refused,
+                      Errc refusal, Errc unavailable) {
+  using Ending = attend::DownloadReport::Ending;
+  const std::string terminal = "terminal " + std::to_string(machine);
+  const std::string progress =
+      "record " + std::to_string(report.written + 1) + " of " + std::to_string(report.total);
+  if (notReady) return Error(unavailable, line.notes.logText());
+  if (auto port = line.portFailure()) return *port;
+  switch (report.ending) {
+    case Ending::kOutcomeUnknown: return Error(Errc::outcome_unknown, line.notes.logText());
+    case Ending::kStopped: return Error(Errc::stopped, line.notes.logText());
+    case Ending::kRolledBack:
+      if (refused) {
+        return Error(refusal, progress + (line.notes.log.empty() ? "" : ": ") +
+                                  line.notes.logText());
+      }
+      if (line.notes.said(ui::msg::kUnexpectedReply)) {
+        return Error(Errc::no_reply, terminal + ": no byte of " + progress + " came");
+      }
+      if (line.notes.said(ui::msg::kRecordIncomplete)) {
+        return Error(Errc::reply_incomplete, terminal + ": " + progress + " did not come whole");
+      }
+      return line.exchangeFailure(machine, progress);
+    default: break;
+  }
+  if (line.notes.said(ui::msg::kWrongMachine)) {
+    return line.exchangeFailure(machine, "echo of the download request");
+  }
+  if (line.notes.said(ui::msg::kReplyIncomplete)) {
+    return line.exchangeFailure(machine, "record count");
+  }
+  return line.exchangeFailure(machine, "echo of the download request");
+}
+
+}  // namespace
+
+namespace {
+
+Result<void> sendCommand(Line& line, MachineNumber machine, MacFunction function,
+                         std::optional<Variant> first = {}, std::optional<Variant> second = {}) {
+  Line::Impl& impl = line.impl();
+  return impl.run<void>([&]() -> Result<void> {
+    if (attend::SendMacCommand(impl.portSetup(), machine.value(), function, std::move(first),
+                               std::move(second)) == 1) {
+      return {};
+    }
+    if (auto port = impl.portFailure()) return *port;
+    return impl.exchangeFailure(machine.value(), "acknowledgement");
+  });
+}
+
+Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, attend::RecordSink& sink,
+                                      const bool& notReady, const bool& refused, Errc refusal,
+                                      Errc unavailable) {
+  Line::Impl& impl = line.impl();
+  return impl.run<AttendanceSummary>([&]() -> Result<AttendanceSummary> {
+    attend::DownloadReport report;
+    const int32_t result = attend::downloadRecords(impl.portSetup(), machine.value(), sink, report);
+    using Ending = attend::DownloadReport::Ending;
+    if (report.ending == Ending::kCommitted || report.ending == Ending::kNoRecords) {
+      return AttendanceSummary{result};
+    }
+    return downloadFailure(impl, machine.value(), report, notReady, refused, refusal,
+                           unavailable);
+  });
+}
+
+}  // namespace
+
+Result<void> AttendTerminal::clearRecords() {
+  return sendCommand(*line_, machine_, MacFunction::ClearRecords);
+}
+
+Result<void> AttendTerminal::clearCardList() {
+  return sendCommand(*line_, machine_, MacFunction::ClearCardList);
+}
+
+Result<void> AttendTerminal::deleteCard(const ShortCardNumber& card) {
+  return sendCommand(*line_, machine_, MacFunction::DeleteCard, Variant(card.digits()));
+}
+
+Result<void> AttendTerminal::setFlowNumber(const ShortCardNumber& flow,
+                                           const CardNumber& original) {
+  return sendCommand(*line_, machine_, MacFunction::SetFlowNo, Variant(flow.digits()),
+                     Variant(original.digits()));
+}
+
+Result<void> AttendTerminal::setTime(TimeOfDay time) {
+  automation::DateTime at;
+  at.hour = time.hour();
+  at.minute = time.minute();
+  at.second = time.second();
+  return sendCommand(*line_, machine_, MacFunction::SetTime, Variant(at));
+}
+
+Result<void> AttendTerminal::setDate(Date date) {
+  automation::DateTime day;
+  day.year = static_cast<int>(date.value().year());
+  day.month = static_cast<int>(unsigned(date.value().month()));
+  day.day = static_cast<int>(unsigned(date.value().day()));
+  return sendCommand(*line_, machine_, MacFunction::SetDate,
+                     Variant(automation::format(Variant(day), "yyyy-MM-dd")));
+}
+
+Result<void> AttendTerminal::setClock(std::chrono::local_seconds wallClock) {
+  const auto parts = splitWallClock(wallClock);
+  if (!parts) return parts.error();
+  if (auto dated = setDate(parts->date); !dated) return dated;
+  return setTime(parts->time);
+}
+
+Result<CardNumber> AttendTerminal::readOriginalCard() {
+  Line::Impl& impl = line_->impl();
+  return impl.run<CardNumber>([&]() -> Result<CardNumber> {
+    const auto card =
+        attend::ReadOriginalCardNo(machine_.value(), impl.state.settings.portNumber);
+    if (card) {
+      auto number = CardNumber::make(*card);
+      if (number) return number;
+      return Error(Errc::unexpected_reply, "terminal " + std::to_string(machine_.value()) +
+                                               ": the card number read was \"" + *card + "\"");
+    }
+    if (auto port = impl.portFailure()) return *port;
+    return impl.exchangeFailure(machine_.value(), "card number");
+  });
+}
+
+Result<AttendanceSummary> AttendTerminal::download(AttendanceSink& sink) {
+  HostSink host(sink, machine_);
+  return runDownload(*line_, machine_, host, host.notReady, host.refused, Errc::sink_refused,
+                     Errc::sink_refused);
+}
+
+Result<AttendanceSummary> AttendTerminal::download(AttendanceCallback onRecord) {
+  CallbackSink sink(std::move(onRecord));
+  return download(sink);
+}
+
+Result<AttendanceSummary> AttendTerminal::downloadToDatabase(const std::string& connection) {
+  // The line's own connection for this download, closed after it: no state shared with other
+  // lines or with the automation classes.
+  const std::unique_ptr<db::Connection> database = db::makeOdbcConnection();
+  attend::DatabaseSink tables(*database, machine_.value(), connection);
+  WatchedSink sink(tables);
+  auto result = runDownload(*line_, machine_, sink, sink.notReady, sink.refused,
+                            Errc::database_refused, Errc::database_unavailable);
+  if (database->State() == db::kStateOpen) (void)database->Close();
+  return result;
+}
+
+}  // namespace solvard

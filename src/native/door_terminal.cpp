@@ -1,0 +1,222 @@
+#include "solvard/door_terminal.hpp"
+
+#include <cstdio>
+
+#include "db/pool.hpp"
+#include "native/line_impl.hpp"
+#include "native/wall_clock.hpp"
+#include "prohibit/access_record.hpp"
+#include "prohibit/clock_commands.hpp"
+#include "prohibit/identity.hpp"
+#include "prohibit/open_list.hpp"
+#include "prohibit/register_download.hpp"
+#include "prohibit/simple_commands.hpp"
+#include "ui/messages.hpp"
+
+namespace solvard {
+namespace {
+
+std::string twoDigits(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d", value);
+  return text;
+}
+
+std::string dateText(Date date) {
+  const auto day = date.value();
+  return std::to_string(static_cast<int>(day.year())) + "-" +
+         twoDigits(static_cast<int>(unsigned(day.month()))) + "-" +
+         twoDigits(static_cast<int>(unsigned(day.day())));
+}
+
+std::string hourMinute(TimeOfDay time) {
+  return twoDigits(time.hour()) + ":" + twoDigits(time.minute());
+}
+
+// One acknowledged command: `send` gives the automation face's boolean.
+template <typename Send>
+Result<void> acknowledged(Line& line, MachineNumber machine, Send&& send) {
+  Line::Impl& impl = line.impl();
+  return impl.run<void>([&]() -> Result<void> {
+    if (send(int16_t{machine.value()})) return {};
+    if (auto port = impl.portFailure()) return *port;
+    return impl.exchangeFailure(machine.value(), "acknowledgement");
+  });
+}
+
+// Hands each record to the host's callback; a record it refuses is kept for the next download.
+class CallbackStore final : public prohibit::AccessRecordSink {
+ public:
+  CallbackStore(AccessCallback onRecord, MachineNumber machine)
+      : onRecord_(std::move(onRecord)), machine_(machine) {}
+  bool prepare(std::string&) override { return true; }
+  prohibit::StoreOutcome save(std::span<const uint8_t> record) override {
+    using State = prohibit::StoreOutcome::State;
+    const auto row = prohibit::decodeAccessRecord(record);
+    if (!row) return {State::kNotWritten, "the record came short"};
+    if (!onRecord_({machine_, row->card, row->date, row->time})) {
+      return {State::kNotWritten, "the host did not take it"};
+    }
+    return {State::kWritten, {}};
+  }
+
+ private:
+  AccessCallback onRecord_;
+  MachineNumber machine_;
+};
+
+Result<AccessSummary> finished(const Line::Impl& line, uint8_t machine,
+                               const prohibit::RegisterDownloadReport& report, Errc refusal,
+                               Errc unavailable) {
+  using Ending = prohibit::RegisterDownloadReport::Ending;
+  const std::string kept = std::to_string(report.written) + " records kept";
+  const auto detailed = [&](const std::string& what) {
+    return line.notes.log.empty() ? what : what + "; " + line.notes.logText();
+  };
+  switch (report.ending) {
+    case Ending::kNoData:
+    case Ending::kEnd: return AccessSummary{report.written, report.pendingWritten};
+    case Ending::kNotRun:
+    case Ending::kRefused: return Error(Errc::invalid_value, line.notes.logText());
+    case Ending::kDatabaseNotReady: return Error(unavailable, line.notes.logText());
+    case Ending::kPendingNotWritten: return Error(Errc::record_pending, line.notes.logText());
+    case Ending::kPortNotOpened:
+      if (auto port = line.portFailure()) return *port;
+      return Error(Errc::port_failed, line.notes.logText());
+    case Ending::kNoFirstStatus: return line.exchangeFailure(machine, "status of the first prompt");
+    case Ending::kStoppedAnswering: return Error(Errc::no_reply, detailed(kept));
+    case Ending::kRecordIncomplete: {
+      const Error cut = line.exchangeFailure(machine, "record " + std::to_string(report.written + 1));
+      return Error(Errc::reply_incomplete, cut.detail() + "; " + kept);
+    }
+    case Ending::kRecordNotWritten: return Error(refusal, detailed(kept));
+    case Ending::kRecordOutcomeUnknown: return Error(Errc::outcome_unknown, detailed(kept));
+    case Ending::kStopped: return Error(Errc::stopped, detailed(kept));
+  }
+  return Error(Errc::port_failed, line.notes.logText());
+}
+
+}  // namespace
+
+Result<CardNumber> DoorTerminal::identity() {
+  Line::Impl& impl = line_->impl();
+  return impl.run<CardNumber>([&]() -> Result<CardNumber> {
+    const std::string id = prohibit::GetID(machine_.value());
+    if (!id.empty()) {
+      auto card = CardNumber::make(id);
+      if (card) return card;
+      return Error(Errc::unexpected_reply, "terminal " + std::to_string(machine_.value()) +
+                                               ": the identity read was \"" + id + "\"");
+    }
+    if (auto port = impl.portFailure()) return *port;
+    return impl.exchangeFailure(machine_.value(), "identity");
+  });
+}
+
+Result<void> DoorTerminal::openDoor() {
+  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::OpenLock(m); });
+}
+
+Result<void> DoorTerminal::readLockState() {
+  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::GetLockState(m) == 1; });
+}
+
+Result<void> DoorTerminal::holdOpen() {
+  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::SetLockOpenState(m); });
+}
+
+Result<void> DoorTerminal::setResetDelay(int seconds) {
+  if (seconds < 1 || seconds > 255) {
+    return Error(Errc::invalid_value,
+                 "reset delay " + std::to_string(seconds) + " s is not 1 to 255 seconds");
+  }
+  return acknowledged(*line_, machine_, [&](int16_t m) {
+    int16_t delay = static_cast<int16_t>(seconds);
+    return prohibit::SetResetDelay(m, delay);
+  });
+}
+
+Result<void> DoorTerminal::setLockMode(LockMode mode) {
+  return acknowledged(*line_, machine_, [&](int16_t m) {
+    int16_t value = static_cast<int16_t>(mode);
+    return prohibit::SetLockMode(m, value);
+  });
+}
+
+Result<void> DoorTerminal::setDate(Date date, WeekdayNumber weekday) {
+  automation::DateTime day;
+  day.year = static_cast<int>(date.value().year());
+  day.month = static_cast<int>(unsigned(date.value().month()));
+  day.day = static_cast<int>(unsigned(date.value().day()));
+  return acknowledged(*line_, machine_, [&](int16_t m) {
+    return prohibit::SetMacDateAndWeek(m, day, int16_t{weekday.value()});
+  });
+}
+
+Result<void> DoorTerminal::setTime(TimeOfDay time) {
+  const std::string text = hourMinute(time) + ":" + twoDigits(time.second());
+  return acknowledged(*line_, machine_, [&](int16_t m) { return prohibit::SetMacTime(m, text); });
+}
+
+Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
+                                    std::optional<WeekdayNumber> weekday) {
+  const auto parts = splitWallClock(wallClock);
+  if (!parts) return parts.error();
+  if (auto dated = setDate(parts->date, weekday.value_or(WeekdayNumber::iso(parts->weekday)));
+      !dated) {
+    return dated;
+  }
+  return setTime(parts->time);
+}
+
+Result<void> DoorTerminal::allowCard(const CardNumber& card, const CardPermit& permit) {
+  return acknowledged(*line_, machine_, [&](int16_t m) {
+    std::string number = card.digits();
+    return prohibit::SetOpenList(m, number, dateText(permit.firstDay()),
+                                 dateText(permit.lastDay()), hourMinute(permit.dailyFrom()),
+                                 hourMinute(permit.dailyUntil()),
+                                 int16_t{permit.firstWeekday().value()},
+                                 int16_t{permit.lastWeekday().value()});
+  });
+}
+
+Result<void> DoorTerminal::denyCard(const CardNumber& card) {
+  return acknowledged(*line_, machine_, [&](int16_t m) {
+    std::string number = card.digits();
+    return prohibit::DeleteLockList(m, number);
+  });
+}
+
+Result<void> DoorTerminal::clearCardList() {
+  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::ClearOpenList(m); });
+}
+
+Result<void> DoorTerminal::clearRecords() {
+  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::ClearOpenRecord(m); });
+}
+
+Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord) {
+  Line::Impl& impl = line_->impl();
+  return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
+    CallbackStore store(std::move(onRecord), machine_);
+    const auto report = prohibit::downloadAccessRecords(machine_.value(), store);
+    return finished(impl, machine_.value(), report, Errc::sink_refused, Errc::sink_refused);
+  });
+}
+
+Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connection,
+                                                       const std::string& table) {
+  Line::Impl& impl = line_->impl();
+  return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
+    db::ConnectionPool connections;
+    const auto report =
+        prohibit::downloadRegisterData(machine_.value(), connection, table, connections);
+    if (report.ending == prohibit::RegisterDownloadReport::Ending::kRefused) {
+      return Error(Errc::invalid_value, "\"" + table + "\" is not a table name");
+    }
+    return finished(impl, machine_.value(), report, Errc::database_refused,
+                    Errc::database_unavailable);
+  });
+}
+
+}  // namespace solvard

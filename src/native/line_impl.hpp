@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automation/error.hpp"
+#include "serial/clock.hpp"
+#include "serial/line_state.hpp"
+#include "serial/port_setup.hpp"
+#include "solvard/line.hpp"
+#include "ui/host_reports.hpp"
+
+namespace solvard {
+
+// What one command of a native line told the operator and the log: the automation face's
+// message numbers and log lines, read back to explain a failure.
+struct CommandNotes {
+  std::vector<int32_t> messages;
+  std::vector<std::string> log;
+
+  bool said(int32_t message) const;
+  // The log lines joined, for an error's detail.
+  std::string logText() const;
+};
+
+struct Line::Impl {
+  Impl(Device device, LineSettings settings, LineHooks hooks);
+
+  Device device;
+  LineSettings settings;
+  LineHooks hooks;
+  std::shared_ptr<Clock> clock;
+  std::unique_ptr<serial::Clock> hostClock;  // `clock` as the reply waits read it
+  serial::LineState state;
+  std::atomic<bool> running{false};
+  CommandNotes notes;
+
+  // Runs `command` as this line's one command on the calling thread: its port, settings and
+  // hooks in place, its messages and log lines noted. A command already running gives
+  // line_busy; an automation error the command raises becomes the matching Error.
+  template <typename T, typename Command>
+  Result<T> run(Command&& command) {
+    if (running.exchange(true)) {
+      return Error(Errc::line_busy, device.name() + ": another command is running on this line");
+    }
+    struct Release {
+      std::atomic<bool>& flag;
+      ~Release() { flag.store(false); }
+    } release{running};
+    notes = {};
+    serial::UsingLine use(state);
+    const ui::ThreadSinks sinks{[this](const std::string& line) { noteLog(line); },
+                                hooks.progress};
+    ui::ScopedThreadSinks scoped(sinks);
+    try {
+      return command();
+    } catch (const automation::AutomationError& error) {
+      return raised(error);
+    }
+  }
+
+  void noteLog(const std::string& line);
+  // The error of a failed open of the line's port, if the last open failed.
+  std::optional<Error> portFailure() const;
+  Error raised(const automation::AutomationError& error) const;
+  // Why a single exchange with terminal `machine` failed, from what its last wait saw: `what`
+  // names the reply awaited ("acknowledgement").
+  Error exchangeFailure(uint8_t machine, const std::string& what) const;
+
+  // The port setup an attendance command applies.
+  serial::PortSetup portSetup() const;
+};
+
+// "03 11 02", for an error's detail.
+std::string hexBytes(const std::vector<uint8_t>& bytes);
+
+}  // namespace solvard

@@ -40,12 +40,14 @@ done
 strays="$(find "$prefix/include" -type f ! -path "$prefix/include/solvard/*")"
 [ -z "$strays" ] || fail "headers outside include/solvard installed: $strays"
 
-# The modules' namespaces stay inside the shared library.
-internal="$(nm -D -C --defined-only "$libdir/libsolvard.so.1" |
-  grep -E ' solvard::(serial|db|ui|attend|prohibit|component|automation)::' || true)"
-[ -z "$internal" ] || fail "libsolvard.so.1 exports internal names: $(echo "$internal" | head -n 5)"
-nm -D -C --defined-only "$libdir/libsolvard.so.1" | grep -q ' solvard::AttendTerminal::download(' ||
-  fail "libsolvard.so.1 does not export solvard::AttendTerminal::download"
+# The shared library exports the public API; the modules' namespaces stay inside it.
+exported="$(nm -D -C --defined-only "$libdir/libsolvard.so.1")"
+internal="$(grep -E ' solvard::(serial|db|ui|attend|prohibit|component|automation|native)::' \
+  <<<"$exported" || true)"
+[ -z "$internal" ] || fail "libsolvard.so.1 exports internal names: $(head -n 5 <<<"$internal")"
+for name in 'solvard::AttendTerminal::download(' 'solvard::Line::make(' 'solvard::version()'; do
+  grep -qF " $name" <<<"$exported" || fail "libsolvard.so.1 does not export $name"
+done
 
 echo "== consumer built with find_package(Solvard)"
 cmake -S tests/consumer -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
@@ -60,7 +62,8 @@ g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror tests/consumer/main.cpp -o "$wor
 
 # A program linked to the shared library names libsolvard.so.1 and finds it in the prefix.
 check_shared() {
-  readelf -d "$1" | grep -q 'NEEDED.*\[libsolvard\.so\.1\]' || fail "$1 does not need libsolvard.so.1"
+  grep -q 'NEEDED.*\[libsolvard\.so\.1\]' <<<"$(readelf -d "$1")" ||
+    fail "$1 does not need libsolvard.so.1"
   local found
   found="$(ldd "$1" | awk '$1 == "libsolvard.so.1" { print $3 }')"
   [ "$(realpath "$found")" = "$(realpath "$libdir/libsolvard.so.1.0")" ] ||
@@ -68,7 +71,7 @@ check_shared() {
 }
 check_shared "$work/cmake-build/consumer"
 check_shared "$work/pc-consumer"
-if readelf -d "$work/cmake-build/consumer_static" | grep -q 'NEEDED.*libsolvard'; then
+if grep -q 'NEEDED.*libsolvard' <<<"$(readelf -d "$work/cmake-build/consumer_static")"; then
   fail "consumer_static needs libsolvard.so"
 fi
 

@@ -11,3 +11,8 @@ trap 'scripts/pg-test-server.sh stop' EXIT
 export "$(scripts/pg-test-server.sh env)"
 
 ctest --preset "$preset"
+
+# The installed package, used as a program outside this project uses it (native build only).
+if [ "$preset" = linux ]; then
+  scripts/consumer-test.sh "build/$preset"
+fi

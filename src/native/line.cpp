@@ -167,10 +167,7 @@ Error Line::Impl::exchangeFailure(uint8_t machine, const std::string& what) cons
                terminal + ": the " + what + " was " + hexBytes(trace.lastRead) + sent);
 }
 
-serial::PortSetup Line::Impl::portSetup() const {
-  return {state.settings.portNumber, state.settings.settingsText, state.settings.inBufferSize,
-          state.settings.outBufferSize};
-}
+serial::PortSetup Line::Impl::portSetup() const { return state.settings; }
 
 std::string hexBytes(const std::vector<uint8_t>& bytes) {
   std::string text;

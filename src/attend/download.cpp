@@ -65,8 +65,7 @@ int32_t nothingKept(Link& link, RecordSink& sink) {
 
 }  // namespace
 
-DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo,
-                           std::string connectString)
+DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo, std::string connectString)
     : database_(connection, machineNo), connectString_(std::move(connectString)) {
   // With a clock the host injected (virtual time) nothing waits in real time.
   if (serial::hostHooks().clock != nullptr) database_.pause = [] {};

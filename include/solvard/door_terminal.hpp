@@ -50,8 +50,7 @@ class DoorTerminal {
   Result<AccessSummary> download(AccessCallback onRecord);
   // Into `table` (columns card, date, time) of the database `connection` opens, each record
   // committed before the next prompt.
-  Result<AccessSummary> downloadToDatabase(const std::string& connection,
-                                           const std::string& table);
+  Result<AccessSummary> downloadToDatabase(const std::string& connection, const std::string& table);
 
  private:
   Line* line_;

@@ -23,7 +23,9 @@ class [[nodiscard]] Result {
   T& value() & { return std::get<0>(state_); }
   T&& value() && { return std::get<0>(std::move(state_)); }
   const T& operator*() const& { return value(); }
+  T& operator*() & { return value(); }
   const T* operator->() const { return &value(); }
+  T* operator->() { return &value(); }
   // The error; only when !ok().
   const Error& error() const { return std::get<1>(state_); }
 

@@ -117,8 +117,12 @@ class CardPermit {
  private:
   CardPermit(Date firstDay, Date lastDay, TimeOfDay from, TimeOfDay until, WeekdayNumber first,
              WeekdayNumber last)
-      : firstDay_(firstDay), lastDay_(lastDay), dailyFrom_(from), dailyUntil_(until),
-        firstWeekday_(first), lastWeekday_(last) {}
+      : firstDay_(firstDay),
+        lastDay_(lastDay),
+        dailyFrom_(from),
+        dailyUntil_(until),
+        firstWeekday_(first),
+        lastWeekday_(last) {}
   Date firstDay_, lastDay_;
   TimeOfDay dailyFrom_, dailyUntil_;
   WeekdayNumber firstWeekday_, lastWeekday_;

@@ -51,24 +51,21 @@ bool fromMachine(const Bytes& echoed, int16_t machineNo) {
 
 // The ending of a failure before the record loop: port closed, buffers cleared.
 int32_t notDownloaded(Link& link) {
-  link.ClosePort();
-  link.ClearBuffers();
+  link.closeAndClear();
   return kNotDownloaded;
 }
 
 // The ending of a failure inside the record loop: port closed, buffers cleared, and what was
 // written of the download undone.
 int32_t nothingKept(Link& link, RecordSink& sink) {
-  link.ClosePort();
-  link.ClearBuffers();
+  link.closeAndClear();
   sink.rollback();
   return kNoRecordsKept;
 }
 
 }  // namespace
 
-DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo,
-                           std::string connectString)
+DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo, std::string connectString)
     : database_(connection, machineNo), connectString_(std::move(connectString)) {
   // With a clock the host injected (virtual time) nothing waits in real time.
   if (serial::hostHooks().clock != nullptr) database_.pause = [] {};

@@ -34,8 +34,7 @@ Bytes queryFrame(Link& link, int16_t machineNo) {
 
 // The ending of a failed query: port closed, buffers cleared, nothing returned.
 std::optional<std::string> nothing(Link& link) {
-  link.ClosePort();
-  link.ClearBuffers();
+  link.closeAndClear();
   return std::nullopt;
 }
 

@@ -33,7 +33,9 @@ class HostSink final : public attend::RecordSink {
   bool write(const attend::RecordColumns& row) override {
     return refusedIf(!sink_.take({machine_, row.cardNo, row.date, row.time}));
   }
-  Committed commit() override { return refusedIf(!sink_.commit()) ? Committed::kYes : Committed::kNo; }
+  Committed commit() override {
+    return refusedIf(!sink_.commit()) ? Committed::kYes : Committed::kNo;
+  }
   void rollback() override { sink_.rollback(); }
 
   bool notReady = false;
@@ -97,9 +99,8 @@ class WatchedSink final : public attend::RecordSink {
 };
 
 // The error of a download that ended without its records, from how it ended.
-Error downloadFailure(const Line::Impl& line, uint8_t machine,
-                      const attend::DownloadReport& report, bool notReady, bool refused,
-                      Errc refusal, Errc unavailable) {
+Error downloadFailure(const Line::Impl& line, uint8_t machine, const attend::DownloadReport& report,
+                      bool notReady, bool refused, Errc refusal, Errc unavailable) {
   using Ending = attend::DownloadReport::Ending;
   const std::string terminal = "terminal " + std::to_string(machine);
   const std::string progress =
@@ -111,8 +112,8 @@ Error downloadFailure(const Line::Impl& line, uint8_t machine,
     case Ending::kStopped: return Error(Errc::stopped, line.notes.logText());
     case Ending::kRolledBack:
       if (refused) {
-        return Error(refusal, progress + (line.notes.log.empty() ? "" : ": ") +
-                                  line.notes.logText());
+        return Error(refusal,
+                     progress + (line.notes.log.empty() ? "" : ": ") + line.notes.logText());
       }
       if (line.notes.said(ui::msg::kUnexpectedReply)) {
         return Error(Errc::no_reply, terminal + ": no byte of " + progress + " came");
@@ -160,8 +161,7 @@ Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, attend:
     if (report.ending == Ending::kCommitted || report.ending == Ending::kNoRecords) {
       return AttendanceSummary{result};
     }
-    return downloadFailure(impl, machine.value(), report, notReady, refused, refusal,
-                           unavailable);
+    return downloadFailure(impl, machine.value(), report, notReady, refused, refusal, unavailable);
   });
 }
 
@@ -212,8 +212,7 @@ Result<void> AttendTerminal::setClock(std::chrono::local_seconds wallClock) {
 Result<CardNumber> AttendTerminal::readOriginalCard() {
   Line::Impl& impl = line_->impl();
   return impl.run<CardNumber>([&]() -> Result<CardNumber> {
-    const auto card =
-        attend::ReadOriginalCardNo(machine_.value(), impl.state.settings.portNumber);
+    const auto card = attend::ReadOriginalCardNo(machine_.value(), impl.state.settings.portNumber);
     if (card) {
       auto number = CardNumber::make(*card);
       if (number) return number;

@@ -86,7 +86,8 @@ Result<AccessSummary> finished(const Line::Impl& line, uint8_t machine,
     case Ending::kNoFirstStatus: return line.exchangeFailure(machine, "status of the first prompt");
     case Ending::kStoppedAnswering: return Error(Errc::no_reply, detailed(kept));
     case Ending::kRecordIncomplete: {
-      const Error cut = line.exchangeFailure(machine, "record " + std::to_string(report.written + 1));
+      const Error cut =
+          line.exchangeFailure(machine, "record " + std::to_string(report.written + 1));
       return Error(Errc::reply_incomplete, cut.detail() + "; " + kept);
     }
     case Ending::kRecordNotWritten: return Error(refusal, detailed(kept));
@@ -172,9 +173,8 @@ Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
 Result<void> DoorTerminal::allowCard(const CardNumber& card, const CardPermit& permit) {
   return acknowledged(*line_, machine_, [&](int16_t m) {
     std::string number = card.digits();
-    return prohibit::SetOpenList(m, number, dateText(permit.firstDay()),
-                                 dateText(permit.lastDay()), hourMinute(permit.dailyFrom()),
-                                 hourMinute(permit.dailyUntil()),
+    return prohibit::SetOpenList(m, number, dateText(permit.firstDay()), dateText(permit.lastDay()),
+                                 hourMinute(permit.dailyFrom()), hourMinute(permit.dailyUntil()),
                                  int16_t{permit.firstWeekday().value()},
                                  int16_t{permit.lastWeekday().value()});
   });

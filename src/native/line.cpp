@@ -39,8 +39,7 @@ const char* version() { return "1.0"; }
 
 Result<Device> Device::port(int number) {
   if (number < 1 || number > 255) {
-    return Error(Errc::invalid_value,
-                 "port number " + std::to_string(number) + " is not 1 to 255");
+    return Error(Errc::invalid_value, "port number " + std::to_string(number) + " is not 1 to 255");
   }
   return Device(serial::platformPortDevice(static_cast<int16_t>(number)));
 }
@@ -52,10 +51,9 @@ Line::Impl::Impl(Device device_, LineSettings settings_, LineHooks hooks_)
   const std::string name = device.name();
   state.makePort = [name] { return serial::makePlatformPort(name); };
   state.settings.portNumber = kAnyPortNumber;
-  state.settings.settingsText = std::to_string(settings.baud) + "," +
-                                parityLetter(settings.parity) + "," +
-                                std::to_string(settings.dataBits) + "," +
-                                std::to_string(settings.stopBits);
+  state.settings.settingsText =
+      std::to_string(settings.baud) + "," + parityLetter(settings.parity) + "," +
+      std::to_string(settings.dataBits) + "," + std::to_string(settings.stopBits);
   state.hooks.pump = hooks.pump;
   state.hooks.stopRequested = hooks.stopRequested;
   state.hooks.reporter = [this](int32_t number) { notes.messages.push_back(number); };
@@ -153,8 +151,8 @@ Error Line::Impl::exchangeFailure(uint8_t machine, const std::string& what) cons
       trace.lastFrame.empty() ? std::string() : " after " + hexBytes(trace.lastFrame);
   if (trace.timedOut) {
     const std::string counted = std::to_string(trace.arrived) + " of " +
-                                std::to_string(trace.awaited) + " bytes of the " + what +
-                                " came" + sent;
+                                std::to_string(trace.awaited) + " bytes of the " + what + " came" +
+                                sent;
     if (trace.arrived == 0) return Error(Errc::no_reply, terminal + ": " + counted);
     return Error(Errc::reply_incomplete, terminal + ": " + counted);
   }
@@ -167,10 +165,7 @@ Error Line::Impl::exchangeFailure(uint8_t machine, const std::string& what) cons
                terminal + ": the " + what + " was " + hexBytes(trace.lastRead) + sent);
 }
 
-serial::PortSetup Line::Impl::portSetup() const {
-  return {state.settings.portNumber, state.settings.settingsText, state.settings.inBufferSize,
-          state.settings.outBufferSize};
-}
+serial::PortSetup Line::Impl::portSetup() const { return state.settings; }
 
 std::string hexBytes(const std::vector<uint8_t>& bytes) {
   std::string text;

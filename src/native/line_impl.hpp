@@ -52,8 +52,7 @@ struct Line::Impl {
     } release{running};
     notes = {};
     serial::UsingLine use(state);
-    const ui::ThreadSinks sinks{[this](const std::string& line) { noteLog(line); },
-                                hooks.progress};
+    const ui::ThreadSinks sinks{[this](const std::string& line) { noteLog(line); }, hooks.progress};
     ui::ScopedThreadSinks scoped(sinks);
     try {
       return command();

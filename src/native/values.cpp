@@ -1,7 +1,7 @@
+#include "solvard/values.hpp"
+
 #include <algorithm>
 #include <cctype>
-
-#include "solvard/values.hpp"
 
 namespace solvard {
 namespace {

@@ -23,11 +23,6 @@ constexpr serial::WaitRule kSecondPieceWait{serial::WaitRule::Reading::WholeSeco
                                             serial::WaitRule::Expiry::Exceeds,
                                             serial::WaitRule::Order::CountFirst};
 
-void closeAndClear(serial::Link& link) {
-  link.ClosePort();
-  link.ClearBuffers();
-}
-
 }  // namespace
 
 std::string ReadMacID(const int16_t& machineNo, serial::Link& link) {
@@ -39,19 +34,19 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link) {
   link.SendFrame(frame);
 
   if (link.AwaitReply(kFirstPiece, kFirstLimit) == serial::WaitResult::TimedOut) {
-    closeAndClear(link);
+    link.closeAndClear();
     return {};
   }
   const serial::Bytes first = link.ReadReply(kFirstPiece);
   if (first.size() != std::size_t{kFirstPiece} || first[0] != machineNo) {
-    closeAndClear(link);
+    link.closeAndClear();
     return {};
   }
 
   if (link.awaitReply(kSecondPiece, kSecondLimit, kSecondPieceWait) ==
       serial::WaitResult::TimedOut) {
     link.report(ui::msg::kReplyIncomplete);
-    closeAndClear(link);
+    link.closeAndClear();
     return {};
   }
   const serial::Bytes second = link.ReadReply(kSecondPiece);

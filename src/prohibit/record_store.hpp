@@ -1,13 +1,12 @@
 #pragma once
 
-#include "prohibit/access_sink.hpp"
-
 #include <functional>
 #include <span>
 #include <string>
 
 #include "db/commit_outcome.hpp"
 #include "db/pool.hpp"
+#include "prohibit/access_sink.hpp"
 
 namespace solvard::prohibit {
 

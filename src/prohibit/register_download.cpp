@@ -26,11 +26,6 @@ constexpr serial::WaitRule kRecordWait{serial::WaitRule::Reading::WholeSeconds,
                                        serial::WaitRule::Expiry::Reaches,
                                        serial::WaitRule::Order::ClockFirst};
 
-void closeAndClear(serial::Link& link) {
-  link.ClosePort();
-  link.ClearBuffers();
-}
-
 void logRefusal(int16_t machineNo, const std::string& why) {
   ui::logLine("GetRegisterData, terminal " + std::to_string(machineNo) + ": " + why);
 }
@@ -158,7 +153,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
   link.SendFrame(prompt);
 
   switch (awaitStatus(link)) {
-    case Status::NoAnswer: closeAndClear(link); return ended(Ending::kNoFirstStatus, kError);
+    case Status::NoAnswer: link.closeAndClear(); return ended(Ending::kNoFirstStatus, kError);
     case Status::NoRecord: return ended(Ending::kNoData, kNoData);
     case Status::RecordFollows: break;
   }
@@ -167,7 +162,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     if (link.awaitReply(static_cast<int>(kAccessRecordLength), kRecordLimit, kRecordWait) ==
         serial::WaitResult::TimedOut) {
       link.report(ui::msg::kRecordIncomplete);
-      closeAndClear(link);
+      link.closeAndClear();
       return ended(Ending::kRecordIncomplete, kError);
     }
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
@@ -178,7 +173,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       logRefusal(iMachineNo, "record " + std::to_string(report.written + 1) + " (" +
                                  describe(record) + "): " + stored.problem +
                                  "; the terminal was not prompted again");
-      closeAndClear(link);
+      link.closeAndClear();
       return ended(Ending::kRecordOutcomeUnknown, kError);
     }
     if (!stored.written()) {
@@ -193,7 +188,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
                      (kept ? "; it is kept and will be written before the next download from "
                              "this terminal prompts it"
                            : "; it could not be kept" + (why.empty() ? "" : ": " + why)));
-      closeAndClear(link);
+      link.closeAndClear();
       return ended(Ending::kRecordNotWritten, kError);
     }
     ui::reportProgress(++report.written, 0);
@@ -202,7 +197,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       logRefusal(iMachineNo, "stopped by the host after " + std::to_string(report.written) +
                                  " records written; the terminal was not prompted again and "
                                  "may hold more");
-      closeAndClear(link);
+      link.closeAndClear();
       return ended(Ending::kStopped, kError);
     }
 
@@ -211,7 +206,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       case Status::NoAnswer:
         logRefusal(iMachineNo, "the terminal did not answer the prompt after record " +
                                    std::to_string(report.written) + "; it may hold more records");
-        closeAndClear(link);
+        link.closeAndClear();
         return ended(Ending::kStoppedAnswering, kIsEnd);
       case Status::NoRecord: link.ClosePort(); return ended(Ending::kEnd, kIsEnd);
       case Status::RecordFollows: break;

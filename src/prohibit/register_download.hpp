@@ -1,11 +1,10 @@
 #pragma once
 
-#include "prohibit/access_sink.hpp"
-
 #include <cstdint>
 #include <string>
 
 #include "db/pool.hpp"
+#include "prohibit/access_sink.hpp"
 
 namespace solvard::prohibit {
 

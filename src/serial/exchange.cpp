@@ -9,14 +9,12 @@ ExchangeResult runExchange(Link& link, const SingleExchange& exchange) {
   if (exchange.fill) exchange.fill(link, frame);
   link.SendFrame(frame);
   if (link.AwaitReply(exchange.replyLength, exchange.timeoutSeconds) == WaitResult::TimedOut) {
-    link.ClosePort();
-    link.ClearBuffers();
+    link.closeAndClear();
     return {Ending::Timeout, {}};
   }
   Bytes reply = link.ReadReply(exchange.replyLength);
   if (exchange.accepts(reply)) {
-    link.ClosePort();
-    link.ClearBuffers();
+    link.closeAndClear();
     return {Ending::Success, std::move(reply)};
   }
   link.ClosePort();

@@ -1,6 +1,5 @@
 #include "serial/link.hpp"
 
-#include <limits>
 #include <string>
 
 #include "serial/line_state.hpp"
@@ -8,18 +7,6 @@
 #include "ui/messages.hpp"
 
 namespace solvard::serial {
-namespace {
-
-// The port takes its buffer sizes as 16-bit values.
-int16_t bufferSize(int32_t size) {
-  if (size < std::numeric_limits<int16_t>::min() || size > std::numeric_limits<int16_t>::max()) {
-    throw automation::errors::overflow();
-  }
-  return static_cast<int16_t>(size);
-}
-
-}  // namespace
-
 Link::Link(LinkServices services) : services_(std::move(services)) {}
 
 OpenResult Link::OpenPort(const PortSetup& setup, OnOpenFailure onFailure) {

@@ -64,6 +64,12 @@ class Link {
   Bytes ReadReply(int count);
   // Closes the port if it is open.
   void ClosePort();
+  // The ending of an exchange that failed after the open: the port closed, then the bytes left
+  // on either side discarded.
+  void closeAndClear() {
+    ClosePort();
+    ClearBuffers();
+  }
 
   // The parts of `OpenPort`, for commands that prepare the port their own way. Each setting is
   // one step: it raises, or is skipped while the skip-on-failure rule holds.

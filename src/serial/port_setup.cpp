@@ -7,9 +7,6 @@
 #include "serial/settings.hpp"
 
 namespace solvard::serial {
-namespace {
-
-// The port takes its buffer sizes as 16-bit values.
 int16_t bufferSize(int32_t size) {
   if (size < std::numeric_limits<int16_t>::min() || size > std::numeric_limits<int16_t>::max()) {
     throw automation::errors::overflow();
@@ -17,13 +14,7 @@ int16_t bufferSize(int32_t size) {
   return static_cast<int16_t>(size);
 }
 
-}  // namespace
-
-PortSetup librarySetup() {
-  const LibrarySettings& settings = librarySettings();
-  return {settings.portNumber, settings.settingsText, settings.inBufferSize,
-          settings.outBufferSize};
-}
+PortSetup librarySetup() { return librarySettings(); }
 
 void applyObjectPort(Link& link, const PortSetup& setup) {
   PortControl& port = link.port();

@@ -16,6 +16,9 @@ struct PortSetup {
   int32_t outBufferSize = 512;
 };
 
+// A buffer size as the port takes it, 16 bits; one that does not fit raises 6 "Overflow".
+int16_t bufferSize(int32_t size);
+
 // The library-wide settings as they stand now.
 PortSetup librarySetup();
 

@@ -3,16 +3,13 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/port_setup.hpp"
+
 namespace solvard::serial {
 
 // The port settings shared by every object of both classes. Object creation and the
 // `Prohibit` property lets write them; every access-control command applies them afresh.
-struct LibrarySettings {
-  int16_t portNumber = 0;
-  std::string settingsText = "9600,N,8,1";
-  int32_t inBufferSize = 1024;
-  int32_t outBufferSize = 512;
-};
+using LibrarySettings = PortSetup;
 
 LibrarySettings& librarySettings();
 

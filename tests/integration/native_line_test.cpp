@@ -1,10 +1,9 @@
 // The native line against the terminal simulator on pseudo-terminals, in real time: several
 // lines in one process, and every cause of failure a person must be told.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -176,9 +175,8 @@ TEST(NativeLines, APortAnotherProgramHoldsIsInUse) {
   ::close(holder);
   ASSERT_FALSE(opened);
   EXPECT_EQ(opened.error().code(), Errc::port_in_use);
-  EXPECT_EQ(opened.error().message(),
-            "another program is using the serial device: " + pty.path() +
-                ": in use by another program");
+  EXPECT_EQ(opened.error().message(), "another program is using the serial device: " + pty.path() +
+                                          ": in use by another program");
 }
 
 TEST(NativeLines, ASilentTerminalSaysHowManyBytesCameAfterWhichFrame) {
@@ -200,9 +198,8 @@ TEST(NativeLines, ATerminalThatStopsMidRecordIsAShortRecordAndNothingIsHandedOve
   sim.start();
   Line line = lineOn(sim.path());
   int handed = 0;
-  const auto result = AttendTerminal(line, machine(2)).download([&](const AttendanceRecord&) {
-    ++handed;
-  });
+  const auto result =
+      AttendTerminal(line, machine(2)).download([&](const AttendanceRecord&) { ++handed; });
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().code(), Errc::reply_incomplete);
   EXPECT_EQ(result.error().detail(), "terminal 2: record 3 of 5 did not come whole");

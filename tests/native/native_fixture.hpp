@@ -32,8 +32,8 @@ class NativeLineTest : public ::testing::Test {
   NativeLineTest() : clock(5000s), line(makeLine()) {}
 
   Line makeLine(LineHooks hooks = {}) {
-    Line made = Line::make(Device::path("/dev/scripted"), LineSettings{19200}, std::move(hooks))
-                    .value();
+    Line made =
+        Line::make(Device::path("/dev/scripted"), LineSettings{19200}, std::move(hooks)).value();
     made.setClock(std::make_shared<ManualLineClock>(clock));
     auto scripted = std::make_unique<serial::ScriptedPort>(clock);
     port = scripted.get();

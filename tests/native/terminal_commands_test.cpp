@@ -40,55 +40,70 @@ INSTANTIATE_TEST_SUITE_P(
     Native, Commands,
     ::testing::Values(
         CommandCase{"OpenDoor", [](Line& l) { return door(l).openDoor(); }, {"03 11"}, {3, 2}},
-        CommandCase{"ReadLockState", [](Line& l) { return door(l).readLockState(); }, {"03 10"},
-                    {3, 2}},
+        CommandCase{
+            "ReadLockState", [](Line& l) { return door(l).readLockState(); }, {"03 10"}, {3, 2}},
         CommandCase{"HoldOpen", [](Line& l) { return door(l).holdOpen(); }, {"03 08"}, {3, 2}},
-        CommandCase{"ResetDelay", [](Line& l) { return door(l).setResetDelay(30); },
-                    {"03 02 1E"}, {3, 2}},
-        CommandCase{"LockMode", [](Line& l) { return door(l).setLockMode(LockMode::mode255); },
-                    {"03 03 FF"}, {3, 2}},
+        CommandCase{
+            "ResetDelay", [](Line& l) { return door(l).setResetDelay(30); }, {"03 02 1E"}, {3, 2}},
+        CommandCase{"LockMode",
+                    [](Line& l) { return door(l).setLockMode(LockMode::mode255); },
+                    {"03 03 FF"},
+                    {3, 2}},
         CommandCase{"DoorClock",
                     [](Line& l) {
                       return door(l).setClock(local_days{2001y / June / 29} + 13h + 5min + 9s);
                     },
-                    {"03 06 04 01 06 29 50", "03 07 03 13 05 09"}, {3, 2}},
+                    {"03 06 04 01 06 29 50", "03 07 03 13 05 09"},
+                    {3, 2}},
         CommandCase{"DoorDateWithItsOwnWeekday",
                     [](Line& l) { return door(l).setDate(date(2001, 6, 29), weekday(0)); },
-                    {"03 06 04 01 06 29 00"}, {3, 2}},
+                    {"03 06 04 01 06 29 00"},
+                    {3, 2}},
         CommandCase{"AllowCard",
                     [](Line& l) {
-                      const auto permit = CardPermit::make(date(2001, 6, 29), date(2002, 12, 31),
-                                                           at(7, 30), at(18, 0), weekday(1),
-                                                           weekday(5));
+                      const auto permit =
+                          CardPermit::make(date(2001, 6, 29), date(2002, 12, 31), at(7, 30),
+                                           at(18, 0), weekday(1), weekday(5));
                       return door(l).allowCard(card(12345), permit.value());
                     },
-                    {"03 04 10 00 00 01 23 45 02 01 12 06 31 29 18 07 00 30 15"}, {3, 2}},
-        CommandCase{"DenyCard", [](Line& l) { return door(l).denyCard(card(9876543210)); },
-                    {"03 05 05 98 76 54 32 10"}, {3, 2}},
-        CommandCase{"ClearCardList", [](Line& l) { return door(l).clearCardList(); }, {"03 0B"},
+                    {"03 04 10 00 00 01 23 45 02 01 12 06 31 29 18 07 00 30 15"},
                     {3, 2}},
-        CommandCase{"ClearAccessRecords", [](Line& l) { return door(l).clearRecords(); },
-                    {"03 0A"}, {3, 2}},
-        CommandCase{"ClearAttendanceRecords", [](Line& l) { return clock3(l).clearRecords(); },
-                    {"03 02 06"}, {3}},
-        CommandCase{"ClearAttendanceCards", [](Line& l) { return clock3(l).clearCardList(); },
-                    {"03 02 0C"}, {3}},
-        CommandCase{"DeleteCard",
-                    [](Line& l) {
-                      return clock3(l).deleteCard(ShortCardNumber::make(123456u).value());
-                    },
-                    {"03 05 0D 12 34 56"}, {3}},
+        CommandCase{"DenyCard",
+                    [](Line& l) { return door(l).denyCard(card(9876543210)); },
+                    {"03 05 05 98 76 54 32 10"},
+                    {3, 2}},
+        CommandCase{
+            "ClearCardList", [](Line& l) { return door(l).clearCardList(); }, {"03 0B"}, {3, 2}},
+        CommandCase{"ClearAccessRecords",
+                    [](Line& l) { return door(l).clearRecords(); },
+                    {"03 0A"},
+                    {3, 2}},
+        CommandCase{"ClearAttendanceRecords",
+                    [](Line& l) { return clock3(l).clearRecords(); },
+                    {"03 02 06"},
+                    {3}},
+        CommandCase{"ClearAttendanceCards",
+                    [](Line& l) { return clock3(l).clearCardList(); },
+                    {"03 02 0C"},
+                    {3}},
+        CommandCase{
+            "DeleteCard",
+            [](Line& l) { return clock3(l).deleteCard(ShortCardNumber::make(123456u).value()); },
+            {"03 05 0D 12 34 56"},
+            {3}},
         CommandCase{"FlowNumber",
                     [](Line& l) {
                       return clock3(l).setFlowNumber(ShortCardNumber::make("654321").value(),
                                                      card(123456789));
                     },
-                    {"03 0A 0A 01 23 45 67 89 65 43 21"}, {3}},
+                    {"03 0A 0A 01 23 45 67 89 65 43 21"},
+                    {3}},
         CommandCase{"AttendanceClock",
                     [](Line& l) {
                       return clock3(l).setClock(local_days{2001y / June / 29} + 13h + 5min + 9s);
                     },
-                    {"03 05 09 01 06 29", "03 05 08 13 05 09"}, {3}}),
+                    {"03 05 09 01 06 29", "03 05 08 13 05 09"},
+                    {3}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FailureCase {
@@ -112,16 +127,24 @@ TEST_P(DoorFailures, NameWhatCameAndWhatDidNot) {
 INSTANTIATE_TEST_SUITE_P(
     Native, DoorFailures,
     ::testing::Values(
-        FailureCase{"Silent", {}, Errc::no_reply,
+        FailureCase{"Silent",
+                    {},
+                    Errc::no_reply,
                     "the terminal did not answer: terminal 3: 0 of 2 bytes of the "
                     "acknowledgement came after 03 11"},
-        FailureCase{"CutShort", {{100ms, {3}}}, Errc::reply_incomplete,
+        FailureCase{"CutShort",
+                    {{100ms, {3}}},
+                    Errc::reply_incomplete,
                     "the terminal's reply did not come whole: terminal 3: 1 of 2 bytes of the "
                     "acknowledgement came after 03 11"},
-        FailureCase{"OtherMachine", {{100ms, {4, 2}}}, Errc::wrong_machine,
+        FailureCase{"OtherMachine",
+                    {{100ms, {4, 2}}},
+                    Errc::wrong_machine,
                     "another terminal answered: terminal 3: the acknowledgement came from "
                     "machine 4 (04 02) after 03 11"},
-        FailureCase{"NotAnAcknowledgement", {{100ms, {3, 5}}}, Errc::unexpected_reply,
+        FailureCase{"NotAnAcknowledgement",
+                    {{100ms, {3, 5}}},
+                    Errc::unexpected_reply,
                     "the terminal's reply was not the one expected: terminal 3: the "
                     "acknowledgement was 03 05 after 03 11"}),
     [](const auto& info) { return std::string(info.param.name); });

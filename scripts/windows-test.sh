@@ -1,0 +1,438 @@
+#!/usr/bin/env bash
+# Builds Solvard.dll for both Windows architectures, checks what each file imports, exports and
+# carries, then drives the 64-bit one under Wine the way a script host does: the core's unit
+# tests, registration, the VBScript and JScript suites against the terminal simulator on COM1,
+# and unregistration. Every Wine step is bounded by `timeout`; the run stops the simulator and
+# Wine's server on the way out. Exits non-zero if any stage fails.
+#
+# Options:
+#   --no-install   do not look for missing packages
+#   --no-build     use the builds as they are (build/mingw-x64, build/mingw-x86, build/linux)
+#   --no-unit      skip the core's unit tests under Wine
+#   --suite NAME   run only this suite (repeatable), e.g. --suite attend.vbs
+# Environment:
+#   SOLVARD_WINE_WORK  folder for the prefix, simulator, databases and logs
+#                      (default build/windows-test; emptied at the start)
+#   SOLVARD_TOOL       the native `solvard` program with `simulate` (default build/linux/tools/solvard)
+#   SOLVARD_JOBS       build jobs (default 1)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+install=1 build=1 unit=1
+only_suites=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-install) install=0 ;;
+    --no-build) build=0 ;;
+    --no-unit) unit=0 ;;
+    --suite) only_suites+=("$2"); shift ;;
+    *) echo "windows-test: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+work="${SOLVARD_WINE_WORK:-$root/build/windows-test}"
+tool="${SOLVARD_TOOL:-$root/build/linux/tools/solvard}"
+jobs="${SOLVARD_JOBS:-1}"
+scripts_dir="$root/tests/windows/scripts"
+
+# The port the simulator answers on, and one mapped to a device that is not there. Wine gives
+# the machine's own /dev/ttyS0 the lowest free number, so neither may be left to chance.
+sim_port=COM1
+missing_port=COM7
+
+# The simulated line: attendance terminal 5 and door terminal 3, three sample records each.
+# Terminal 9 is played by nobody.
+sim_args=(--attend 5 --door 3 --records 3)
+
+# The identifiers the library registers under (src/component/identifiers.hpp).
+ident() { sed -n "s/.*$1 = \"\({[0-9A-F-]*}\)\".*/\1/p" "$root/src/component/identifiers.hpp"; }
+typelib=$(ident kTypeLibrary)
+attend_class=$(ident kAttendClass)
+attend_iface=$(ident kAttendInterface)
+prohibit_class=$(ident kProhibitClass)
+prohibit_iface=$(ident kProhibitInterface)
+
+# ---- stages and their times -------------------------------------------------------------------
+stage_names=() stage_secs=() stage_results=()
+failed=0
+now() { date +%s.%N; }
+# run_stage NAME FUNCTION: runs it, records how long it took and whether it passed.
+run_stage() {
+  local name=$1 fn=$2 begin end rc
+  echo "=== $name"
+  begin=$(now)
+  "$fn"
+  rc=$?
+  end=$(now)
+  stage_names+=("$name")
+  stage_secs+=("$(awk -v a="$begin" -v b="$end" 'BEGIN { printf "%.1f", b - a }')")
+  if [ $rc -eq 0 ]; then stage_results+=(ok); else stage_results+=(FAILED); failed=1; fi
+  return $rc
+}
+skip_stage() {
+  echo "=== $1: skipped ($2)"
+  stage_names+=("$1") stage_secs+=(-) stage_results+=("skipped: $2")
+}
+summary() {
+  echo
+  echo "windows-test: stage times"
+  local i
+  for i in "${!stage_names[@]}"; do
+    printf '  %-34s %7s s  %s\n' "${stage_names[$i]}" "${stage_secs[$i]}" "${stage_results[$i]}"
+  done
+}
+# fail MESSAGE: says what went wrong and fails the caller's check.
+fail() { echo "windows-test: FAIL: $*" >&2; return 1; }
+
+# ---- packages ---------------------------------------------------------------------------------
+packages=(mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb xdotool socat sqlite3
+  libsqliteodbc unixodbc cmake make)
+stage_install() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  # A 32-bit Wine breaks the 64-bit one on this kind of machine.
+  if dpkg-query -W -f='${Status}' wine32 2>/dev/null | grep -q "install ok installed"; then
+    fail "wine32 is installed; it breaks the 64-bit Wine these tests use" || return 1
+  fi
+  [ ${#missing[@]} -eq 0 ] && { echo "all packages present"; return 0; }
+  echo "installing ${missing[*]}"
+  local as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  "${as_root[@]}" apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+}
+
+# ---- builds -----------------------------------------------------------------------------------
+stage_build_x64() {
+  # The unit tests need a googletest built for MinGW; without one the DLL is still built and the
+  # unit-test stage reports the gap.
+  if ! cmake --preset mingw-x64 >"$work/logs/configure-x64.log" 2>&1; then
+    echo "mingw-x64 with tests does not configure (see logs/configure-x64.log); building the DLL alone"
+    cmake --preset mingw-x64 -DSOLVARD_BUILD_TESTS=OFF >>"$work/logs/configure-x64.log" 2>&1 ||
+      { tail -20 "$work/logs/configure-x64.log"; return 1; }
+  fi
+  nice -n 10 cmake --build build/mingw-x64 -j "$jobs" >"$work/logs/build-x64.log" 2>&1 ||
+    { tail -30 "$work/logs/build-x64.log"; return 1; }
+}
+stage_build_x86() {
+  { cmake --preset mingw-x86 && nice -n 10 cmake --build build/mingw-x86 -j "$jobs"; } \
+    >"$work/logs/build-x86.log" 2>&1 || { tail -30 "$work/logs/build-x86.log"; return 1; }
+}
+stage_build_tool() {
+  { cmake --preset linux && nice -n 10 cmake --build build/linux -j "$jobs" --target solvard; } \
+    >"$work/logs/build-linux-tool.log" 2>&1 || { tail -30 "$work/logs/build-linux-tool.log"; return 1; }
+}
+
+find_dll() { find "$1" -name Solvard.dll -type f 2>/dev/null | head -1; }
+
+# ---- static checks ----------------------------------------------------------------------------
+# DLLs a Windows installation always has; anything else (libstdc++-6.dll, libwinpthread-1.dll,
+# libgcc_s_*.dll) would be missing on a clean machine.
+system_dlls='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|odbc32|comctl32|comdlg32|shell32|shlwapi|rpcrt4|version|msvcrt|ucrtbase|ws2_32|api-ms-win-crt-[a-z0-9-]+)\.dll$'
+check_dll() {
+  local arch=$1 dll=$2 objdump=$3 dump ok=0 imports name
+  dump=$("$objdump" -p "$dll") || { fail "$objdump cannot read $dll"; return 1; }
+  imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump")
+  echo "$arch imports: $(tr '\n' ' ' <<<"$imports")"
+  while read -r name; do
+    [ -z "$name" ] && continue
+    grep -qiE "$system_dlls" <<<"$name" || { fail "$arch: imports $name, not a system DLL"; ok=1; }
+  done <<<"$imports"
+  # Exported by their plain names: a 32-bit build without a .def file would export
+  # DllGetClassObject@12 and the like, which no COM runtime looks for.
+  local exports
+  exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | sed -n 's/.*\] //p')
+  for name in DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer; do
+    grep -qx "$name" <<<"$exports" || { fail "$arch: $name is not exported undecorated (exports: $(tr '\n' ' ' <<<"$exports"))"; ok=1; }
+  done
+  # The resource directory: at its top level a type named "TYPELIB" (the type library a host
+  # reads through LoadTypeLib) and type 16 (the version resource). Lower levels are names and
+  # languages, hence the exact indentation of a top-level entry.
+  local rsrc
+  rsrc=$(sed -n '/^The .rsrc Resource Directory section/,$p' <<<"$dump")
+  [ -n "$rsrc" ] || { fail "$arch: no resource directory"; return 1; }
+  grep -qE '^[0-9a-f]+   Entry: name: .*: TYPELIB,' <<<"$rsrc" || { fail "$arch: no TYPELIB resource"; ok=1; }
+  grep -qE '^[0-9a-f]+   Entry: ID: 0x0*10,' <<<"$rsrc" || { fail "$arch: no version resource"; ok=1; }
+  # Installers register a file whose version information says it can register itself.
+  strings -el "$dll" | grep -qx OLESelfRegister || { fail "$arch: the version resource lacks OLESelfRegister"; ok=1; }
+  return $ok
+}
+stage_static() {
+  local dll64 dll86 ok=0
+  dll64=$(find_dll build/mingw-x64)
+  dll86=$(find_dll build/mingw-x86)
+  [ -n "$dll64" ] || { fail "no Solvard.dll in build/mingw-x64"; ok=1; }
+  [ -n "$dll86" ] || { fail "no Solvard.dll in build/mingw-x86"; ok=1; }
+  [ -n "$dll64" ] && {
+    file -b "$dll64" | grep -q 'x86-64' || { fail "$dll64 is not a 64-bit DLL: $(file -b "$dll64")"; ok=1; }
+    check_dll x64 "$dll64" x86_64-w64-mingw32-objdump || ok=1
+  }
+  [ -n "$dll86" ] && {
+    file -b "$dll86" | grep -q 'Intel 80386\|Intel i386' || { fail "$dll86 is not a 32-bit DLL: $(file -b "$dll86")"; ok=1; }
+    check_dll x86 "$dll86" i686-w64-mingw32-objdump || ok=1
+  }
+  return $ok
+}
+
+# ---- Wine -------------------------------------------------------------------------------------
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export WINEPREFIX="$work/prefix"
+# No display: the library then shows its operator messages as lines on standard error, which the
+# suites compare, and nothing modal can wait for a click.
+unset DISPLAY WAYLAND_DISPLAY
+wine_bin=$(command -v wine || command -v wine64)
+w() { timeout "${WINE_STEP_TIMEOUT:-120}" "$wine_bin" "$@"; }
+ws() { timeout 60 wineserver "$@"; }
+
+sim_pid=
+cleanup() {
+  exec 7>&- 2>/dev/null
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    sleep 0.3
+    kill "$sim_pid" 2>/dev/null
+  fi
+  [ -d "$WINEPREFIX" ] && timeout 30 wineserver -k 2>/dev/null
+  true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+start_services() {
+  # Programs started later must not inherit a pipe of ours through a service Wine starts on
+  # demand (ctest and $(...) would wait for it): start the server and services now.
+  ws -p && w cmd /c ver >/dev/null
+}
+stage_prefix() {
+  rm -rf "$WINEPREFIX"
+  timeout 300 wineboot -i >"$work/logs/wineboot.log" 2>&1 || { fail "wineboot -i"; return 1; }
+  ws -w || { fail "wineserver -w after wineboot"; return 1; }
+  start_services || { fail "starting Wine's services"; return 1; }
+}
+
+stage_simulator() {
+  [ -x "$tool" ] || { fail "no simulator at $tool"; return 1; }
+  rm -f "$work/sim.in" "$work/line"
+  mkfifo "$work/sim.in"
+  # The simulator runs until its standard input closes: fd 7 holds the fifo open, and closing
+  # it on the way out ends the simulator cleanly.
+  "$tool" simulate "${sim_args[@]}" --link "$work/line" <"$work/sim.in" >"$work/sim.log" 2>&1 &
+  sim_pid=$!
+  exec 7>"$work/sim.in"
+  local i
+  for i in $(seq 50); do [ -L "$work/line" ] && break; sleep 0.1; done
+  [ -L "$work/line" ] || { cat "$work/sim.log"; fail "the simulator published no line"; return 1; }
+  echo "simulator on $(readlink "$work/line") (pid $sim_pid)"
+}
+
+stage_ports() {
+  w reg add 'HKLM\Software\Wine\Ports' /v "$sim_port" /d "$work/line" /f >/dev/null &&
+    w reg add 'HKLM\Software\Wine\Ports' /v "$missing_port" /d "$work/absent/tty" /f >/dev/null ||
+    { fail "cannot write the port mapping"; return 1; }
+  # Wine reads the mapping when its server starts.
+  ws -k; ws -w; start_services || return 1
+  local dev=$WINEPREFIX/dosdevices
+  [ "$(readlink "$dev/${sim_port,,}")" = "$work/line" ] ||
+    { fail "${sim_port,,} maps to '$(readlink "$dev/${sim_port,,}")', not the simulator"; return 1; }
+  [ "$(readlink "$dev/${missing_port,,}")" = "$work/absent/tty" ] ||
+    { fail "${missing_port,,} maps to '$(readlink "$dev/${missing_port,,}")'"; return 1; }
+  echo "$sim_port -> $work/line, $missing_port -> $work/absent/tty"
+}
+
+stage_unit() {
+  if [ -x scripts/wine-unit-tests.sh ]; then
+    timeout 1800 scripts/wine-unit-tests.sh
+  elif [ -f build/mingw-x64/tests/CTestTestfile.cmake ]; then
+    timeout 1800 ctest --test-dir build/mingw-x64 --output-on-failure --timeout 300
+  else
+    fail "the unit tests were not built for MinGW (no googletest for MinGW found)"
+  fi
+}
+
+# ---- registration -----------------------------------------------------------------------------
+reg_keys=("HKCR\\CLSID\\$attend_class" "HKCR\\CLSID\\$prohibit_class" 'HKCR\Solvard.Attend'
+  'HKCR\Solvard.Prohibit' "HKCR\\TypeLib\\$typelib" "HKCR\\Interface\\$attend_iface"
+  "HKCR\\Interface\\$prohibit_iface")
+# reg_value KEY [VALUE]: the data of one value (the default one without VALUE), or nothing.
+reg_value() {
+  local out
+  if [ $# -eq 2 ]; then out=$(w reg query "$1" /v "$2" 2>/dev/null) || return 1
+  else out=$(w reg query "$1" /ve 2>/dev/null) || return 1; fi
+  tr -d '\r' <<<"$out" | sed -n 's/^ *[^ ].*  *REG_[A-Z_]*  *//p' | head -1
+}
+key_exists() { w reg query "$1" >/dev/null 2>&1; }
+export_registry() {
+  local tag=$1 key file
+  mkdir -p "$work/registry"
+  : >"$work/registry/$tag.txt"
+  for key in "${reg_keys[@]}"; do
+    echo "[$key]" >>"$work/registry/$tag.txt"
+    w reg query "$key" /s 2>/dev/null | tr -d '\r' >>"$work/registry/$tag.txt" || echo "(absent)" >>"$work/registry/$tag.txt"
+  done
+}
+# expect_value KEY VALUE|"" EXPECTED: one registry value, exactly.
+expect_value() {
+  local got
+  if [ -n "$2" ]; then got=$(reg_value "$1" "$2"); else got=$(reg_value "$1"); fi
+  [ "$got" = "$3" ] || fail "$1 ${2:-(default)} is '$got', expected '$3'"
+}
+dll_dir=
+stage_register() {
+  local dll key ok=0
+  dll=$(find_dll build/mingw-x64)
+  [ -n "$dll" ] || { fail "no Solvard.dll to register"; return 1; }
+  dll_dir=$(dirname "$dll")
+  export_registry before
+  for key in "${reg_keys[@]}"; do
+    key_exists "$key" && { fail "$key exists before registration"; ok=1; }
+  done
+  (cd "$dll_dir" && w regsvr32 /s Solvard.dll) || { fail "regsvr32 Solvard.dll failed ($?)"; return 1; }
+  export_registry after
+  local inproc
+  inproc=$(reg_value "HKCR\\CLSID\\$attend_class\\InprocServer32") || true
+  case "$inproc" in *[\\/][Ss]olvard.dll) ;; *) fail "Attend's InprocServer32 is '$inproc'"; ok=1 ;; esac
+  expect_value "HKCR\\CLSID\\$prohibit_class\\InprocServer32" "" "$inproc" || ok=1
+  expect_value "HKCR\\CLSID\\$attend_class\\ProgID" "" "Solvard.Attend" || ok=1
+  expect_value "HKCR\\CLSID\\$prohibit_class\\ProgID" "" "Solvard.Prohibit" || ok=1
+  expect_value 'HKCR\Solvard.Attend\CLSID' "" "$attend_class" || ok=1
+  expect_value 'HKCR\Solvard.Prohibit\CLSID' "" "$prohibit_class" || ok=1
+  expect_value "HKCR\\CLSID\\$attend_class\\TypeLib" "" "$typelib" || ok=1
+  expect_value "HKCR\\CLSID\\$prohibit_class\\TypeLib" "" "$typelib" || ok=1
+  expect_value "HKCR\\TypeLib\\$typelib\\19.1" "" "Solvard" || ok=1
+  key_exists "HKCR\\TypeLib\\$typelib\\19.1\\409\\win64" || { fail "type library 19.1 has no 409\\win64 entry"; ok=1; }
+  expect_value "HKCR\\Interface\\$attend_iface" "" "_Attend" || ok=1
+  expect_value "HKCR\\Interface\\$prohibit_iface" "" "_Prohibit" || ok=1
+  expect_value "HKCR\\Interface\\$attend_iface\\TypeLib" "" "$typelib" || ok=1
+  echo "registered: InprocServer32 = $inproc"
+  return $ok
+}
+stage_unregister() {
+  local key ok=0
+  (cd "$dll_dir" && w regsvr32 /s /u Solvard.dll) || { fail "regsvr32 /u Solvard.dll failed ($?)"; ok=1; }
+  export_registry unregistered
+  for key in "${reg_keys[@]}"; do
+    key_exists "$key" && { fail "$key is still there after regsvr32 /u"; ok=1; }
+  done
+  return $ok
+}
+
+# ---- the script suites ------------------------------------------------------------------------
+# Each suite NAME.vbs or NAME.js may come with:
+#   NAME.messages  the operator messages the run shows on standard error, in order, exactly
+#   NAME.frames    the frames the simulator logs during the run ("<- ..." and "-> ..."), exactly
+#   NAME.db        "FILE|QUERY" lines followed by the rows sqlite3 must print, checked after the run
+all_suites=(properties.vbs errors.vbs attend.vbs prohibit.vbs download.vbs objects.js download.js)
+suite_failures=()
+
+check_lines() {  # check_lines WHAT EXPECTED-FILE ACTUAL-FILE
+  if ! diff -u --label "expected $1" --label "actual $1" "$2" "$3" >"$3.diff"; then
+    cat "$3.diff"
+    fail "$1 differ"
+    return 1
+  fi
+}
+
+# The database checks: blocks of "? FILE QUERY" followed by the exact rows (sqlite3 -separator '|').
+check_database() {
+  local spec=$1 out=$2 line file query ok=0
+  : >"$out.expected"
+  : >"$out"
+  while IFS= read -r line; do
+    if [[ "$line" == "? "* ]]; then
+      read -r file query <<<"${line#? }"
+      echo "$line" >>"$out.expected"
+      echo "$line" >>"$out"
+      sqlite3 -separator '|' "$work/db/$file" "$query" >>"$out" 2>&1 || echo "(sqlite3 failed)" >>"$out"
+    else
+      echo "$line" >>"$out.expected"
+    fi
+  done <"$spec"
+  check_lines "database contents" "$out.expected" "$out" || ok=1
+  return $ok
+}
+
+prepare_databases() {
+  rm -rf "$work/db"
+  mkdir -p "$work/db"
+  # The tables the downloads write to, made the way an installer would make them.
+  sqlite3 "$work/db/attend.db" <"$root/sql/sqlite/attend.sql" &&
+    sed 's/AccessRecords/DoorRecords/' "$root/sql/sqlite/access_records.sql" | sqlite3 "$work/db/door.db"
+}
+
+run_suite() {
+  local suite=$1 base=${1%.*} out ok=0 before last
+  out="$work/suites/$base"
+  mkdir -p "$work/suites"
+  before=$(wc -l <"$work/sim.log")
+  (cd "$scripts_dir" && SOLVARD_TEST_DIR="$work" w cscript //nologo "$suite") >"$out.out" 2>"$out.err"
+  local rc=$?
+  tr -d '\r' <"$out.out" >"$out.stdout"
+  sed -n '/^FAIL/p' "$out.stdout"
+  [ $rc -eq 124 ] && { fail "$suite did not finish within the time allowed"; ok=1; }
+  last=$(grep -v '^[[:space:]]*$' "$out.stdout" | tail -1)
+  [ "$last" = "FAILURES=0" ] || { fail "$suite ended with '${last:-nothing}', not FAILURES=0"; ok=1; }
+  if [ -f "$scripts_dir/$base.messages" ]; then
+    tr -d '\r' <"$out.err" | grep -a '^Merovane: ' >"$out.messages"
+    check_lines "$suite operator messages" "$scripts_dir/$base.messages" "$out.messages" || ok=1
+  fi
+  if [ -f "$scripts_dir/$base.frames" ]; then
+    tail -n +"$((before + 1))" "$work/sim.log" | sed 's/  *(answered)$//' >"$out.frames"
+    check_lines "$suite frames on the line" "$scripts_dir/$base.frames" "$out.frames" || ok=1
+  fi
+  if [ -f "$scripts_dir/$base.db" ]; then
+    check_database "$scripts_dir/$base.db" "$out.db" || ok=1
+  fi
+  echo "$suite: $(grep -c '^ok ' "$out.stdout") cases passed, $(grep -c '^FAIL' "$out.stdout") checks failed"
+  [ $ok -eq 0 ] || suite_failures+=("$suite")
+  return $ok
+}
+stage_suites() {
+  local suite ok=0
+  prepare_databases || { fail "cannot prepare the test databases"; return 1; }
+  local list=("${all_suites[@]}")
+  [ ${#only_suites[@]} -gt 0 ] && list=("${only_suites[@]}")
+  for suite in "${list[@]}"; do
+    echo "--- $suite"
+    run_suite "$suite" || ok=1
+  done
+  return $ok
+}
+
+# ---- the run ----------------------------------------------------------------------------------
+mkdir -p "$work"
+rm -rf "$work/logs" "$work/suites" "$work/registry"
+mkdir -p "$work/logs"
+[ $install -eq 1 ] && run_stage "packages" stage_install
+if [ $build -eq 1 ]; then
+  run_stage "build mingw-x64 (DLL and tests)" stage_build_x64
+  run_stage "build mingw-x86 (DLL)" stage_build_x86
+  [ -x "$tool" ] || run_stage "build the simulator (linux)" stage_build_tool
+fi
+run_stage "static checks of both DLLs" stage_static
+run_stage "fresh Wine prefix" stage_prefix || { summary; exit 1; }
+run_stage "simulator" stage_simulator
+sim_ok=$?
+[ $sim_ok -eq 0 ] && run_stage "COM port mapping" stage_ports
+ports_ok=$?
+if [ $unit -eq 1 ]; then run_stage "core unit tests under Wine" stage_unit; else skip_stage "core unit tests under Wine" "--no-unit"; fi
+if [ -n "$(find_dll build/mingw-x64)" ]; then
+  if run_stage "regsvr32 and the registry" stage_register; then
+    if [ $sim_ok -eq 0 ] && [ $ports_ok -eq 0 ]; then
+      run_stage "VBScript and JScript suites" stage_suites
+    else
+      skip_stage "VBScript and JScript suites" "no simulated line"
+    fi
+  fi
+  [ -n "$dll_dir" ] && run_stage "regsvr32 /u and the registry" stage_unregister
+else
+  skip_stage "registration and suites" "no Solvard.dll"
+  failed=1
+fi
+summary
+[ ${#suite_failures[@]} -gt 0 ] && echo "windows-test: suites that failed: ${suite_failures[*]}"
+echo "windows-test: logs in $work"
+exit $failed

@@ -22,16 +22,27 @@ function(solvard_module name dir)
 endfunction()
 
 # One test program per folder of tests/, discovered by CTest. Each links the test support,
-# whose guard fails any test that opens a real serial device.
+# whose guard fails any test that opens a real serial device. EXCLUDE names files of the folder
+# left out of the program (on a platform where they cannot build), SOURCES adds others.
 function(solvard_test_suite name dir)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPENDS;EXCLUDE;SOURCES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${dir}/*.cpp")
+  foreach(excluded IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM sources "${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${excluded}")
+  endforeach()
   if(NOT sources)
     return()
   endif()
-  add_executable(${name} ${sources})
+  add_executable(${name} ${sources} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main GTest::gmock solvard_warnings
                         solvard_test_support)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 30 PROPERTIES ENVIRONMENT "SOLVARD_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  set(discovery)
+  if(CMAKE_CROSSCOMPILING)
+    # A cross-built program lists its tests when CTest runs, through the emulator (Wine), which
+    # needs a started prefix then, not at build time.
+    set(discovery DISCOVERY_MODE PRE_TEST)
+  endif()
+  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 ${discovery}
+                       PROPERTIES ENVIRONMENT "SOLVARD_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()

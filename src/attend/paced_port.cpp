@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <thread>
+
+#include "serial/deadline_sleep.hpp"
 
 namespace solvard::attend {
 
@@ -45,8 +46,9 @@ void PacedPort::waitForInput(std::chrono::milliseconds limit) {
     port_.waitForInput(limit);
     return;
   }
-  // By then the missing bytes have been on the line: the wait counts them next.
-  std::this_thread::sleep_for(sleep);
+  // By then the missing bytes have been on the line: the wait counts them next. The pause is
+  // measured on the steady clock to its end, also where the library's sleep may end early.
+  serial::sleepFor(sleep);
 }
 
 int32_t baudRateOf(const std::string& settingsText) {

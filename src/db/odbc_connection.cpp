@@ -1,15 +1,25 @@
 // The ODBC backend. Only the standard ODBC API is used, so the same code builds against unixODBC
-// and against the Windows driver manager (built without UNICODE, so the narrow entry points are
-// called and texts are passed as UTF-8 / the ANSI code page).
+// and against the Windows driver manager. The texts cross the driver manager in its own form:
+// on Linux through the narrow entry points, as the UTF-8 they are; on Windows through the W
+// entry points, as UTF-16 (the narrow ones would read them in the ANSI code page, and Wine's
+// odbc32 does not implement them all), converted here and nowhere else.
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 #include <sql.h>
 #include <sqlext.h>
+#ifdef _WIN32
+#include <sqlucode.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <limits>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +27,9 @@
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/timeouts.hpp"
+#ifdef _WIN32
+#include "db/wide_text.hpp"
+#endif
 
 namespace solvard::db {
 namespace {
@@ -43,7 +56,97 @@ void markTimedOut(Diagnostic& diagnostic, milliseconds bound, std::string_view w
 
 bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
-SQLCHAR* sqlText(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+// SQLSTATE 22021, "character not in repertoire": a text this layer refuses to hand over,
+// since it is not well-formed in the encoding the texts are in.
+constexpr std::string_view kMalformedText = "22021";
+
+#ifdef _WIN32
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the W entry points take UTF-16");
+using DriverChar = SQLWCHAR;
+using DriverString = std::basic_string<SQLWCHAR>;
+
+SQLWCHAR* driverChars(DriverString& text) { return text.data(); }
+
+// A text as the W entry points take it; nothing when it is not well-formed UTF-8, with
+// `problem` saying where it is not.
+std::optional<std::basic_string<SQLWCHAR>> driverText(std::string_view text, std::string& problem) {
+  std::size_t bad = 0;
+  const auto utf16 = utf16Of(text, &bad);
+  if (!utf16) {
+    problem = "is not well-formed UTF-8 (at byte " + std::to_string(bad) + ")";
+    return std::nullopt;
+  }
+  return std::basic_string<SQLWCHAR>(utf16->begin(), utf16->end());
+}
+
+// What the driver says about itself or a failure, in UTF-8.
+std::string fromDriver(const SQLWCHAR* text, std::size_t length) {
+  return utf8OfLenient(std::u16string(text, text + length));
+}
+
+SQLRETURN diagnosticRecord(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* state,
+                           SQLINTEGER* native, SQLWCHAR* message, SQLSMALLINT capacity,
+                           SQLSMALLINT* length) {
+  return SQLGetDiagRecW(type, handle, record, state, native, message, capacity, length);
+}
+
+#else
+
+using DriverChar = SQLCHAR;
+using DriverString = std::string;
+
+SQLCHAR* driverChars(DriverString& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+std::optional<std::string> driverText(std::string_view text, std::string&) {
+  return std::string(text);
+}
+
+std::string fromDriver(const SQLCHAR* text, std::size_t length) {
+  return std::string(reinterpret_cast<const char*>(text), length);
+}
+
+SQLRETURN diagnosticRecord(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLCHAR* state,
+                           SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT capacity,
+                           SQLSMALLINT* length) {
+  return SQLGetDiagRec(type, handle, record, state, native, message, capacity, length);
+}
+
+#endif
+
+// A statement's text handed over, or the reason it is not, in `diagnostic`.
+std::optional<DriverString> statementText(std::string_view text, Diagnostic& diagnostic) {
+  std::string problem;
+  auto converted = driverText(text, problem);
+  if (!converted) diagnostic = {std::string(kMalformedText), 0, "the statement " + problem};
+  return converted;
+}
+
+SQLRETURN driverConnect(SQLHDBC dbc, DriverString& text) {
+#ifdef _WIN32
+  return SQLDriverConnectW(dbc, nullptr, driverChars(text), static_cast<SQLSMALLINT>(text.size()),
+                           nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+#else
+  return SQLDriverConnect(dbc, nullptr, driverChars(text), static_cast<SQLSMALLINT>(text.size()),
+                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+#endif
+}
+
+SQLRETURN executeDirect(SQLHSTMT stmt, DriverString& text) {
+#ifdef _WIN32
+  return SQLExecDirectW(stmt, driverChars(text), static_cast<SQLINTEGER>(text.size()));
+#else
+  return SQLExecDirect(stmt, driverChars(text), static_cast<SQLINTEGER>(text.size()));
+#endif
+}
+
+SQLRETURN prepareStatement(SQLHSTMT stmt, DriverString& text) {
+#ifdef _WIN32
+  return SQLPrepareW(stmt, driverChars(text), static_cast<SQLINTEGER>(text.size()));
+#else
+  return SQLPrepare(stmt, driverChars(text), static_cast<SQLINTEGER>(text.size()));
+#endif
+}
 
 // One environment for the process, made at first use and never freed: a connection may live in
 // a static object (the downloads' shared connection) that ends after every other teardown.
@@ -68,22 +171,25 @@ struct Failure {
 Failure readFailure(SQLSMALLINT type, SQLHANDLE handle) {
   Failure failure;
   for (SQLSMALLINT record = 1; record <= 8; ++record) {
-    SQLCHAR state[6] = {};
+    DriverChar state[6] = {};
     SQLINTEGER native = 0;
-    std::vector<SQLCHAR> message(512);
-    SQLSMALLINT length = 0;
-    SQLRETURN rc = SQLGetDiagRec(type, handle, record, state, &native, message.data(),
-                                 static_cast<SQLSMALLINT>(message.size()), &length);
+    std::vector<DriverChar> message(512);
+    SQLSMALLINT length = 0;  // in characters of the entry point's kind
+    SQLRETURN rc = diagnosticRecord(type, handle, record, state, &native, message.data(),
+                                    static_cast<SQLSMALLINT>(message.size()), &length);
     if (succeeded(rc) && length >= static_cast<SQLSMALLINT>(message.size())) {
       message.resize(static_cast<size_t>(length) + 1);
-      rc = SQLGetDiagRec(type, handle, record, state, &native, message.data(),
-                         static_cast<SQLSMALLINT>(message.size()), &length);
+      rc = diagnosticRecord(type, handle, record, state, &native, message.data(),
+                            static_cast<SQLSMALLINT>(message.size()), &length);
     }
     if (!succeeded(rc)) break;
-    const std::string sqlState(reinterpret_cast<const char*>(state));
-    const std::string text(reinterpret_cast<const char*>(message.data()),
-                           std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                            message.size() - 1));
+    const std::size_t stateLength =
+        static_cast<std::size_t>(std::find(state, state + 5, DriverChar{0}) - state);
+    const std::string sqlState = fromDriver(state, stateLength);
+    const std::string text =
+        fromDriver(message.data(),
+                   std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                    message.size() - 1));
     if (record == 1) {
       failure.diagnostic = {sqlState, static_cast<int32_t>(native), text};
     } else {
@@ -106,10 +212,16 @@ bool reportsDead(SQLHDBC dbc) {
 
 // The engine's name as the driver reports it; empty when it does not say.
 std::string dbmsName(SQLHDBC dbc) {
-  SQLCHAR name[64] = {};
-  SQLSMALLINT length = 0;
-  if (!succeeded(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length))) return {};
-  return reinterpret_cast<const char*>(name);
+  DriverChar name[64] = {};
+  SQLSMALLINT length = 0;  // in bytes
+#ifdef _WIN32
+  const SQLRETURN rc = SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &length);
+#else
+  const SQLRETURN rc = SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &length);
+#endif
+  if (!succeeded(rc)) return {};
+  const std::size_t most = sizeof name / sizeof name[0] - 1;
+  return fromDriver(name, static_cast<std::size_t>(std::find(name, name + most, DriverChar{0}) - name));
 }
 
 class OdbcConnection;
@@ -206,6 +318,12 @@ class OdbcConnection final : public Connection {
       diagnostic = {std::string(states::kGeneral), 0, "the ODBC driver manager cannot start"};
       return Outcome::kFailed;
     }
+    std::string problem;
+    auto driverOdbc = driverText(odbc, problem);
+    if (!driverOdbc) {
+      diagnostic = {std::string(states::kCannotConnect), 0, "the connection text " + problem};
+      return Outcome::kFailed;
+    }
     SQLHDBC dbc = SQL_NULL_HDBC;
     if (!succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
       diagnostic = readFailure(SQL_HANDLE_ENV, env).diagnostic;
@@ -215,9 +333,7 @@ class OdbcConnection final : public Connection {
       SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, wholeSeconds(bounds.login), SQL_IS_UINTEGER);
     }
     const Clock::time_point began = Clock::now();
-    const SQLRETURN rc =
-        SQLDriverConnect(dbc, nullptr, sqlText(odbc), static_cast<SQLSMALLINT>(odbc.size()),
-                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = driverConnect(dbc, *driverOdbc);
     if (!succeeded(rc)) {
       diagnostic = readFailure(SQL_HANDLE_DBC, dbc).diagnostic;
       if (bounds.login.count() > 0 &&
@@ -253,10 +369,11 @@ class OdbcConnection final : public Connection {
   std::string engineName() const override { return engine_; }
 
   Outcome executeText(std::string_view statement, Diagnostic& diagnostic) override {
+    auto text = statementText(statement, diagnostic);
+    if (!text) return Outcome::kFailed;
     SQLHSTMT stmt = newStatement();
     if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
-    std::string text(statement);
-    const SQLRETURN rc = SQLExecDirect(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size()));
+    const SQLRETURN rc = executeDirect(stmt, *text);
     // A statement that touches no row ends with SQL_NO_DATA; it still did what it was asked.
     const Outcome outcome =
         succeeded(rc) || rc == SQL_NO_DATA ? Outcome::kOk : fail(SQL_HANDLE_STMT, stmt, diagnostic);
@@ -279,13 +396,14 @@ class OdbcConnection final : public Connection {
 
   std::unique_ptr<StatementHandle> prepareText(std::string_view statement,
                                                Diagnostic& diagnostic) override {
+    auto text = statementText(statement, diagnostic);
+    if (!text) return nullptr;
     SQLHSTMT stmt = newStatement();
     if (stmt == SQL_NULL_HSTMT) {
       fail(SQL_HANDLE_DBC, dbc_, diagnostic);
       return nullptr;
     }
-    std::string text(statement);
-    if (!succeeded(SQLPrepare(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size())))) {
+    if (!succeeded(prepareStatement(stmt, *text))) {
       fail(SQL_HANDLE_STMT, stmt, diagnostic);
       SQLFreeHandle(SQL_HANDLE_STMT, stmt);
       return nullptr;
@@ -296,12 +414,13 @@ class OdbcConnection final : public Connection {
   }
 
   Outcome queryText(std::string_view statement, Rows& rows, Diagnostic& diagnostic) override {
+    auto text = statementText(statement, diagnostic);
+    if (!text) return Outcome::kFailed;
     SQLHSTMT stmt = newStatement();
     if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
-    std::string text(statement);
     Outcome outcome = Outcome::kOk;
     SQLSMALLINT columns = 0;
-    if (!succeeded(SQLExecDirect(stmt, sqlText(text), static_cast<SQLINTEGER>(text.size()))) ||
+    if (!succeeded(executeDirect(stmt, *text)) ||
         !succeeded(SQLNumResultCols(stmt, &columns))) {
       outcome = fail(SQL_HANDLE_STMT, stmt, diagnostic);
     }
@@ -309,7 +428,12 @@ class OdbcConnection final : public Connection {
       const SQLRETURN rc = SQLFetch(stmt);
       if (rc == SQL_NO_DATA) break;
       Row row(static_cast<size_t>(columns));
-      if (!succeeded(rc) || !readRow(stmt, row)) {
+      const RowRead read = succeeded(rc) ? readRow(stmt, row, diagnostic) : RowRead::kDriverFailed;
+      if (read == RowRead::kMalformedText) {
+        outcome = Outcome::kFailed;
+        break;
+      }
+      if (read == RowRead::kDriverFailed) {
         outcome = fail(SQL_HANDLE_STMT, stmt, diagnostic);
         break;
       }
@@ -338,8 +462,44 @@ class OdbcConnection final : public Connection {
     return Outcome::kOk;
   }
 
+  enum class RowRead { kOk, kDriverFailed, kMalformedText };
+
+#ifdef _WIN32
+  // Reads every column of the fetched row as UTF-16 text, in pieces for long values, and hands
+  // it on as UTF-8; a text that is not well-formed UTF-16 is refused, with the diagnostic.
+  static RowRead readRow(SQLHSTMT stmt, Row& row, Diagnostic& diagnostic) {
+    SQLWCHAR piece[256];
+    // The bytes of text one piece holds, less the terminating character.
+    constexpr SQLLEN kPieceText = static_cast<SQLLEN>(sizeof piece - sizeof piece[0]);
+    for (size_t column = 0; column < row.size(); ++column) {
+      std::u16string value;
+      while (true) {
+        SQLLEN length = 0;  // in bytes
+        const SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR,
+                                        piece, sizeof piece, &length);
+        if (rc == SQL_NO_DATA || (succeeded(rc) && length == SQL_NULL_DATA)) break;
+        if (!succeeded(rc)) return RowRead::kDriverFailed;
+        const bool truncated = length == SQL_NO_TOTAL || length > kPieceText;
+        const SQLLEN bytes = truncated ? kPieceText : std::max<SQLLEN>(length, 0);
+        value.append(piece, piece + bytes / static_cast<SQLLEN>(sizeof piece[0]));
+        if (!truncated) break;
+      }
+      std::size_t bad = 0;
+      auto text = utf8Of(value, &bad);
+      if (!text) {
+        diagnostic = {std::string(kMalformedText), 0,
+                      "column " + std::to_string(column + 1) +
+                          " of a row read is not well-formed UTF-16 (at unit " +
+                          std::to_string(bad) + ")"};
+        return RowRead::kMalformedText;
+      }
+      row[column] = std::move(*text);
+    }
+    return RowRead::kOk;
+  }
+#else
   // Reads every column of the fetched row as text, in pieces for long values.
-  static bool readRow(SQLHSTMT stmt, Row& row) {
+  static RowRead readRow(SQLHSTMT stmt, Row& row, Diagnostic&) {
     char piece[256];
     for (size_t column = 0; column < row.size(); ++column) {
       while (true) {
@@ -347,15 +507,16 @@ class OdbcConnection final : public Connection {
         const SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(column + 1), SQL_C_CHAR,
                                         piece, sizeof piece, &length);
         if (rc == SQL_NO_DATA || (succeeded(rc) && length == SQL_NULL_DATA)) break;
-        if (!succeeded(rc)) return false;
+        if (!succeeded(rc)) return RowRead::kDriverFailed;
         const bool truncated =
             length == SQL_NO_TOTAL || length >= static_cast<SQLLEN>(sizeof piece);
         row[column].append(piece, truncated ? sizeof piece - 1 : static_cast<size_t>(length));
         if (!truncated) break;
       }
     }
-    return true;
+    return RowRead::kOk;
   }
+#endif
 
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   std::string engine_;
@@ -380,8 +541,31 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
   SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   // The driver reads the values and their lengths when the statement runs, so both stay put
   // until then; an empty value still needs a valid address.
-  static char empty[] = "";
   std::vector<SQLLEN> lengths(values.size());
+#ifdef _WIN32
+  // Every value converted before any is bound: one that cannot be fails the step alone.
+  std::vector<std::basic_string<SQLWCHAR>> texts(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    std::string problem;
+    auto text = driverText(values[i], problem);
+    if (!text) {
+      diagnostic = {std::string(kMalformedText), 0,
+                    "value " + std::to_string(i + 1) + " of the statement " + problem};
+      return Outcome::kFailed;
+    }
+    texts[i] = std::move(*text);
+  }
+  static SQLWCHAR empty[] = {0};
+  for (size_t i = 0; i < texts.size(); ++i) {
+    lengths[i] = static_cast<SQLLEN>(texts[i].size() * sizeof(SQLWCHAR));
+    SQLWCHAR* data = texts[i].empty() ? empty : texts[i].data();
+    const SQLRETURN rc = SQLBindParameter(
+        stmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+        std::max<SQLULEN>(texts[i].size(), 1), 0, data, lengths[i], &lengths[i]);
+    if (!succeeded(rc)) return owner_->fail(SQL_HANDLE_STMT, stmt_, diagnostic);
+  }
+#else
+  static char empty[] = "";
   for (size_t i = 0; i < values.size(); ++i) {
     lengths[i] = static_cast<SQLLEN>(values[i].size());
     char* data = values[i].empty() ? empty : const_cast<char*>(values[i].data());
@@ -390,6 +574,7 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
         std::max<SQLULEN>(values[i].size(), 1), 0, data, lengths[i], &lengths[i]);
     if (!succeeded(rc)) return owner_->fail(SQL_HANDLE_STMT, stmt_, diagnostic);
   }
+#endif
   const SQLRETURN rc = SQLExecute(stmt_);
   const Outcome outcome = succeeded(rc) || rc == SQL_NO_DATA
                               ? Outcome::kOk

@@ -111,7 +111,8 @@ stage_install() {
 stage_build_x64() {
   # The unit tests need a googletest built for MinGW; without one the DLL is still built and the
   # unit-test stage reports the gap.
-  if ! cmake --preset mingw-x64 >"$work/logs/configure-x64.log" 2>&1; then
+  # ON explicitly: a cache left from a DLL-only configuration would otherwise keep them off.
+  if ! cmake --preset mingw-x64 -DSOLVARD_BUILD_TESTS=ON >"$work/logs/configure-x64.log" 2>&1; then
     echo "mingw-x64 with tests does not configure (see logs/configure-x64.log); building the DLL alone"
     cmake --preset mingw-x64 -DSOLVARD_BUILD_TESTS=OFF >>"$work/logs/configure-x64.log" 2>&1 ||
       { tail -20 "$work/logs/configure-x64.log"; return 1; }
@@ -421,11 +422,13 @@ if [ $build -eq 1 ]; then
 fi
 run_stage "static checks of both DLLs" stage_static
 run_stage "fresh Wine prefix" stage_prefix || { summary; exit 1; }
+# The unit tests run before the ports are mapped, so that nothing they do to the prefix can
+# touch the mapping the suites rely on.
+if [ $unit -eq 1 ]; then run_stage "core unit tests under Wine" stage_unit; else skip_stage "core unit tests under Wine" "--no-unit"; fi
 run_stage "simulator" stage_simulator
 sim_ok=$?
-[ $sim_ok -eq 0 ] && run_stage "COM port mapping" stage_ports
-ports_ok=$?
-if [ $unit -eq 1 ]; then run_stage "core unit tests under Wine" stage_unit; else skip_stage "core unit tests under Wine" "--no-unit"; fi
+ports_ok=1
+[ $sim_ok -eq 0 ] && { run_stage "COM port mapping" stage_ports; ports_ok=$?; }
 if [ -n "$(find_dll build/mingw-x64)" ]; then
   if run_stage "regsvr32 and the registry" stage_register; then
     if [ $sim_ok -eq 0 ] && [ $ports_ok -eq 0 ]; then

@@ -117,8 +117,15 @@ stage_build_x64() {
     cmake --preset mingw-x64 -DSOLVARD_BUILD_TESTS=OFF >>"$work/logs/configure-x64.log" 2>&1 ||
       { tail -20 "$work/logs/configure-x64.log"; return 1; }
   fi
-  nice -n 10 cmake --build build/mingw-x64 -j "$jobs" >"$work/logs/build-x64.log" 2>&1 ||
-    { tail -30 "$work/logs/build-x64.log"; return 1; }
+  # The DLL first, so that a test program that does not compile cannot keep the DLL from the
+  # stages that need it; then everything else, going on past a failure to build what can be.
+  # (grep reads to the end: with pipefail, -q would fail the pipe it cuts short.)
+  if cmake --build build/mingw-x64 --target help 2>/dev/null | grep -x '\.\.\. Solvard' >/dev/null; then
+    nice -n 10 cmake --build build/mingw-x64 -j "$jobs" --target Solvard >"$work/logs/build-x64-dll.log" 2>&1 ||
+      { tail -30 "$work/logs/build-x64-dll.log"; return 1; }
+  fi
+  nice -n 10 cmake --build build/mingw-x64 -j "$jobs" -- -k >"$work/logs/build-x64.log" 2>&1 ||
+    { grep -E 'error|Error [0-9]' "$work/logs/build-x64.log" | grep -v '^In file' | head -20; return 1; }
 }
 stage_build_x86() {
   { cmake --preset mingw-x86 && nice -n 10 cmake --build build/mingw-x86 -j "$jobs"; } \
@@ -160,7 +167,7 @@ check_dll() {
   grep -qE '^[0-9a-f]+   Entry: name: .*: TYPELIB,' <<<"$rsrc" || { fail "$arch: no TYPELIB resource"; ok=1; }
   grep -qE '^[0-9a-f]+   Entry: ID: 0x0*10,' <<<"$rsrc" || { fail "$arch: no version resource"; ok=1; }
   # Installers register a file whose version information says it can register itself.
-  strings -el "$dll" | grep -qx OLESelfRegister || { fail "$arch: the version resource lacks OLESelfRegister"; ok=1; }
+  strings -el "$dll" | grep -x OLESelfRegister >/dev/null || { fail "$arch: the version resource lacks OLESelfRegister"; ok=1; }
   return $ok
 }
 stage_static() {
@@ -170,11 +177,11 @@ stage_static() {
   [ -n "$dll64" ] || { fail "no Solvard.dll in build/mingw-x64"; ok=1; }
   [ -n "$dll86" ] || { fail "no Solvard.dll in build/mingw-x86"; ok=1; }
   [ -n "$dll64" ] && {
-    file -b "$dll64" | grep -q 'x86-64' || { fail "$dll64 is not a 64-bit DLL: $(file -b "$dll64")"; ok=1; }
+    file -b "$dll64" | grep 'x86-64' >/dev/null || { fail "$dll64 is not a 64-bit DLL: $(file -b "$dll64")"; ok=1; }
     check_dll x64 "$dll64" x86_64-w64-mingw32-objdump || ok=1
   }
   [ -n "$dll86" ] && {
-    file -b "$dll86" | grep -q 'Intel 80386\|Intel i386' || { fail "$dll86 is not a 32-bit DLL: $(file -b "$dll86")"; ok=1; }
+    file -b "$dll86" | grep 'Intel 80386\|Intel i386' >/dev/null || { fail "$dll86 is not a 32-bit DLL: $(file -b "$dll86")"; ok=1; }
     check_dll x86 "$dll86" i686-w64-mingw32-objdump || ok=1
   }
   return $ok

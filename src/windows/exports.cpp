@@ -9,11 +9,9 @@
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  // Only the handle is recorded here; everything else waits for the first call.
-  if (reason == DLL_PROCESS_ATTACH) {
-    solvard::windows::setModuleHandle(instance);
-    DisableThreadLibraryCalls(instance);
-  }
+  // Only the handle is recorded here; everything else waits for the first call. Thread
+  // notifications stay on: the statically linked run-time keeps per-thread state through them.
+  if (reason == DLL_PROCESS_ATTACH) solvard::windows::setModuleHandle(instance);
   return TRUE;
 }
 

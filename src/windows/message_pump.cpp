@@ -1,0 +1,31 @@
+#include "windows/message_pump.hpp"
+
+#include <windows.h>
+
+#include <mutex>
+
+#include "serial/line_state.hpp"
+
+namespace solvard::windows {
+
+void pumpPendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void installMessagePump() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    serial::HostHooks& hooks = serial::libraryLine().hooks;
+    if (!hooks.pump) hooks.pump = pumpPendingMessages;
+  });
+}
+
+}  // namespace solvard::windows

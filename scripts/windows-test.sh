@@ -213,7 +213,9 @@ trap 'exit 130' INT TERM
 start_services() {
   # Programs started later must not inherit a pipe of ours through a service Wine starts on
   # demand (ctest and $(...) would wait for it): start the server and services now.
-  ws -p && w cmd /c ver >/dev/null
+  # The server outlives this step: it writes to its own log, and does not hold the simulator's
+  # input open (fd 7), or the simulator could not see the end of the run.
+  ws -p >>"$work/logs/wineserver.log" 2>&1 7>&- && w cmd /c ver >/dev/null 7>&-
 }
 stage_prefix() {
   rm -rf "$WINEPREFIX"
@@ -288,6 +290,29 @@ expect_value() {
   if [ -n "$2" ]; then got=$(reg_value "$1" "$2"); else got=$(reg_value "$1"); fi
   [ "$got" = "$3" ] || fail "$1 ${2:-(default)} is '$got', expected '$3'"
 }
+# The type library's version as its registry key names it: major and minor in hexadecimal
+# (19.1 is "13.1").
+typelib_version=$(sed -n 's/.*kTypeLibraryVersion = "\([0-9.]*\)".*/\1/p' "$root/src/component/identifiers.hpp")
+typelib_key=$(printf '%x.%x' "${typelib_version%.*}" "${typelib_version#*.}")
+# expect_progid CLASS NAME: NAME finds CLASS. A versioned ProgID (NAME.n) under the class is
+# fine when NAME is its version-independent name and NAME.n finds the class too; NAME.n is then
+# one more key that unregistration must remove.
+expect_progid() {
+  local class=$1 name=$2 progid ok=0
+  expect_value "HKCR\\$name\\CLSID" "" "$class" || ok=1
+  progid=$(reg_value "HKCR\\CLSID\\$class\\ProgID") || true
+  if [ "$progid" != "$name" ]; then
+    case "$progid" in
+      "$name".[0-9]*)
+        expect_value "HKCR\\$progid\\CLSID" "" "$class" || ok=1
+        expect_value "HKCR\\CLSID\\$class\\VersionIndependentProgID" "" "$name" || ok=1
+        expect_value "HKCR\\$name\\CurVer" "" "$progid" || ok=1
+        reg_keys+=("HKCR\\$progid") ;;
+      *) fail "$class has the ProgID '$progid', expected $name"; ok=1 ;;
+    esac
+  fi
+  return $ok
+}
 dll_dir=
 stage_register() {
   local dll key ok=0
@@ -304,14 +329,13 @@ stage_register() {
   inproc=$(reg_value "HKCR\\CLSID\\$attend_class\\InprocServer32") || true
   case "$inproc" in *[\\/][Ss]olvard.dll) ;; *) fail "Attend's InprocServer32 is '$inproc'"; ok=1 ;; esac
   expect_value "HKCR\\CLSID\\$prohibit_class\\InprocServer32" "" "$inproc" || ok=1
-  expect_value "HKCR\\CLSID\\$attend_class\\ProgID" "" "Solvard.Attend" || ok=1
-  expect_value "HKCR\\CLSID\\$prohibit_class\\ProgID" "" "Solvard.Prohibit" || ok=1
-  expect_value 'HKCR\Solvard.Attend\CLSID' "" "$attend_class" || ok=1
-  expect_value 'HKCR\Solvard.Prohibit\CLSID' "" "$prohibit_class" || ok=1
+  expect_progid "$attend_class" Solvard.Attend || ok=1
+  expect_progid "$prohibit_class" Solvard.Prohibit || ok=1
   expect_value "HKCR\\CLSID\\$attend_class\\TypeLib" "" "$typelib" || ok=1
   expect_value "HKCR\\CLSID\\$prohibit_class\\TypeLib" "" "$typelib" || ok=1
-  expect_value "HKCR\\TypeLib\\$typelib\\19.1" "" "Solvard" || ok=1
-  key_exists "HKCR\\TypeLib\\$typelib\\19.1\\409\\win64" || { fail "type library 19.1 has no 409\\win64 entry"; ok=1; }
+  expect_value "HKCR\\TypeLib\\$typelib\\$typelib_key" "" "Solvard" || ok=1
+  expect_value "HKCR\\TypeLib\\$typelib\\$typelib_key\\409\\win64" "" "$inproc" || ok=1
+  expect_value "HKCR\\Interface\\$attend_iface\\TypeLib" Version "$typelib_key" || ok=1
   expect_value "HKCR\\Interface\\$attend_iface" "" "_Attend" || ok=1
   expect_value "HKCR\\Interface\\$prohibit_iface" "" "_Prohibit" || ok=1
   expect_value "HKCR\\Interface\\$attend_iface\\TypeLib" "" "$typelib" || ok=1
@@ -330,7 +354,8 @@ stage_unregister() {
 
 # ---- the script suites ------------------------------------------------------------------------
 # Each suite NAME.vbs or NAME.js may come with:
-#   NAME.messages  the operator messages the run shows on standard error, in order, exactly
+#   NAME.messages  the operator messages ("Merovane: <text>") and the library's log lines
+#                  ("Solvard: ...") the run writes on standard error, in order, exactly
 #   NAME.frames    the frames the simulator logs during the run ("<- ..." and "-> ..."), exactly
 #   NAME.db        "FILE|QUERY" lines followed by the rows sqlite3 must print, checked after the run
 # download.vbs first: the other suites clear terminal 5's records and door 3 gives its own up.
@@ -372,6 +397,18 @@ prepare_databases() {
     sed 's/AccessRecords/DoorRecords/' "$root/sql/sqlite/access_records.sql" | sqlite3 "$work/db/door.db"
 }
 
+# The simulator prints each frame from its own loop, a little after the terminal answered it:
+# wait until its log has stayed the same for a second (at most ten) before reading a suite's part.
+settle_sim_log() {
+  local last=-1 now_lines waited=0
+  while [ $waited -lt 20 ]; do
+    now_lines=$(wc -l <"$work/sim.log")
+    [ "$now_lines" = "$last" ] && [ $waited -ge 2 ] && return 0
+    last=$now_lines
+    sleep 0.5
+    waited=$((waited + 1))
+  done
+}
 run_suite() {
   local suite=$1 base=${1%.*} out ok=0 before last
   out="$work/suites/$base"
@@ -386,22 +423,23 @@ run_suite() {
   (cd "$work/scripts" && SOLVARD_TEST_DIR="$work" w cscript //nologo "$suite") >"$out.out" 2>"$out.err"
   local rc=$?
   tr -d '\r' <"$out.out" >"$out.stdout"
-  sed -n '/^FAIL/p' "$out.stdout"
+  sed -n '/^FAIL /p' "$out.stdout"
   [ $rc -eq 124 ] && { fail "$suite did not finish within the time allowed"; ok=1; }
   last=$(grep -v '^[[:space:]]*$' "$out.stdout" | tail -1)
   [ "$last" = "FAILURES=0" ] || { fail "$suite ended with '${last:-nothing}', not FAILURES=0"; ok=1; }
   if [ -f "$scripts_dir/$base.messages" ]; then
-    tr -d '\r' <"$out.err" | grep -a '^Merovane: ' >"$out.messages"
+    tr -d '\r' <"$out.err" | grep -a -E '^(Merovane|Solvard): ' >"$out.messages"
     check_lines "$suite operator messages" "$scripts_dir/$base.messages" "$out.messages" || ok=1
   fi
   if [ -f "$scripts_dir/$base.frames" ]; then
+    settle_sim_log
     tail -n +"$((before + 1))" "$work/sim.log" | sed 's/  *(answered)$//' >"$out.frames"
     check_lines "$suite frames on the line" "$scripts_dir/$base.frames" "$out.frames" || ok=1
   fi
   if [ -f "$scripts_dir/$base.db" ]; then
     check_database "$scripts_dir/$base.db" "$out.db" || ok=1
   fi
-  echo "$suite: $(grep -c '^ok ' "$out.stdout") cases passed, $(grep -c '^FAIL' "$out.stdout") checks failed"
+  echo "$suite: $(grep -c '^ok ' "$out.stdout") cases passed, $(grep -c '^FAIL ' "$out.stdout") checks failed"
   [ $ok -eq 0 ] || suite_failures+=("$suite")
   return $ok
 }

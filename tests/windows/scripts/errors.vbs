@@ -1,7 +1,9 @@
-' How failures reach a script: the operator message each one shows (the runner compares them
-' with errors.messages), the result the method returns, and the automation errors that reach
-' Err.Number and Err.Description. Also what reaches the line (errors.frames): a refused call
-' sends nothing.
+' How failures reach a script: the operator message each one shows and the library's log line
+' that says why (the runner compares both with errors.messages), the result the method returns,
+' and the automation errors that reach Err.Number and Err.Description. Also what reaches the line
+' (errors.frames): a refused call sends nothing. No script selects a language module (VBScript
+' cannot load one), so each message is looked up in the host program itself, which has no
+' string table: the box shows its title and an empty text.
 
 ' A port mapped to a device that is not there. An attendance command does not test its open:
 ' it waits for an answer that cannot come, shows 61204 and gives 0. The card-number query tests

@@ -357,7 +357,8 @@ stage_unregister() {
 #   NAME.messages  the operator messages ("Merovane: <text>") and the library's log lines
 #                  ("Solvard: ...") the run writes on standard error, in order, exactly
 #   NAME.frames    the frames the simulator logs during the run ("<- ..." and "-> ..."), exactly
-#   NAME.db        "FILE|QUERY" lines followed by the rows sqlite3 must print, checked after the run
+#   NAME.tables    "? FILE QUERY" lines, each followed by the rows sqlite3 must print for it
+#                  (columns joined by |), read from the run's db folder after the suite
 # download.vbs first: the other suites clear terminal 5's records and door 3 gives its own up.
 all_suites=(download.vbs properties.vbs errors.vbs attend.vbs prohibit.vbs objects.js)
 suite_failures=()
@@ -436,8 +437,8 @@ run_suite() {
     tail -n +"$((before + 1))" "$work/sim.log" | sed 's/  *(answered)$//' >"$out.frames"
     check_lines "$suite frames on the line" "$scripts_dir/$base.frames" "$out.frames" || ok=1
   fi
-  if [ -f "$scripts_dir/$base.db" ]; then
-    check_database "$scripts_dir/$base.db" "$out.db" || ok=1
+  if [ -f "$scripts_dir/$base.tables" ]; then
+    check_database "$scripts_dir/$base.tables" "$out.tables" || ok=1
   fi
   echo "$suite: $(grep -c '^ok ' "$out.stdout") cases passed, $(grep -c '^FAIL ' "$out.stdout") checks failed"
   [ $ok -eq 0 ] || suite_failures+=("$suite")

@@ -1,5 +1,5 @@
 ' Downloads into SQLite files through ODBC. Attendance terminal 5 and door terminal 3 each hold
-' three sample records; the runner reads the tables back afterwards (download.db) and compares
+' three sample records; the runner reads the tables back afterwards (download.tables) and compares
 ' the frames (download.frames). Databases are given by Unix path: under Wine the driver is a
 ' Unix one and takes the name as given.
 

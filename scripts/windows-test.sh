@@ -125,7 +125,8 @@ stage_build_x64() {
       { tail -30 "$work/logs/build-x64-dll.log"; return 1; }
   fi
   nice -n 10 cmake --build build/mingw-x64 -j "$jobs" -- -k >"$work/logs/build-x64.log" 2>&1 ||
-    { grep -E 'error|Error [0-9]' "$work/logs/build-x64.log" | grep -v '^In file' | head -20; return 1; }
+    { grep -E 'error:|Error [0-9]' "$work/logs/build-x64.log" | sed 's/ \[-Werror.*//' | cut -c1-240 |
+        sort -u | head -10; return 1; }
 }
 stage_build_x86() {
   { cmake --preset mingw-x86 && nice -n 10 cmake --build build/mingw-x86 -j "$jobs"; } \
@@ -254,13 +255,21 @@ stage_ports() {
 }
 
 stage_unit() {
+  local rc
   if [ -x scripts/wine-unit-tests.sh ]; then
-    timeout 1800 scripts/wine-unit-tests.sh
+    timeout 1800 scripts/wine-unit-tests.sh >"$work/logs/unit-tests.log" 2>&1
   elif [ -f build/mingw-x64/tests/CTestTestfile.cmake ]; then
-    timeout 1800 ctest --test-dir build/mingw-x64 --output-on-failure --timeout 300
+    timeout 1800 ctest --test-dir build/mingw-x64 --output-on-failure --timeout 300 \
+      >"$work/logs/unit-tests.log" 2>&1
   else
     fail "the unit tests were not built for MinGW (no googletest for MinGW found)"
+    return 1
   fi
+  rc=$?
+  # The summary and the list of failed tests; everything else is in the log.
+  sed -n '/tests passed\|tests failed/,$p' "$work/logs/unit-tests.log" | head -40
+  [ $rc -eq 0 ] || echo "unit tests: exit $rc (logs/unit-tests.log)"
+  return $rc
 }
 
 # ---- registration -----------------------------------------------------------------------------

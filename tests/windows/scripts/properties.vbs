@@ -115,6 +115,38 @@ Sub ProhibitInBufferSizeHasNoLet()
   Expect "CommInBufferSize", p.CommInBufferSize, CInt(1024)
 End Sub
 
+' GetLanRes takes a module handle as a 32-bit value and cannot be read. Only 0 is let here: it
+' is the handle a script host has anyway (the host program itself).
+Sub LetLanRes(o, value, expectedNumber, expectedDescription)
+  Dim n, d
+  On Error Resume Next
+  o.GetLanRes = value
+  n = Err.Number: d = Err.Description: Err.Clear
+  On Error GoTo 0
+  ExpectError "GetLanRes = " & Shown(value), n, d, expectedNumber, expectedDescription
+End Sub
+
+Sub ReadLanRes(o)
+  Dim n, d, v
+  On Error Resume Next
+  v = o.GetLanRes
+  n = Err.Number: d = Err.Description: Err.Clear
+  On Error GoTo 0
+  ExpectError "reading GetLanRes", n, d, 438, "Object doesn't support this property or method"
+End Sub
+
+Sub GetLanResIsWriteOnly()
+  Dim a, p
+  Set a = NewAttend()
+  Set p = NewProhibit()
+  LetLanRes a, 0, 0, ""
+  LetLanRes p, CLng(0), 0, ""
+  LetLanRes a, "abc", 13, "Type mismatch"
+  LetLanRes p, 2147483648, 6, "Overflow"
+  ReadLanRes a
+  ReadLanRes p
+End Sub
+
 ' A Prohibit command runs on the library-wide port, which the Prohibit's port let sets.
 Sub ProhibitPortLetReachesItsCommands()
   Dim p
@@ -189,6 +221,7 @@ BeginCase "ProhibitLetsStoreWithZeroMeaningDefault": On Error Resume Next: Prohi
 BeginCase "ValuesArePerObject": On Error Resume Next: ValuesArePerObject: EndCase Err.Number, Err.Description: On Error GoTo 0
 BeginCase "AssignedValuesAreConverted": On Error Resume Next: AssignedValuesAreConverted: EndCase Err.Number, Err.Description: On Error GoTo 0
 BeginCase "ProhibitInBufferSizeHasNoLet": On Error Resume Next: ProhibitInBufferSizeHasNoLet: EndCase Err.Number, Err.Description: On Error GoTo 0
+BeginCase "GetLanResIsWriteOnly": On Error Resume Next: GetLanResIsWriteOnly: EndCase Err.Number, Err.Description: On Error GoTo 0
 BeginCase "ProhibitPortLetReachesItsCommands": On Error Resume Next: ProhibitPortLetReachesItsCommands: EndCase Err.Number, Err.Description: On Error GoTo 0
 BeginCase "CreatingAnObjectResetsTheLibraryPort": On Error Resume Next: CreatingAnObjectResetsTheLibraryPort: EndCase Err.Number, Err.Description: On Error GoTo 0
 BeginCase "ProhibitRateLetIsLibraryWide": On Error Resume Next: ProhibitRateLetIsLibraryWide: EndCase Err.Number, Err.Description: On Error GoTo 0

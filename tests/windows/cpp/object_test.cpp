@@ -157,6 +157,15 @@ void byReferenceWriteBack(const SolvardDll& dll, const Classes& c) {
     VariantClear(&row.variable);
   }
 
+  // A card number comes back normalised, as text even to a variable that held a number.
+  VARIANT card = i4(123);
+  CallOutcome normalised;
+  method(object, L"DeleteLockList", {i2(-1), byRef(&card)}, normalised);
+  CHECK_EQ(normalised.hr, S_OK);
+  CHECK_EQ(V_VT(&card), static_cast<VARTYPE>(VT_BSTR));
+  if (V_VT(&card) == VT_BSTR) CHECK(std::wstring(V_BSTR(&card)) == L"0000000123");
+  VariantClear(&card);
+
   short direct = 0;
   CallOutcome out;
   method(object, L"SetResetDelay", {i2(-1), byRef(&direct)}, out);

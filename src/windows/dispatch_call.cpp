@@ -136,9 +136,14 @@ HRESULT invokeDispatch(component::DispatchObject& object, REFIID iid, DISPID id,
     } catch (const automation::AutomationError& e) {
       error = e;
     }
-    // invokeMember leaves in/out values in args on success and on failure alike.
-    for (size_t i = 0; i < ordered.size(); ++i) {
-      if (member->params[i].byRef) writeBack(*ordered[i], args[i]);
+    // invokeMember leaves in/out values in args on success and on failure alike. When the
+    // member failed, its error is the one the host hears, whatever a write-back says.
+    try {
+      for (size_t i = 0; i < ordered.size(); ++i) {
+        if (member->params[i].byRef) writeBack(*ordered[i], args[i]);
+      }
+    } catch (const automation::AutomationError&) {
+      if (!error) throw;
     }
     if (error) return failed(*error, iid, excepInfo);
     if (result != nullptr && member->kind != MemberKind::PropertyLet) {

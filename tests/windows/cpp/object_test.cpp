@@ -392,6 +392,95 @@ void failedCalls(const SolvardDll& dll, const Classes& c) {
   attend->Release();
 }
 
+// A malformed call from a host is refused before anything runs.
+void malformedCalls(const SolvardDll& dll, const Classes& c) {
+  IDispatch* object = createDispatch(dll, c.prohibit);
+  if (object == nullptr) return;
+  const DISPID delay = dispidOf(object, L"SetResetDelay");
+  const DISPID baud = dispidOf(object, L"CommBautRate");
+  short t = 0;
+  VARIANT args[2] = {byRef(&t), i2(-1)};
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPID farNamed[1] = {7};
+  struct Row {
+    const char* name;
+    DISPID member;
+    const IID* iid;
+    WORD flags;
+    DISPPARAMS params;
+    bool nullParams;
+    HRESULT expected;
+  };
+  const Row rows[] = {
+      {"no parameters", delay, &IID_NULL, DISPATCH_METHOD, {}, true, E_INVALIDARG},
+      {"arguments without their array",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {nullptr, nullptr, 2, 0},
+       false,
+       E_INVALIDARG},
+      {"more names than arguments",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {args, farNamed, 1, 2},
+       false,
+       E_INVALIDARG},
+      {"names without their array",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {args, nullptr, 2, 1},
+       false,
+       E_INVALIDARG},
+      {"a named argument past the last",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {args, farNamed, 2, 1},
+       false,
+       DISP_E_PARAMNOTFOUND},
+      {"a let without its value's name",
+       baud,
+       &IID_NULL,
+       DISPATCH_PROPERTYPUT,
+       {args + 1, nullptr, 1, 0},
+       false,
+       DISP_E_PARAMNOTOPTIONAL},
+      {"a let with an index",
+       baud,
+       &IID_NULL,
+       DISPATCH_PROPERTYPUT,
+       {args, &putId, 2, 1},
+       false,
+       DISP_E_BADPARAMCOUNT},
+      {"an interface identifier",
+       delay,
+       &IID_IDispatch,
+       DISPATCH_METHOD,
+       {args, nullptr, 2, 0},
+       false,
+       DISP_E_UNKNOWNINTERFACE},
+      {"no call kind", delay, &IID_NULL, 0, {args, nullptr, 2, 0}, false, DISP_E_MEMBERNOTFOUND},
+  };
+  for (const Row& row : rows) {
+    DISPPARAMS params = row.params;
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr =
+        object->Invoke(row.member, *row.iid, 0, row.flags, row.nullParams ? nullptr : &params,
+                       &result, nullptr, nullptr);
+    CHECK_EQ_AT(hr, row.expected, row.name);
+  }
+  CHECK_EQ(t, 0);  // none of them ran the member
+  object->Release();
+  void* none = &t;
+  CHECK_EQ(dll.getClassObject(c.attend, IID_IClassFactory, nullptr), E_POINTER);
+  CHECK_EQ(dll.getClassObject(c.attend, IID_IDispatch, &none), E_NOINTERFACE);
+  CHECK(none == nullptr);
+}
+
 // Which identifiers each class answers, all with the one dual interface.
 void interfaceIdentity(const SolvardDll& dll, const Classes& c) {
   struct Row {
@@ -506,6 +595,7 @@ int main() {
       propertyLets(dll, classes);
       byReferenceWriteBack(dll, classes);
       failedCalls(dll, classes);
+      malformedCalls(dll, classes);
       interfaceIdentity(dll, classes);
       CHECK_EQ(dll.canUnloadNow(), S_OK);  // nothing above leaked an object
     }

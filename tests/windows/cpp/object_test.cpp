@@ -157,6 +157,15 @@ void byReferenceWriteBack(const SolvardDll& dll, const Classes& c) {
     VariantClear(&row.variable);
   }
 
+  // A value the member leaves as it was is not written: the caller's text stays as typed.
+  VARIANT typed = text(L"09");
+  CallOutcome unchanged;
+  method(object, L"SetResetDelay", {i2(-1), byRef(&typed)}, unchanged);
+  CHECK_EQ(unchanged.hr, S_OK);
+  CHECK_EQ(V_VT(&typed), static_cast<VARTYPE>(VT_BSTR));
+  if (V_VT(&typed) == VT_BSTR) CHECK(std::wstring(V_BSTR(&typed)) == L"09");
+  VariantClear(&typed);
+
   // A card number comes back normalised, as text even to a variable that held a number.
   VARIANT card = i4(123);
   CallOutcome normalised;

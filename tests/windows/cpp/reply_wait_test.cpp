@@ -141,6 +141,36 @@ int main() {
     while (PeekMessageW(&leftover, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&leftover);
   }
   if (object != nullptr) object->Release();
+
+  // An attendance command works on copies: the caller's by-reference variable is never written,
+  // not even in the 16-bit form the member received it in.
+  IDispatch* attend = nullptr;
+  const GUID attendClass = solvard::windows::guidOf(solvard::component::ids::kAttendClass);
+  CHECK_EQ(solvard::windows::getClassObject(attendClass, IID_IClassFactory,
+                                            reinterpret_cast<void**>(&factory)),
+           S_OK);
+  if (factory != nullptr) {
+    CHECK_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&attend)),
+             S_OK);
+    factory->Release();
+  }
+  if (attend != nullptr) {
+    auto port = std::make_unique<TerminalDouble>(clock, Bytes{1}, false);
+    TerminalDouble* terminal = port.get();
+    serial::replaceSharedPort(std::move(port));
+    reports.clear();
+    VARIANT funcId = r8(2.75);
+    CallOutcome out;
+    method(attend, L"ClearListInMac", {i2(1), byRef(&funcId)}, out);
+    CHECK_EQ(out.hr, S_OK);
+    CHECK_EQ(V_VT(&out.result), static_cast<VARTYPE>(VT_I4));
+    CHECK_EQ(V_I4(&out.result), 1);
+    CHECK(terminal->written == (Bytes{1, 2, 0x0C}));
+    CHECK(reports.empty());
+    CHECK_EQ(V_VT(&funcId), static_cast<VARTYPE>(VT_R8));
+    CHECK_EQ(V_R8(&funcId), 2.75);
+    attend->Release();
+  }
   serial::replaceSharedPort(nullptr);
   hooks.clock = nullptr;
   hooks.reporter = nullptr;

@@ -483,6 +483,20 @@ void malformedCalls(const SolvardDll& dll, const Classes& c) {
     CHECK_EQ_AT(hr, row.expected, row.name);
   }
   CHECK_EQ(t, 0);  // none of them ran the member
+
+  // Names the interface does not have.
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
+  LPOLESTR badParam[] = {const_cast<LPOLESTR>(L"SetResetDelay"), const_cast<LPOLESTR>(L"iMod")};
+  DISPID ids[2] = {0, 0};
+  CHECK_EQ(object->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
+  CHECK_EQ(ids[0], DISPID_UNKNOWN);
+  CHECK_EQ(object->GetIDsOfNames(IID_NULL, badParam, 2, 0, ids), DISP_E_UNKNOWNNAME);
+  CHECK_EQ(ids[0], delay);
+  CHECK_EQ(ids[1], DISPID_UNKNOWN);
+  CHECK_EQ(object->GetIDsOfNames(IID_IDispatch, unknown, 1, 0, ids), DISP_E_UNKNOWNINTERFACE);
+  UINT infoCount = 0;
+  CHECK_EQ(object->GetTypeInfoCount(&infoCount), S_OK);
+  CHECK_EQ(infoCount, 1u);
   object->Release();
   void* none = &t;
   CHECK_EQ(dll.getClassObject(c.attend, IID_IClassFactory, nullptr), E_POINTER);

@@ -12,6 +12,7 @@
 #include "check.hpp"
 #include "serial/line_state.hpp"
 #include "windows/class_factory.hpp"
+#include "windows/com_error.hpp"
 #include "windows/guid.hpp"
 #include "windows/message_pump.hpp"
 #include "windows/variant_rules.hpp"
@@ -246,6 +247,37 @@ void guidTable() {
   }
 }
 
+// Every error number becomes a failure HRESULT: the control facility's form where the number
+// fits its code, E_FAIL where it does not; never the bare number, which reads as success.
+void errorTable() {
+  struct Row {
+    int32_t number;
+    HRESULT expected;
+  };
+  const Row rows[] = {
+      {13, static_cast<HRESULT>(0x800A000D)},
+      {6, static_cast<HRESULT>(0x800A0006)},
+      {8002, static_cast<HRESULT>(0x800A1F42)},
+      {65535, static_cast<HRESULT>(0x800AFFFF)},
+      {0, E_FAIL},
+      {-1, E_FAIL},
+      {65536, E_FAIL},
+  };
+  for (const Row& row : rows) {
+    const HRESULT hr = w::hresultOfError(AutomationError(row.number, "x"));
+    CHECK_EQ_AT(hr, row.expected, std::to_string(row.number));
+    CHECK_EQ_AT(FAILED(hr), true, std::to_string(row.number));
+  }
+  EXCEPINFO info;
+  w::fillExcepInfo(AutomationError(94, "Invalid use of Null"), info);
+  CHECK_EQ(info.scode, static_cast<HRESULT>(0x800A005E));
+  CHECK_EQ(info.wCode, 0);
+  CHECK(std::wstring(info.bstrSource) == L"Solvard");
+  CHECK(std::wstring(info.bstrDescription) == L"Invalid use of Null");
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrDescription);
+}
+
 int g_dispatched = 0;
 LRESULT CALLBACK countingWindow(HWND window, UINT message, WPARAM wp, LPARAM lp) {
   if (message == WM_APP) ++g_dispatched;
@@ -297,6 +329,7 @@ int main() {
   writeBackTable();
   textTable();
   guidTable();
+  errorTable();
   messagePump();
   CoUninitialize();
   return solvard::test::finish("rules_test");

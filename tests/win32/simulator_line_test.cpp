@@ -4,10 +4,12 @@
 // command frames and waits for the replies through Wine's comm calls. Windows only.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
 #include "component/prohibit.hpp"
+#include "serial/shared_port.hpp"
 
 namespace solvard::component {
 namespace {
@@ -36,6 +38,42 @@ TEST_F(SimulatorLineTest, ADoorTerminalAnswersItsCommands) {
   EXPECT_TRUE(object_.OpenLock(kMachine));
   EXPECT_EQ(object_.GetLockState(kMachine), 1);
   EXPECT_TRUE(object_.ClearOpenRecord(kMachine));
+}
+
+// The port itself: the frame goes out as given, the terminal's reply comes back byte for byte,
+// taken `InputLen` at a time, and the waits return once it is in rather than at their limits.
+TEST_F(SimulatorLineTest, TheReplyComesBackByteForByte) {
+  using Clock = std::chrono::steady_clock;
+  using namespace std::chrono_literals;
+  auto port = serial::makePlatformPort();
+  port->CommPort(port_);
+  port->Settings("9600,N,8,1");
+  port->PortOpen(true);
+  ASSERT_TRUE(port->PortOpen());
+  EXPECT_EQ(port->InBufferCount(), 0);
+  // A change of the settings while open goes to the device at once.
+  port->Settings("19200,N,8,1");
+  port->Settings("9600,N,8,1");
+  const serial::Bytes query = {kMachine, 0x11};  // the lock's state
+  port->Output(query);
+  const auto deadline = Clock::now() + 5s;
+  int waits = 0;
+  while (port->InBufferCount() < 2 && Clock::now() < deadline) {
+    port->waitForInput(1s);
+    ++waits;
+  }
+  // Two bytes, each ending a wait at the latest: far fewer waits than the limit allows.
+  EXPECT_LE(waits, 3);
+  port->InputLen(1);
+  EXPECT_EQ(port->Input(), (serial::Bytes{kMachine}));
+  port->InputLen(0);
+  EXPECT_EQ(port->Input(), (serial::Bytes{0x02}));
+  EXPECT_EQ(port->InBufferCount(), 0);
+  port->InBufferCount(0);
+  port->OutBufferCount(0);
+  port->PortOpen(false);
+  EXPECT_FALSE(port->PortOpen());
+  EXPECT_EQ(port->openFailure(), std::nullopt);
 }
 
 }  // namespace

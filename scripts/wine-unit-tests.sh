@@ -42,6 +42,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "making the Wine prefix $WINEPREFIX"
   timeout 180 wineboot -i
   timeout 60 wineserver -w
+  # A prefix of our own: one port mapped to a path that does not exist, for the test of an open
+  # that fails there (the mapping takes effect when the server starts again).
+  if [ -z "${SOLVARD_WINE_MISSING_COM:-}" ]; then
+    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /d /nonexistent/solvard-tty /f
+    timeout 60 wineserver -k || true
+    export SOLVARD_WINE_MISSING_COM=7
+  fi
 fi
 # Persistent until killed; fails harmlessly when the prefix's server runs already.
 timeout 30 wineserver -p 2>/dev/null || true

@@ -186,10 +186,9 @@ Failure readFailure(SQLSMALLINT type, SQLHANDLE handle) {
     const std::size_t stateLength =
         static_cast<std::size_t>(std::find(state, state + 5, DriverChar{0}) - state);
     const std::string sqlState = fromDriver(state, stateLength);
-    const std::string text =
-        fromDriver(message.data(),
-                   std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                    message.size() - 1));
+    const std::string text = fromDriver(
+        message.data(), std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                         message.size() - 1));
     if (record == 1) {
       failure.diagnostic = {sqlState, static_cast<int32_t>(native), text};
     } else {
@@ -221,7 +220,8 @@ std::string dbmsName(SQLHDBC dbc) {
 #endif
   if (!succeeded(rc)) return {};
   const std::size_t most = sizeof name / sizeof name[0] - 1;
-  return fromDriver(name, static_cast<std::size_t>(std::find(name, name + most, DriverChar{0}) - name));
+  return fromDriver(name,
+                    static_cast<std::size_t>(std::find(name, name + most, DriverChar{0}) - name));
 }
 
 class OdbcConnection;
@@ -420,8 +420,7 @@ class OdbcConnection final : public Connection {
     if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
     Outcome outcome = Outcome::kOk;
     SQLSMALLINT columns = 0;
-    if (!succeeded(executeDirect(stmt, *text)) ||
-        !succeeded(SQLNumResultCols(stmt, &columns))) {
+    if (!succeeded(executeDirect(stmt, *text)) || !succeeded(SQLNumResultCols(stmt, &columns))) {
       outcome = fail(SQL_HANDLE_STMT, stmt, diagnostic);
     }
     while (outcome == Outcome::kOk && columns > 0) {

@@ -129,6 +129,13 @@ HRESULT invokeDispatch(component::DispatchObject& object, REFIID iid, DISPID id,
         throw;
       }
     }
+    // What each in/out argument is as the member receives it, so that one the member leaves
+    // as it was stays exactly as the caller had it (a variable holding "09" is not rewritten
+    // as "9"), and a member that works on copies never writes the caller's variables.
+    std::vector<automation::Variant> received(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+      if (member->params[i].byRef) received[i] = component::coerce(args[i], member->params[i].type);
+    }
     std::optional<automation::AutomationError> error;
     automation::Variant value;
     try {
@@ -136,9 +143,14 @@ HRESULT invokeDispatch(component::DispatchObject& object, REFIID iid, DISPID id,
     } catch (const automation::AutomationError& e) {
       error = e;
     }
-    // invokeMember leaves in/out values in args on success and on failure alike.
-    for (size_t i = 0; i < ordered.size(); ++i) {
-      if (member->params[i].byRef) writeBack(*ordered[i], args[i]);
+    // invokeMember leaves in/out values in args on success and on failure alike. When the
+    // member failed, its error is the one the host hears, whatever a write-back says.
+    try {
+      for (size_t i = 0; i < ordered.size(); ++i) {
+        if (member->params[i].byRef && !(args[i] == received[i])) writeBack(*ordered[i], args[i]);
+      }
+    } catch (const automation::AutomationError&) {
+      if (!error) throw;
     }
     if (error) return failed(*error, iid, excepInfo);
     if (result != nullptr && member->kind != MemberKind::PropertyLet) {

@@ -139,6 +139,40 @@ bool keepsCallerType(VARTYPE vt) {
   }
 }
 
+// `v` converted to the core type `type`, by the core's conversions.
+Variant asType(const Variant& v, automation::VarType type) {
+  switch (type) {
+    case automation::VarType::Int16: return automation::toInt16(v);
+    case automation::VarType::Int32: return automation::toInt32(v);
+    case automation::VarType::Double: return automation::toDouble(v);
+    case automation::VarType::Bool: return automation::toBool(v);
+    case automation::VarType::Text: return automation::toText(v);
+    case automation::VarType::Date: return automation::toDate(v);
+    case automation::VarType::Empty: return {};
+  }
+  return v;
+}
+
+// `value` as the caller's variable type `vt` when it reads back unchanged in that type: a card
+// number "0000000123" returned to a variable that held 123 stays text, where a 16-bit variable
+// would lose the zeros.
+bool keptInCallerType(const Variant& value, VARTYPE vt, VARIANT& out) {
+  if (!keepsCallerType(vt)) return false;
+  try {
+    variantOfType(value, vt, out);
+  } catch (const automation::AutomationError&) {
+    return false;
+  }
+  bool same = false;
+  try {
+    same = asType(valueOfVariant(out), value.type()) == value;
+  } catch (const automation::AutomationError&) {
+    same = false;
+  }
+  if (!same) VariantClear(&out);
+  return same;
+}
+
 // Stores a VARIANT of type `base` at `p` (a by-reference argument's target), freeing the text
 // it held before.
 void storeThrough(VARTYPE base, void* p, VARIANT& converted) {
@@ -220,16 +254,7 @@ void writeBack(const VARIANT& arg, const Variant& value) {
     return;
   }
   VARIANT replacement;
-  bool converted = false;
-  if (keepsCallerType(V_VT(&target))) {
-    try {
-      variantOfType(value, V_VT(&target), replacement);
-      converted = true;
-    } catch (const automation::AutomationError&) {
-      converted = false;  // the natural type below
-    }
-  }
-  if (!converted) variantOfValue(value, replacement);
+  if (!keptInCallerType(value, V_VT(&target), replacement)) variantOfValue(value, replacement);
   VariantClear(&target);
   target = replacement;
 }

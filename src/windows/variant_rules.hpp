@@ -37,9 +37,10 @@ void variantOfValue(const automation::Variant& value, VARIANT& out);
 
 // Hands an in/out value back through a by-reference argument. A VT_BYREF|T argument receives it
 // as T (6 Overflow or 13 Type mismatch when it does not fit). A VT_BYREF|VT_VARIANT argument keeps
-// the type the caller's variable had when that type is a number, text, date or boolean the value
-// converts to (a VBScript variable holding 0 receives 5 as a 16-bit integer again); otherwise it
-// receives the natural type. An argument passed by value is left alone.
+// the type the caller's variable had when that type is a number, text, date or boolean that holds
+// the value without loss (a VBScript variable holding 0 receives 5 as a 16-bit integer again);
+// otherwise it receives the natural type (a variable holding 123 receives the card number
+// "0000000123" as text). An argument passed by value is left alone.
 void writeBack(const VARIANT& arg, const automation::Variant& value);
 
 }  // namespace solvard::windows

@@ -1,11 +1,16 @@
 // Waits on a database end at their bounds and fail the step with the reason: a file another
 // session keeps locked, a server that takes the connection and never answers, a statement the
 // server stops at the connection text's own bound.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
+#include <gtest/gtest.h>
 
 #include <chrono>
 
@@ -18,17 +23,37 @@ using Clock = std::chrono::steady_clock;
 // Far above every bound these tests set, far below the defaults: proves a wait ended early.
 constexpr std::chrono::seconds kEndedWell{8};
 
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+void closeSocket(Socket socket) { closesocket(socket); }
+// Winsock, started once for the program's lifetime.
+bool socketsReady() {
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return started;
+}
+#else
+bool socketsReady() { return true; }
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+void closeSocket(Socket socket) { close(socket); }
+#endif
+
 // A server on 127.0.0.1 that takes connections (the kernel completes them into the backlog) and
 // never says a word.
 class SilentServer {
  public:
   SilentServer() {
+    if (!socketsReady()) return;
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (fd_ == kNoSocket || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(fd_, 8) != 0 ||
         getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
       return;
@@ -36,12 +61,12 @@ class SilentServer {
     port_ = ntohs(address.sin_port);
   }
   ~SilentServer() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ != kNoSocket) closeSocket(fd_);
   }
   int port() const { return port_; }
 
  private:
-  int fd_ = -1;
+  Socket fd_ = kNoSocket;
   int port_ = 0;
 };
 

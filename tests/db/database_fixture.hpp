@@ -10,6 +10,7 @@
 
 #include "db/connection.hpp"
 #include "db/odbc_connection.hpp"
+#include "support/driver_path.hpp"
 
 namespace solvard::db::testing {
 
@@ -48,7 +49,7 @@ class Database {
     if (engine_ == Engine::kSqlite) {
       folder_ = std::filesystem::temp_directory_path() / uniqueName("solvard-db-");
       std::filesystem::create_directories(folder_);
-      text_ = (folder_ / "attend.db").string();
+      text_ = solvard::testing::driverPath(folder_ / "attend.db");
       return true;
     }
     const char* server = std::getenv("SOLVARD_PG_CONNECT");

@@ -36,7 +36,8 @@ TEST(DbOpen, AFileInAFolderThatDoesNotExistDoesNotOpen) {
   Database database(Engine::kSqlite);
   database.create();
   auto connection = makeOdbcConnection();
-  const std::string path = (database.folder() / "missing" / "attend.db").string();
+  const std::string path =
+      solvard::testing::driverPath(database.folder() / "missing" / "attend.db");
   EXPECT_EQ(connection->Open(path), Outcome::kFailed);
   EXPECT_EQ(connection->State(), kStateClosed);
   EXPECT_EQ(connection->lastDiagnostic().sqlState, "HY000");
@@ -49,9 +50,10 @@ TEST(DbOpen, APlainPathOpensAnSqliteFileOfThatName) {
   Database database(Engine::kSqlite);
   database.create();
   const std::filesystem::path file = database.folder() / "Time Clock; {2001} 100%.db";
+  const std::string path = solvard::testing::driverPath(file);
   auto connection = makeOdbcConnection();
-  ASSERT_EQ(connection->Open(file.string()), Outcome::kOk) << connection->lastDiagnostic().text();
-  EXPECT_EQ(connection->ConnectionString(), file.string());
+  ASSERT_EQ(connection->Open(path), Outcome::kOk) << connection->lastDiagnostic().text();
+  EXPECT_EQ(connection->ConnectionString(), path);
   EXPECT_TRUE(ensureAttendanceTables(*connection).empty());
   EXPECT_TRUE(connection->isAlive());
   EXPECT_EQ(connection->Close(), Outcome::kOk);
@@ -59,8 +61,7 @@ TEST(DbOpen, APlainPathOpensAnSqliteFileOfThatName) {
 
   // Again, with the user and password a host may give (SQLite takes and ignores them).
   auto again = makeOdbcConnection();
-  ASSERT_EQ(again->Open(file.string(), "clerk", "secret"), Outcome::kOk)
-      << again->lastDiagnostic().text();
+  ASSERT_EQ(again->Open(path, "clerk", "secret"), Outcome::kOk) << again->lastDiagnostic().text();
   Rows rows;
   EXPECT_EQ(again->queryRows("select count(*) from WorkCardSource", rows), Outcome::kOk);
   EXPECT_EQ(rows, (Rows{{"0"}}));
@@ -71,7 +72,8 @@ TEST(DbOpen, APlainPathOpensAnSqliteFileOfThatName) {
 TEST(DbOpen, AFileNamedByItsPathKeepsEveryCommitThroughAPowerLoss) {
   Database database(Engine::kSqlite);
   database.create();
-  const std::string byText = "Driver=SQLite3;Database=" + (database.folder() / "odbc.db").string();
+  const std::string byText =
+      "Driver=SQLite3;Database=" + solvard::testing::driverPath(database.folder() / "odbc.db");
   const std::vector<std::pair<std::string, Rows>> cases = {
       {database.text(), {{"wal"}, {"2"}}},
       {byText, {{"delete"}, {"1"}}},

@@ -15,6 +15,7 @@
 #include "prohibit/pending_records.hpp"
 #include "prohibit/register_download.hpp"
 #include "prohibit_fixture.hpp"
+#include "support/driver_path.hpp"
 #include "ui/host_reports.hpp"
 
 namespace solvard::prohibit::testing {
@@ -87,7 +88,7 @@ class DownloadTest : public ProhibitTest {
     ui::setLogSink(std::move(savedLog_));
     ui::setProgressSink(std::move(savedProgress_));
     setPendingRecords(std::move(savedPending_));
-    if (!sqliteFile_.empty()) std::filesystem::remove(sqliteFile_);
+    if (!sqlitePath_.empty()) std::filesystem::remove(sqlitePath_);
     ProhibitTest::TearDown();
   }
 
@@ -119,10 +120,10 @@ class DownloadTest : public ProhibitTest {
 
   // A fresh SQLite file holding an empty access-record table `table`, removed after the test.
   std::string sqliteFileWithTable(const std::string& table) {
-    sqliteFile_ = (std::filesystem::temp_directory_path() /
-                   ("solvard-doors-" + std::to_string(::getpid()) + ".db"))
-                      .string();
-    std::filesystem::remove(sqliteFile_);
+    sqlitePath_ = std::filesystem::temp_directory_path() /
+                  ("solvard-doors-" + std::to_string(::getpid()) + ".db");
+    std::filesystem::remove(sqlitePath_);
+    sqliteFile_ = solvard::testing::driverPath(sqlitePath_);
     auto connection = db::makeOdbcConnection();
     EXPECT_EQ(connection->Open(sqliteFile_), db::Outcome::kOk);
     EXPECT_TRUE(db::ensureAccessRecordTable(*connection, table).empty());
@@ -151,7 +152,8 @@ class DownloadTest : public ProhibitTest {
 
  private:
   std::shared_ptr<PendingRecords> savedPending_;
-  std::string sqliteFile_;
+  std::filesystem::path sqlitePath_;
+  std::string sqliteFile_;  // as the driver is given it
   ui::LogSink savedLog_;
   ui::ProgressSink savedProgress_;
 };

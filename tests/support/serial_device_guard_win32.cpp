@@ -125,7 +125,8 @@ int redirectImport(HMODULE module, const char* function, void* replacement) {
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      const auto* byName =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
       if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
       DWORD protection = 0;
       if (!VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
@@ -142,17 +143,19 @@ int redirectImport(HMODULE module, const char* function, void* replacement) {
 
 bool install() {
   const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  realCreateFileW =
-      reinterpret_cast<CreateFileWFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "CreateFileW")));
-  realCreateFileA =
-      reinterpret_cast<CreateFileAFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "CreateFileA")));
+  realCreateFileW = reinterpret_cast<CreateFileWFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "CreateFileW")));
+  realCreateFileA = reinterpret_cast<CreateFileAFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "CreateFileA")));
   if (realCreateFileW == nullptr || realCreateFileA == nullptr) return false;
   // The program itself (the library's ports), and the C run-time's opens (fopen, streams).
   int redirected = 0;
   for (const HMODULE module : {GetModuleHandleW(nullptr), GetModuleHandleW(L"msvcrt.dll"),
                                GetModuleHandleW(L"ucrtbase.dll")}) {
-    redirected += redirectImport(module, "CreateFileW", reinterpret_cast<void*>(&guardedCreateFileW));
-    redirected += redirectImport(module, "CreateFileA", reinterpret_cast<void*>(&guardedCreateFileA));
+    redirected +=
+        redirectImport(module, "CreateFileW", reinterpret_cast<void*>(&guardedCreateFileW));
+    redirected +=
+        redirectImport(module, "CreateFileA", reinterpret_cast<void*>(&guardedCreateFileA));
   }
   return redirected > 0;
 }

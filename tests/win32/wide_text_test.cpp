@@ -36,7 +36,7 @@ TEST(WideTextTest, RefusesWhatIsNotWellFormedUtf8AndSaysWhere) {
       {"ok\xF4\x90\x80\x80", 2},  // beyond U+10FFFF
       {"\xF5\x80\x80\x80", 0},    // a lead byte no sequence has
       {"\xFF", 0},
-      {"\xE6\x97", 0},            // three bytes cut short
+      {"\xE6\x97", 0},  // three bytes cut short
   };
   for (const Case& c : cases) {
     std::size_t bad = 99;
@@ -55,7 +55,9 @@ TEST(WideTextTest, RefusesAnUnpairedSurrogateUnlessToldToReplaceIt) {
   EXPECT_EQ(bad, 0u);
   EXPECT_EQ(utf8Of(std::u16string{u'x', 0xDBFF}, &bad), std::nullopt);
   EXPECT_EQ(bad, 1u);
-  EXPECT_EQ(utf8OfLenient(lone), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(utf8OfLenient(lone),
+            "a\xEF\xBF\xBD"
+            "b");
   EXPECT_EQ(utf8OfLenient(reversed), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "automation/error.hpp"
@@ -76,6 +77,18 @@ OpenFailure::Kind failureKind(DWORD error) {
   }
 }
 
+// Whether `device` names a comm port ("COM3", "\\.\COM12"), as against a path.
+bool isPortName(std::string_view device) {
+  for (std::string_view prefix : {R"(\\.\)", R"(\\?\)"}) {
+    if (device.substr(0, prefix.size()) == prefix) device.remove_prefix(prefix.size());
+  }
+  if (device.size() < 4) return false;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if ((device[i] & ~0x20) != "COM"[i]) return false;
+  }
+  return std::all_of(device.begin() + 3, device.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 }  // namespace
 
 std::string systemMessage(unsigned long error) {
@@ -138,13 +151,16 @@ void Win32Port::open() {
     CloseHandle(handle);
     failOpen(kind, device, why);
   };
-  // Wine opens a port mapped to a device that is missing, and fails its first comm call: a port
-  // whose state cannot be read cannot be used, whatever CreateFile said.
+  // A port whose state cannot be read cannot be used, whatever CreateFile said: a file or another
+  // device is no comm device, and Wine opens a port mapped to a device that is missing and fails
+  // its first comm call ("Invalid function").
   DCB state{};
   state.DCBlength = sizeof state;
   if (!GetCommState(handle, &state)) {
     const DWORD error = GetLastError();
-    fail(failureKind(error), systemMessage(error));
+    Kind kind = failureKind(error);
+    if (isPortName(device) && kind != Kind::NotFound) kind = Kind::Other;
+    fail(kind, "no comm device answers: " + systemMessage(error));
   }
   // The sizes are the driver's to round or ignore; the receive buffer here has its own bound.
   SetupComm(handle, static_cast<DWORD>(inBufferSize_), static_cast<DWORD>(outBufferSize_));

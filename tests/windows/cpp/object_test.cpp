@@ -157,6 +157,24 @@ void byReferenceWriteBack(const SolvardDll& dll, const Classes& c) {
     VariantClear(&row.variable);
   }
 
+  // A value the member leaves as it was is not written: the caller's text stays as typed.
+  VARIANT typed = text(L"09");
+  CallOutcome unchanged;
+  method(object, L"SetResetDelay", {i2(-1), byRef(&typed)}, unchanged);
+  CHECK_EQ(unchanged.hr, S_OK);
+  CHECK_EQ(V_VT(&typed), static_cast<VARTYPE>(VT_BSTR));
+  if (V_VT(&typed) == VT_BSTR) CHECK(std::wstring(V_BSTR(&typed)) == L"09");
+  VariantClear(&typed);
+
+  // A card number comes back normalised, as text even to a variable that held a number.
+  VARIANT card = i4(123);
+  CallOutcome normalised;
+  method(object, L"DeleteLockList", {i2(-1), byRef(&card)}, normalised);
+  CHECK_EQ(normalised.hr, S_OK);
+  CHECK_EQ(V_VT(&card), static_cast<VARTYPE>(VT_BSTR));
+  if (V_VT(&card) == VT_BSTR) CHECK(std::wstring(V_BSTR(&card)) == L"0000000123");
+  VariantClear(&card);
+
   short direct = 0;
   CallOutcome out;
   method(object, L"SetResetDelay", {i2(-1), byRef(&direct)}, out);
@@ -383,6 +401,109 @@ void failedCalls(const SolvardDll& dll, const Classes& c) {
   attend->Release();
 }
 
+// A malformed call from a host is refused before anything runs.
+void malformedCalls(const SolvardDll& dll, const Classes& c) {
+  IDispatch* object = createDispatch(dll, c.prohibit);
+  if (object == nullptr) return;
+  const DISPID delay = dispidOf(object, L"SetResetDelay");
+  const DISPID baud = dispidOf(object, L"CommBautRate");
+  short t = 0;
+  VARIANT args[2] = {byRef(&t), i2(-1)};
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPID farNamed[1] = {7};
+  struct Row {
+    const char* name;
+    DISPID member;
+    const IID* iid;
+    WORD flags;
+    DISPPARAMS params;
+    bool nullParams;
+    HRESULT expected;
+  };
+  const Row rows[] = {
+      {"no parameters", delay, &IID_NULL, DISPATCH_METHOD, {}, true, E_INVALIDARG},
+      {"arguments without their array",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {nullptr, nullptr, 2, 0},
+       false,
+       E_INVALIDARG},
+      {"more names than arguments",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {args, farNamed, 1, 2},
+       false,
+       E_INVALIDARG},
+      {"names without their array",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {args, nullptr, 2, 1},
+       false,
+       E_INVALIDARG},
+      {"a named argument past the last",
+       delay,
+       &IID_NULL,
+       DISPATCH_METHOD,
+       {args, farNamed, 2, 1},
+       false,
+       DISP_E_PARAMNOTFOUND},
+      {"a let without its value's name",
+       baud,
+       &IID_NULL,
+       DISPATCH_PROPERTYPUT,
+       {args + 1, nullptr, 1, 0},
+       false,
+       DISP_E_PARAMNOTOPTIONAL},
+      {"a let with an index",
+       baud,
+       &IID_NULL,
+       DISPATCH_PROPERTYPUT,
+       {args, &putId, 2, 1},
+       false,
+       DISP_E_BADPARAMCOUNT},
+      {"an interface identifier",
+       delay,
+       &IID_IDispatch,
+       DISPATCH_METHOD,
+       {args, nullptr, 2, 0},
+       false,
+       DISP_E_UNKNOWNINTERFACE},
+      {"no call kind", delay, &IID_NULL, 0, {args, nullptr, 2, 0}, false, DISP_E_MEMBERNOTFOUND},
+  };
+  for (const Row& row : rows) {
+    DISPPARAMS params = row.params;
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr =
+        object->Invoke(row.member, *row.iid, 0, row.flags, row.nullParams ? nullptr : &params,
+                       &result, nullptr, nullptr);
+    CHECK_EQ_AT(hr, row.expected, row.name);
+  }
+  CHECK_EQ(t, 0);  // none of them ran the member
+
+  // Names the interface does not have.
+  LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"NoSuchMember")};
+  LPOLESTR badParam[] = {const_cast<LPOLESTR>(L"SetResetDelay"), const_cast<LPOLESTR>(L"iMod")};
+  DISPID ids[2] = {0, 0};
+  CHECK_EQ(object->GetIDsOfNames(IID_NULL, unknown, 1, 0, ids), DISP_E_UNKNOWNNAME);
+  CHECK_EQ(ids[0], DISPID_UNKNOWN);
+  CHECK_EQ(object->GetIDsOfNames(IID_NULL, badParam, 2, 0, ids), DISP_E_UNKNOWNNAME);
+  CHECK_EQ(ids[0], delay);
+  CHECK_EQ(ids[1], DISPID_UNKNOWN);
+  CHECK_EQ(object->GetIDsOfNames(IID_IDispatch, unknown, 1, 0, ids), DISP_E_UNKNOWNINTERFACE);
+  UINT infoCount = 0;
+  CHECK_EQ(object->GetTypeInfoCount(&infoCount), S_OK);
+  CHECK_EQ(infoCount, 1u);
+  object->Release();
+  void* none = &t;
+  CHECK_EQ(dll.getClassObject(c.attend, IID_IClassFactory, nullptr), E_POINTER);
+  CHECK_EQ(dll.getClassObject(c.attend, IID_IDispatch, &none), E_NOINTERFACE);
+  CHECK(none == nullptr);
+}
+
 // Which identifiers each class answers, all with the one dual interface.
 void interfaceIdentity(const SolvardDll& dll, const Classes& c) {
   struct Row {
@@ -497,6 +618,7 @@ int main() {
       propertyLets(dll, classes);
       byReferenceWriteBack(dll, classes);
       failedCalls(dll, classes);
+      malformedCalls(dll, classes);
       interfaceIdentity(dll, classes);
       CHECK_EQ(dll.canUnloadNow(), S_OK);  // nothing above leaked an object
     }

@@ -12,6 +12,7 @@
 #include "check.hpp"
 #include "serial/line_state.hpp"
 #include "windows/class_factory.hpp"
+#include "windows/com_error.hpp"
 #include "windows/guid.hpp"
 #include "windows/message_pump.hpp"
 #include "windows/variant_rules.hpp"
@@ -130,24 +131,28 @@ void writeBackTable() {
     Variant value;     // what the member left
     VARTYPE expectedType;
     double expected;
-    int error;
   };
   Row rows[] = {
-      {"i2 stays i2", make(VT_I2, [](VARIANT& v) { V_I2(&v) = 0; }), Variant(int16_t{5}), VT_I2, 5,
-       0},
+      {"i2 stays i2", make(VT_I2, [](VARIANT& v) { V_I2(&v) = 0; }), Variant(int16_t{5}), VT_I2, 5},
       {"i4 stays i4", make(VT_I4, [](VARIANT& v) { V_I4(&v) = 0; }), Variant(int16_t{255}), VT_I4,
-       255, 0},
-      {"empty takes the value's type", VARIANT{}, Variant(int16_t{5}), VT_I2, 5, 0},
-      {"null takes the value's type", make(VT_NULL, [](VARIANT&) {}), Variant(int16_t{5}), VT_I2, 5,
-       0},
+       255},
+      {"empty takes the value's type", VARIANT{}, Variant(int16_t{5}), VT_I2, 5},
+      {"null takes the value's type", make(VT_NULL, [](VARIANT&) {}), Variant(int16_t{5}), VT_I2,
+       5},
       {"byte that cannot hold it", make(VT_UI1, [](VARIANT& v) { V_UI1(&v) = 1; }),
-       Variant(int16_t{-1}), VT_I2, -1, 0},
+       Variant(int16_t{-1}), VT_I2, -1},
       {"byte that can", make(VT_UI1, [](VARIANT& v) { V_UI1(&v) = 1; }), Variant(int16_t{200}),
-       VT_UI1, 200, 0},
+       VT_UI1, 200},
       {"currency", make(VT_CY, [](VARIANT& v) { V_CY(&v).int64 = 0; }), Variant(int16_t{3}), VT_CY,
-       3, 0},
-      {"bool", make(VT_BOOL, [](VARIANT& v) { V_BOOL(&v) = VARIANT_FALSE; }), Variant(int16_t{5}),
-       VT_BOOL, -1, 0},
+       3},
+      {"bool that would lose the number", make(VT_BOOL, [](VARIANT& v) { V_BOOL(&v) = 0; }),
+       Variant(int16_t{5}), VT_I2, 5},
+      {"bool that holds a boolean", make(VT_BOOL, [](VARIANT& v) { V_BOOL(&v) = 0; }),
+       Variant(true), VT_BOOL, -1},
+      {"digits that read back", make(VT_I2, [](VARIANT& v) { V_I2(&v) = 0; }), Variant("5"), VT_I2,
+       5},
+      {"card number whose zeros count", make(VT_I4, [](VARIANT& v) { V_I4(&v) = 123; }),
+       Variant("0000000123"), VT_BSTR, 123},
   };
   for (Row& row : rows) {
     VARIANT ref =
@@ -242,6 +247,37 @@ void guidTable() {
   }
 }
 
+// Every error number becomes a failure HRESULT: the control facility's form where the number
+// fits its code, E_FAIL where it does not; never the bare number, which reads as success.
+void errorTable() {
+  struct Row {
+    int32_t number;
+    HRESULT expected;
+  };
+  const Row rows[] = {
+      {13, static_cast<HRESULT>(0x800A000D)},
+      {6, static_cast<HRESULT>(0x800A0006)},
+      {8002, static_cast<HRESULT>(0x800A1F42)},
+      {65535, static_cast<HRESULT>(0x800AFFFF)},
+      {0, E_FAIL},
+      {-1, E_FAIL},
+      {65536, E_FAIL},
+  };
+  for (const Row& row : rows) {
+    const HRESULT hr = w::hresultOfError(AutomationError(row.number, "x"));
+    CHECK_EQ_AT(hr, row.expected, std::to_string(row.number));
+    CHECK_EQ_AT(FAILED(hr), true, std::to_string(row.number));
+  }
+  EXCEPINFO info;
+  w::fillExcepInfo(AutomationError(94, "Invalid use of Null"), info);
+  CHECK_EQ(info.scode, static_cast<HRESULT>(0x800A005E));
+  CHECK_EQ(info.wCode, 0);
+  CHECK(std::wstring(info.bstrSource) == L"Solvard");
+  CHECK(std::wstring(info.bstrDescription) == L"Invalid use of Null");
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrDescription);
+}
+
 int g_dispatched = 0;
 LRESULT CALLBACK countingWindow(HWND window, UINT message, WPARAM wp, LPARAM lp) {
   if (message == WM_APP) ++g_dispatched;
@@ -293,6 +329,7 @@ int main() {
   writeBackTable();
   textTable();
   guidTable();
+  errorTable();
   messagePump();
   CoUninitialize();
   return solvard::test::finish("rules_test");

@@ -4,7 +4,9 @@
 #include <oaidl.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "check.hpp"
 #include "component/identifiers.hpp"
@@ -16,6 +18,7 @@ using solvard::component::Member;
 using solvard::component::MemberKind;
 using solvard::component::ParamType;
 using solvard::test::guidFromText;
+using solvard::test::narrow;
 
 namespace {
 
@@ -211,6 +214,33 @@ void checkAlias(ITypeLib* lib) {
   alias->Release();
 }
 
+// The identifier lists of the DLL's INTERFACES resources, one per class.
+void checkInterfaceResources(HMODULE module) {
+  struct Row {
+    const wchar_t* name;
+    std::vector<std::string> expected;
+  };
+  namespace ids = solvard::component::ids;
+  const Row rows[] = {
+      {L"ATTEND", {std::string(ids::kAttendInterface)}},
+      {L"PROHIBIT", {std::string(ids::kProhibitInterface), std::string(ids::kProhibitInterfaceV0)}},
+  };
+  for (const Row& row : rows) {
+    HRSRC found = FindResourceW(module, row.name, L"INTERFACES");
+    CHECK_EQ_AT(found != nullptr, true, narrow(row.name));
+    if (found == nullptr) continue;
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const DWORD size = SizeofResource(module, found);
+    std::vector<std::string> listed;
+    for (DWORD at = 0; at < size;) {
+      std::string entry(data + at, strnlen(data + at, size - at));
+      at += static_cast<DWORD>(entry.size()) + 1;
+      listed.push_back(entry);
+    }
+    CHECK_EQ_AT(listed == row.expected, true, narrow(row.name));
+  }
+}
+
 }  // namespace
 
 int main() {
@@ -253,6 +283,7 @@ int main() {
   for (const InterfaceInfo* table : solvard::component::allInterfaces())
     checkInterface(lib, *table);
   checkAlias(lib);
+  checkInterfaceResources(GetModuleHandleW(dll.path().c_str()));
 
   lib->Release();
   return solvard::test::finish("typelib_test");

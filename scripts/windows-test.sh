@@ -16,7 +16,7 @@
 #   SOLVARD_TOOL       the native `solvard` program with `simulate` (default build/linux/tools/solvard)
 #   SOLVARD_JOBS       build jobs (default 1)
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 root=$PWD
 
 install=1 build=1 unit=1

@@ -42,9 +42,9 @@ scripts_dir="$root/tests/windows/scripts"
 sim_port=COM1
 missing_port=COM7
 
-# The simulated line: attendance terminal 5 and door terminal 3, three sample records each.
-# Terminal 9 is played by nobody.
-sim_args=(--attend 5 --door 3 --records 3)
+# The simulated line: attendance terminal 5 and door terminals 3 and 4, three sample records
+# each. Terminal 9 is played by nobody.
+sim_args=(--attend 5 --door 3 --door 4 --records 3)
 
 # The identifiers the library registers under (src/component/identifiers.hpp).
 ident() { sed -n "s/.*$1 = \"\({[0-9A-F-]*}\)\".*/\1/p" "$root/src/component/identifiers.hpp"; }
@@ -374,7 +374,7 @@ stage_unregister() {
 #   NAME.tables    "? FILE QUERY" lines, each followed by the rows sqlite3 must print for it
 #                  (columns joined by |), read from the run's db folder after the suite
 # download.vbs first: the other suites clear terminal 5's records and door 3 gives its own up.
-all_suites=(download.vbs properties.vbs errors.vbs attend.vbs prohibit.vbs objects.js)
+all_suites=(download.vbs door-download.js properties.vbs errors.vbs attend.vbs prohibit.vbs objects.js)
 suite_failures=()
 
 check_lines() {  # check_lines WHAT EXPECTED-FILE ACTUAL-FILE
@@ -409,7 +409,8 @@ prepare_databases() {
   mkdir -p "$work/db"
   # The tables the downloads write to, made the way an installer would make them.
   sqlite3 "$work/db/attend.db" <"$root/sql/sqlite/attend.sql" &&
-    sed 's/AccessRecords/DoorRecords/' "$root/sql/sqlite/access_records.sql" | sqlite3 "$work/db/door.db"
+    sed 's/AccessRecords/DoorRecords/' "$root/sql/sqlite/access_records.sql" | sqlite3 "$work/db/door.db" &&
+    sed 's/AccessRecords/"Door Records"/' "$root/sql/sqlite/access_records.sql" | sqlite3 "$work/db/door.db"
 }
 
 # The simulator prints each frame from its own loop, a little after the terminal answered it:

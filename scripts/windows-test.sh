@@ -387,7 +387,7 @@ check_lines() {  # check_lines WHAT EXPECTED-FILE ACTUAL-FILE
 
 # The database checks: blocks of "? FILE QUERY" followed by the exact rows (sqlite3 -separator '|').
 check_database() {
-  local spec=$1 out=$2 line file query ok=0
+  local expected_file=$1 out=$2 line file query ok=0
   : >"$out.expected"
   : >"$out"
   while IFS= read -r line; do
@@ -399,7 +399,7 @@ check_database() {
     else
       echo "$line" >>"$out.expected"
     fi
-  done <"$spec"
+  done <"$expected_file"
   check_lines "database contents" "$out.expected" "$out" || ok=1
   return $ok
 }

@@ -16,3 +16,10 @@ ctest --preset "$preset"
 if [ "$preset" = linux ]; then
   scripts/consumer-test.sh "build/$preset"
 fi
+
+# The Windows build of the same core: Solvard.dll for x64 and x86, its checks, and every suite
+# under Wine (native build only; SOLVARD_SKIP_WINDOWS=1 leaves it out on a machine without room
+# for Wine and MinGW-w64).
+if [ "$preset" = linux ] && [ "${SOLVARD_SKIP_WINDOWS:-0}" != 1 ]; then
+  SOLVARD_JOBS="${SOLVARD_JOBS:-2}" scripts/windows-test.sh
+fi

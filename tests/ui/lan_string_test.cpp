@@ -2,12 +2,15 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "automation/error.hpp"
 #include "ui/form.hpp"
 #include "ui/lan_res.hpp"
 #include "ui/language_modules.hpp"
 #include "ui/messages.hpp"
+#include "ui/string_source.hpp"
 #include "ui/ui_fixture.hpp"
 
 namespace solvard::ui {
@@ -61,6 +64,24 @@ TEST_F(LoadLanStringTest, TheSelectedModuleAnswersAndHandleZeroIsTheHostTable) {
   EXPECT_FALSE(unloadLanguageModule(handle));
   EXPECT_EQ(LoadLanString(61206), "");
   unloadLanguageModule(next);
+}
+
+TEST_F(LoadLanStringTest, AnInstalledSourceAnswersUntilTheDefaultIsPutBack) {
+  setHostStringTable({{61206, "host text"}});
+  std::vector<std::pair<int32_t, int32_t>> asked;
+  setStringSource([&](int32_t handle, int32_t id) -> std::optional<std::string> {
+    asked.emplace_back(handle, id);
+    if (id == 7) return std::nullopt;
+    return std::string(300, 'z');
+  });
+  setLanResHandle(Variant(int32_t{0x40000}));
+  EXPECT_EQ(LoadLanString(61206), std::string(254, 'z'));
+  EXPECT_EQ(LoadLanString(7), "");
+  EXPECT_EQ(asked, (std::vector<std::pair<int32_t, int32_t>>{{0x40000, 61206}, {0x40000, 7}}));
+
+  setStringSource(nullptr);
+  setLanResHandle(Variant(int32_t{0}));
+  EXPECT_EQ(LoadLanString(61206), "host text");
 }
 
 TEST_F(LoadLanStringTest, AFileThatCannotBeUsedIsRefusedWithItsName) {

@@ -6,8 +6,10 @@
 #include "component/identifiers.hpp"
 #include "windows/attend_object.hpp"
 #include "windows/guid.hpp"
+#include "windows/lan_module.hpp"
 #include "windows/message_pump.hpp"
 #include "windows/module.hpp"
+#include "windows/msgbox_window.hpp"
 #include "windows/prohibit_object.hpp"
 
 namespace solvard::windows {
@@ -44,6 +46,9 @@ class ClassFactory final : public IClassFactory {
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     // The first object's host is the one whose message loop the reply waits turn.
     installMessagePump();
+    // Its messages go to a window and its language strings come from its resource modules.
+    installWindowPresenter();
+    installModuleStrings();
     IUnknown* object = nullptr;
     try {
       if (kind_ == ClassKind::Attend) {

@@ -54,11 +54,33 @@ ScreenScale screenScale() {
   return scale;
 }
 
+int CALLBACK noteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+// Whether the system has a font of that name; the language module may name one it lacks.
+bool fontInstalled(const std::wstring& face) {
+  if (face.empty() || face.size() >= LF_FACESIZE) return false;
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  face.copy(wanted.lfFaceName, face.size());
+  bool found = false;
+  if (HDC screen = GetDC(nullptr)) {
+    EnumFontFamiliesExW(screen, &wanted, noteFace, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+  }
+  return found;
+}
+
+// A font the system lacks is skipped: the text keeps the design's face, in the size asked for.
 HFONT makeFont(const ui::Font& font, const ScreenScale& scale) {
+  std::wstring face = utf16FromUtf8(font.name);
+  if (!fontInstalled(face)) face = utf16FromUtf8(ui::kDesignFont.name);
   const int height = -static_cast<int>(std::lround(font.size * scale.dpiY / kPointsPerInch));
   return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, utf16FromUtf8(font.name).c_str());
+                     DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
 // What one showing owns; released when the showing ends, however it ends.

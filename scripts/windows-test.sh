@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds Solvard.dll for both Windows architectures, checks what each file imports, exports and
 # carries, then drives the 64-bit one under Wine the way a script host does: registration, the
-# VBScript and JScript suites against the terminal simulator on COM1, unregistration, and the
-# unit tests of the core and the DLL. Every Wine step is bounded by `timeout`; the run stops the simulator and
-# Wine's server on the way out. Exits non-zero if any stage fails.
+# VBScript and JScript suites against the terminal simulator on COM1, unregistration, the
+# unit tests of the core and the DLL, and the message box shown under Xvfb. Every Wine step is
+# bounded by `timeout`; the run stops the simulator, Xvfb and Wine's server on the way out. Exits non-zero if any stage fails.
 #
 # Options:
 #   --no-install   do not look for missing packages
@@ -167,6 +167,8 @@ check_dll() {
   [ -n "$rsrc" ] || { fail "$arch: no resource directory"; return 1; }
   grep -qE '^[0-9a-f]+   Entry: name: .*: TYPELIB,' <<<"$rsrc" || { fail "$arch: no TYPELIB resource"; ok=1; }
   grep -qE '^[0-9a-f]+   Entry: ID: 0x0*10,' <<<"$rsrc" || { fail "$arch: no version resource"; ok=1; }
+  # Image1's icon: types 3 (the image) and 14 (the icon group).
+  grep -qE '^[0-9a-f]+   Entry: ID: 0x0*0?e,' <<<"$rsrc" || { fail "$arch: no icon resource"; ok=1; }
   # Installers register a file whose version information says it can register itself.
   strings -el "$dll" | grep -x OLESelfRegister >/dev/null || { fail "$arch: the version resource lacks OLESelfRegister"; ok=1; }
   return $ok
@@ -185,6 +187,20 @@ stage_static() {
     file -b "$dll86" | grep 'Intel 80386\|Intel i386' >/dev/null || { fail "$dll86 is not a 32-bit DLL: $(file -b "$dll86")"; ok=1; }
     check_dll x86 "$dll86" i686-w64-mingw32-objdump || ok=1
   }
+  # The language modules: string tables only, no code, no entry point, no imports.
+  local lang dump
+  for lang in en zh-CN; do
+    for dump in build/mingw-x64 build/mingw-x86; do
+      local file
+      file=$(find "$dump" -name "Solvard.$lang.dll" -type f 2>/dev/null | head -1)
+      [ -n "$file" ] || { fail "no Solvard.$lang.dll in $dump"; ok=1; continue; }
+      local text
+      text=$(x86_64-w64-mingw32-objdump -p "$file" 2>/dev/null) || { fail "cannot read $file"; ok=1; continue; }
+      grep -qE '^AddressOfEntryPoint[[:space:]]+0+$' <<<"$text" || { fail "$file has an entry point"; ok=1; }
+      grep -q 'DLL Name:' <<<"$text" && { fail "$file imports: $(sed -n 's/.*DLL Name: //p' <<<"$text" | tr '\n' ' ')"; ok=1; }
+      grep -qE '^[0-9a-f]+   Entry: ID: 0x0*6,' <<<"$text" || { fail "$file holds no string table"; ok=1; }
+    done
+  done
   return $ok
 }
 
@@ -206,6 +222,7 @@ cleanup() {
     kill "$sim_pid" 2>/dev/null
   fi
   [ -d "$WINEPREFIX" ] && timeout 30 wineserver -k 2>/dev/null
+  stop_xvfb
   true
 }
 trap cleanup EXIT
@@ -471,6 +488,94 @@ stage_suites() {
   return $ok
 }
 
+# ---- the message box on a display -------------------------------------------------------------
+# msgbox_host (tests/windows/msgbox) shows the box under Xvfb; xdotool plays the operator and
+# ImageMagick keeps a screenshot of each box in $work/boxes. What the host prints (the window as
+# it reads it, and the answer) is compared with tests/windows/msgbox/<case>.expected.
+box_dir="$root/tests/windows/msgbox"
+# case|host arguments|keys the operator presses|locale
+box_cases=(
+  "style64-short|show 64 short Box64Short|Return|"
+  "style1-short|show 1 short Box1Short|Tab space|"
+  "style1-long|show 1 long Box1Long|Return|"
+  "style64-long|show 64 long Box64Long|alt+F4|"
+  "lang-en|lang Solvard.en.dll|Return|"
+  "lang-zh-CN|lang Solvard.zh-CN.dll|Return|zh_CN.UTF-8"
+)
+xvfb_pid= box_display=
+stop_xvfb() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
+}
+start_xvfb() {
+  rm -f "$work/xvfb.display"
+  Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp 5>"$work/xvfb.display" \
+    >"$work/logs/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  local i
+  for i in $(seq 100); do [ -s "$work/xvfb.display" ] && break; sleep 0.1; done
+  [ -s "$work/xvfb.display" ] || { fail "Xvfb gave no display"; return 1; }
+  box_display=":$(head -1 "$work/xvfb.display")"
+}
+# A zh_CN locale (code page 936 for Wine), generated into the work folder.
+make_zh_locale() {
+  [ -d "$work/locale/zh_CN.UTF-8" ] && return 0
+  mkdir -p "$work/locale"
+  timeout 120 localedef -i zh_CN -f UTF-8 "$work/locale/zh_CN.UTF-8" >"$work/logs/localedef.log" 2>&1 ||
+    [ -d "$work/locale/zh_CN.UTF-8" ]
+}
+# run_box CASE ARGS KEYS LOCALE: one showing, answered by KEYS.
+run_box() {
+  local name=$1 args=$2 keys=$3 locale=$4 out="$work/boxes/$1" env=() title id i pid ok=0
+  env=(DISPLAY="$box_display")
+  [ -n "$locale" ] && env+=(LOCPATH="$work/locale" LANG="$locale" LC_ALL="$locale")
+  # The server and Wine's desktop take the display and the locale they were started with.
+  ws -k; ws -w
+  env "${env[@]}" timeout 60 wineserver -p >>"$work/logs/wineserver.log" 2>&1 7>&-
+  read -r -a argv <<<"$args"
+  title=Merovane
+  [ "${argv[0]}" = show ] && title=${argv[3]}
+  (cd "$dll_dir" && exec env "${env[@]}" timeout 90 "$wine_bin" msgbox_host.exe "${argv[@]}") \
+    >"$out.stdout" 2>"$out.stderr" 7>&- &
+  pid=$!
+  id=$(DISPLAY=$box_display timeout 60 xdotool search --sync --name "^$title\$" 2>/dev/null | head -1)
+  if [ -z "$id" ]; then
+    fail "$name: no window titled $title"; ok=1
+  else
+    # The host prints Label1's text once the window is up with its controls.
+    for i in $(seq 100); do grep -q '^label ' "$out.stdout" 2>/dev/null && break; sleep 0.1; done
+    sleep 0.5
+    DISPLAY=$box_display timeout 30 import -window root "$out.png" 2>>"$work/logs/import.log" ||
+      { fail "$name: no screenshot"; ok=1; }
+    DISPLAY=$box_display timeout 10 xdotool mousemove --window "$id" 2 2 windowfocus "$id" \
+      key --clearmodifiers $keys 2>>"$work/logs/xdotool.log" || { fail "$name: xdotool"; ok=1; }
+  fi
+  wait "$pid" || { fail "$name: msgbox_host exited $?"; ok=1; }
+  tr -d '\r' <"$out.stdout" >"$out.out"
+  diff -u "$box_dir/$name.expected" "$out.out" >"$out.diff" ||
+    { cat "$out.diff"; fail "$name: the box is not as expected"; ok=1; }
+  [ $ok -eq 0 ] && echo "$name: ok ($(basename "$out.png"))"
+  return $ok
+}
+stage_boxes() {
+  local row name args keys locale ok=0
+  [ -n "$dll_dir" ] && [ -f "$dll_dir/msgbox_host.exe" ] || { fail "no msgbox_host.exe"; return 1; }
+  rm -rf "$work/boxes"; mkdir -p "$work/boxes"
+  make_zh_locale || { fail "cannot make the zh_CN locale"; return 1; }
+  # There is no window manager: Wine draws the title bar and frame itself, so the screenshots
+  # show the box's title.
+  w reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null ||
+    { fail "cannot turn off window management"; return 1; }
+  start_xvfb || return 1
+  for row in "${box_cases[@]}"; do
+    IFS='|' read -r name args keys locale <<<"$row"
+    run_box "$name" "$args" "$keys" "$locale" || ok=1
+  done
+  ws -k; ws -w
+  stop_xvfb
+  return $ok
+}
+
 # ---- the run ----------------------------------------------------------------------------------
 mkdir -p "$work"
 rm -rf "$work/logs" "$work/suites" "$work/registry"
@@ -503,6 +608,12 @@ fi
 # The unit tests come last: some drive door terminal 3 on the simulated line, whose state the
 # suites' expected frames and rows assume untouched.
 if [ $unit -eq 1 ]; then run_stage "core and DLL unit tests under Wine" stage_unit; else skip_stage "core and DLL unit tests under Wine" "--no-unit"; fi
+# Last, as it restarts Wine's server with a display.
+if [ -n "$dll_dir" ] && [ $ports_ok -eq 0 ]; then
+  run_stage "message box under Xvfb" stage_boxes
+else
+  skip_stage "message box under Xvfb" "no registered DLL or no port mapping"
+fi
 summary
 [ ${#suite_failures[@]} -gt 0 ] && echo "windows-test: suites that failed: ${suite_failures[*]}"
 echo "windows-test: logs in $work"

@@ -139,6 +139,13 @@ bool registerClass(HINSTANCE module) {
   static std::once_flag once;
   static bool registered = false;
   std::call_once(once, [module] {
+    // The system keeps a library's classes after the library is unloaded: one left by an
+    // earlier load at this address would still point at that load's code.
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(module, kClassName, &existing) && existing.lpfnWndProc != boxProcedure) {
+      UnregisterClassW(kClassName, module);
+    }
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = boxProcedure;
@@ -146,7 +153,9 @@ bool registerClass(HINSTANCE module) {
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kClassName;
-    registered = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    // A class that is there already is used only if it runs this code.
+    registered = RegisterClassExW(&wc) != 0 || (GetClassInfoExW(module, kClassName, &existing) &&
+                                                existing.lpfnWndProc == boxProcedure);
   });
   return registered;
 }

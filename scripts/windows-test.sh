@@ -87,8 +87,8 @@ summary() {
 fail() { echo "windows-test: FAIL: $*" >&2; return 1; }
 
 # ---- packages ---------------------------------------------------------------------------------
-packages=(mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb xdotool socat sqlite3
-  libsqliteodbc unixodbc cmake make)
+packages=(mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb xdotool socat sqlite3 imagemagick
+  python3 locales libsqliteodbc unixodbc cmake make)
 stage_install() {
   local missing=() p
   for p in "${packages[@]}"; do

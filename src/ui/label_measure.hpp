@@ -5,9 +5,9 @@
 
 namespace solvard::ui {
 
-// How much room a label's text takes. No build has a renderer the model could ask, so the height
-// comes from a fixed measure of the font size, the same on every platform, which keeps the box's
-// layout reproducible:
+// How much room a label's text takes where the platform does not measure text itself (a build
+// without a window; see text_measure.hpp): a fixed measure of the font size, the same on every
+// platform, which keeps the box's layout reproducible:
 // - a line is round(size × 20 × 1.2) twips high (the size in twips with 20% line spacing);
 // - an average character cell is round(size × 10) twips wide (half an em), at least 1;
 // - a line holds width ÷ cell width cells (at least 1); East Asian wide characters take two;

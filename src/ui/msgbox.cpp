@@ -4,6 +4,7 @@
 #include <array>
 
 #include "ui/label_measure.hpp"
+#include "ui/text_measure.hpp"
 
 namespace solvard::ui {
 
@@ -62,7 +63,7 @@ void MessageBoxForm::load() {
 void MessageBoxForm::setText(const std::string& text) {
   Control& label = label1();
   label.caption = text;
-  label.height = labelHeightTwips(text, label.width, form_.font.size);
+  label.height = labelHeightInFont(text, label.width, form_.font);
 }
 
 void MessageBoxForm::setStyle(int32_t style) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "ui/text_measure.hpp"
 #include "windows/wide_text.hpp"
 
 namespace solvard::windows {
@@ -271,9 +272,36 @@ ui::Choice presentInWindow(const ui::MessageBoxView& view) {
   return choice ? *choice : lineAnswer;
 }
 
+std::optional<int32_t> measureLabelTwips(std::string_view text, int32_t widthTwips,
+                                         const ui::Font& font) {
+  if (widthTwips <= 0 || !desktopIsInteractive()) return std::nullopt;
+  HDC screen = GetDC(nullptr);
+  if (screen == nullptr) return std::nullopt;
+  const ScreenScale scale = screenScale();
+  std::optional<int32_t> height;
+  if (HFONT hfont = makeFont(font, scale)) {
+    HGDIOBJ previous = SelectObject(screen, hfont);
+    // The flags a left-aligned static control draws its text with, so the label gets the
+    // height the window will need for it.
+    const std::wstring wide = utf16FromUtf8(text);
+    RECT room{0, 0, scale.x(widthTwips), 0};
+    const int pixels = DrawTextW(screen, wide.c_str(), static_cast<int>(wide.size()), &room,
+                                 DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    if (pixels > 0 && room.bottom > room.top)
+      height = MulDiv(room.bottom - room.top, kTwipsPerInch, scale.dpiY);
+    SelectObject(screen, previous);
+    DeleteObject(hfont);
+  }
+  ReleaseDC(nullptr, screen);
+  return height;
+}
+
 void installWindowPresenter() {
   static std::once_flag once;
-  std::call_once(once, [] { ui::setPresenter(presentInWindow); });
+  std::call_once(once, [] {
+    ui::setPresenter(presentInWindow);
+    ui::setTextMeasure(measureLabelTwips);
+  });
 }
 
 }  // namespace solvard::windows

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
+#include "ui/form.hpp"
 #include "ui/presenter.hpp"
 
 namespace solvard::windows {
@@ -26,6 +29,11 @@ std::optional<ui::Choice> showMessageWindow(const ui::MessageBoxView& view);
 // then the window. Where no window can be shown the line alone was the showing, answered as the
 // line presenter answers. Installed once, when the first object is made.
 ui::Choice presentInWindow(const ui::MessageBoxView& view);
+// The height Label1 needs for the text in the box's font, as DrawText wraps it on this screen;
+// none where there is no screen to measure on. Installed with the presenter, so the box's model
+// lays the buttons out below the text as the window will draw it.
+std::optional<int32_t> measureLabelTwips(std::string_view text, int32_t widthTwips,
+                                         const ui::Font& font);
 void installWindowPresenter();
 
 }  // namespace solvard::windows

@@ -9,6 +9,7 @@
 
 #include "automation/error.hpp"
 #include "ui/messages.hpp"
+#include "ui/text_measure.hpp"
 #include "ui/ui_fixture.hpp"
 
 namespace solvard::ui {
@@ -93,6 +94,36 @@ TEST_F(MsgBox, LongerTextMakesTheLabelTallerAndMovesWhatIsBelow) {
   EXPECT_EQ(longBox.command2.top, longBox.command1.top);
   EXPECT_EQ(longBox.formHeight, 240 + 3 * kOneLine + 200 + 285 + 500);
   EXPECT_EQ(longBox.formHeight - shortBox.formHeight, 2 * kOneLine);
+}
+
+// A platform that draws the box measures the text in the form's font; the buttons and the form
+// follow its figure, and the fixed measure stands in where it gives none.
+TEST_F(MsgBox, APlatformMeasureSetsTheLabelHeightAndTheFixedOneStandsInWhenItGivesNone) {
+  struct Case {
+    std::optional<int32_t> measured;
+    int32_t labelHeight;
+  };
+  for (const Case& c : {Case{555, 555}, Case{std::nullopt, kOneLine}, Case{0, kOneLine}}) {
+    std::string seenText;
+    int32_t seenWidth = 0;
+    Font seenFont;
+    setTextMeasure([&](std::string_view text, int32_t width, const Font& font) {
+      seenText = text;
+      seenWidth = width;
+      seenFont = font;
+      return c.measured;
+    });
+    RecordingPresenter presenter;
+    ShowMessage("short", 1, "Merovane");
+    setTextMeasure({});
+    const MessageBoxView& box = presenter.views.at(0);
+    EXPECT_EQ(seenText, "short");
+    EXPECT_EQ(seenWidth, 2880);
+    EXPECT_EQ(seenFont, box.font);
+    EXPECT_EQ(box.label1.height, c.labelHeight);
+    EXPECT_EQ(box.command1.top, 240 + c.labelHeight + 200);
+    EXPECT_EQ(box.formHeight, 240 + c.labelHeight + 200 + 285 + 500);
+  }
 }
 
 TEST_F(MsgBox, ReturnValIsMinusOneAtEveryLoad) {

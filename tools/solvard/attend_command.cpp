@@ -4,6 +4,7 @@
 #include "attend_download.hpp"
 #include "attend_options.hpp"
 #include "automation/error.hpp"
+#include "command_line.hpp"
 #include "commands.hpp"
 
 namespace solvard::tool {
@@ -133,6 +134,14 @@ int attendCommand(const std::vector<std::string>& args) {
     std::cout << "error " << e.number() << ": " << e.description() << "\n";
     return kExitFailed;
   }
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addAttendCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "attend", "drive an attendance terminal", attendCommand, status);
 }
 
 }  // namespace solvard::tool

@@ -6,6 +6,7 @@
 #include "attend_options.hpp"
 #include "automation/date.hpp"
 #include "automation/error.hpp"
+#include "command_line.hpp"
 #include "commands.hpp"
 
 namespace solvard::tool {
@@ -120,6 +121,15 @@ int clockCommand(const std::vector<std::string>& args) {
     std::cout << "error " << e.number() << ": " << e.description() << "\n";
     return kExitFailed;
   }
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addClockCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "clock", "set an attendance terminal's date and time", clockCommand,
+                     status);
 }
 
 }  // namespace solvard::tool

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "attend_download.hpp"
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "component/attend.hpp"
 #include "db/odbc_connection.hpp"
@@ -127,6 +128,15 @@ int demoCommand(const std::vector<std::string>& args) {
   serial::unmapPortDevice(kDemoPort);
   sim.stop();
   return status;
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addDemoCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "demo", "download a simulated terminal's records into an SQLite file",
+                     demoCommand, status);
 }
 
 }  // namespace solvard::tool

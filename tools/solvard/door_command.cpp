@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "automation/error.hpp"
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "door_download.hpp"
 #include "door_options.hpp"
@@ -286,6 +287,14 @@ int doorCommand(const std::vector<std::string>& args) {
     std::cout << "error " << e.number() << ": " << e.description() << "\n";
     return kExitFailed;
   }
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addDoorCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "door", "drive an access-control terminal", doorCommand, status);
 }
 
 }  // namespace solvard::tool

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "component/interface_table.hpp"
 #include "json.hpp"
@@ -86,6 +87,15 @@ int interfaceCommand(const std::vector<std::string>& args) {
     for (const InterfaceInfo* info : component::allInterfaces()) printTable(*info);
   }
   return kExitOk;
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addInterfaceCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "interface", "the interfaces of Attend and Prohibit, member by member",
+                     interfaceCommand, status);
 }
 
 }  // namespace solvard::tool

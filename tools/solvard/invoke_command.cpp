@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "component/interface_table.hpp"
 #include "port_ops.hpp"
@@ -129,6 +130,14 @@ int invokeCommand(const std::vector<std::string>& args) {
   reply = session.handle(request);
   report(reply, json);
   return reply.find("error")->isNull() ? kExitOk : kExitFailed;
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addInvokeCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "invoke", "one call on a fresh object of a class", invokeCommand, status);
 }
 
 }  // namespace solvard::tool

@@ -1,72 +1,63 @@
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "automation/error.hpp"
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "host_language.hpp"
+#include "solvard/version.hpp"
 
 namespace {
 
-void usage(std::ostream& out) {
-  out << "usage: solvard COMMAND [OPTIONS]\n"
-         "\n"
-         "commands:\n"
-         "  interface [--json]           the interfaces of Attend and Prohibit, member by member\n"
-         "  session                      drive the library with one JSON request per input line\n"
-         "  invoke CLASS MEMBER [ARG...] one call on a fresh object (--set, --port, --json)\n"
-         "  simulate                     play terminals on a pseudo-terminal line\n"
-         "  attend ACTION --machine M    clear records or cards, delete a card, set a flow\n"
-         "                               number, read the card number or download the\n"
-         "                               records of a terminal\n"
-         "  clock set --machine M        set an attendance terminal's date and time\n"
-         "  door ACTION --machine M      drive an access-control terminal (door --help)\n"
-         "  demo                         download a simulated terminal's records into an\n"
-         "                               SQLite file through the library\n"
-         "\n"
-         "Messages to the operator are shown in English; --lang FILE.rc (before the command)\n"
-         "takes them from another language module.\n";
+// The language module comes first on the command line, so the operator's messages are in it
+// before any command reads its options.
+std::string languageFileOf(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--lang") return argv[2];
+  if (argc >= 2 && std::string(argv[1]).starts_with("--lang="))
+    return std::string(argv[1]).substr(7);
+  return {};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace solvard::tool;
-  if (argc < 2) {
-    usage(std::cerr);
-    return kExitUsage;
-  }
-  std::vector<std::string> words(argv + 1, argv + argc);
-  std::string languageFile;
-  if (words.size() >= 2 && words[0] == "--lang") {
-    languageFile = words[1];
-    words.erase(words.begin(), words.begin() + 2);
-  }
   try {
-    installHostLanguage(languageFile);
+    installHostLanguage(languageFileOf(argc, argv));
   } catch (const solvard::automation::AutomationError& e) {
-    std::cerr << "solvard: " << e.description() << "\n";
+    std::cerr << "solvard: --lang: " << e.description() << "\n";
     return kExitUsage;
   }
-  if (words.empty()) {
-    usage(std::cerr);
-    return kExitUsage;
+
+  CLI::App app{"Drives attendance and access-control terminals on a serial line.", "solvard"};
+  configureApp(app);
+  app.set_version_flag("--version", std::string("solvard ") + solvard::version());
+  app.require_subcommand(1);
+  std::string languageFile;
+  app.add_option("--lang", languageFile,
+                 "take the operator's messages from this language module (FILE.rc), given "
+                 "before the command")
+      ->option_text("FILE.rc");
+
+  int status = kExitOk;
+  addInterfaceCommand(app, status);
+  addSessionCommand(app, status);
+  addInvokeCommand(app, status);
+  addSimulateCommand(app, status);
+  addAttendCommand(app, status);
+  addClockCommand(app, status);
+  addDoorCommand(app, status);
+  addDemoCommand(app, status);
+  app.footer(
+      "Exit status: 0 done (the terminal acknowledged, or the records were downloaded), 1 the "
+      "terminal or the line failed, 2 a usage error, 3 the database failed.\n"
+      "Run 'solvard COMMAND --help' for a command's options.");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return reportParseError(app, e);
   }
-  std::string command = words[0];
-  std::vector<std::string> args(words.begin() + 1, words.end());
-  if (command == "interface") return interfaceCommand(args);
-  if (command == "session") return sessionCommand(args);
-  if (command == "invoke") return invokeCommand(args);
-  if (command == "simulate") return simulateCommand(args);
-  if (command == "attend") return attendCommand(args);
-  if (command == "clock") return clockCommand(args);
-  if (command == "door") return doorCommand(args);
-  if (command == "demo") return demoCommand(args);
-  if (command == "--help" || command == "-h" || command == "help") {
-    usage(std::cout);
-    return kExitOk;
-  }
-  std::cerr << "solvard: unknown command \"" << command << "\"\n";
-  usage(std::cerr);
-  return kExitUsage;
+  return status;
 }

@@ -1,5 +1,6 @@
 #include <iostream>
 
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "session.hpp"
 
@@ -12,6 +13,15 @@ int sessionCommand(const std::vector<std::string>& args) {
   }
   Session session;
   return session.run(std::cin, std::cout);
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addSessionCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "session", "drive the library with one JSON request per input line",
+                     sessionCommand, status);
 }
 
 }  // namespace solvard::tool

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <iostream>
 
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "hex_text.hpp"
 #include "sim_terminals.hpp"
@@ -137,6 +138,15 @@ int simulateCommand(const std::vector<std::string>& args) {
   }
   sim.stop();
   return kExitOk;
+}
+
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+
+void addSimulateCommand(CLI::App& app, int& status) {
+  addWordListCommand(app, "simulate", "play terminals on a pseudo-terminal line", simulateCommand,
+                     status);
 }
 
 }  // namespace solvard::tool

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "solvard/result.hpp"
@@ -42,6 +43,12 @@ class Clock {
   virtual std::chrono::nanoseconds now() = 0;
 };
 
+// Which way a run of bytes went on the line.
+enum class ByteDirection { sent, received };
+// Shown each run of bytes as the line sends or receives it: what an installer reads to find a
+// wiring fault.
+using ByteTrace = std::function<void(ByteDirection, std::span<const uint8_t>)>;
+
 // What the host lends the line's commands. Every member may be empty.
 struct LineHooks {
   // One turn of the host's message loop, given while a reply is awaited.
@@ -75,6 +82,9 @@ class Line {
   // How long one pass of a reply wait blocks on the port before the pump's next turn
   // (default 5 ms).
   void setWaitSlice(std::chrono::milliseconds slice);
+  // Shows every byte the line's device sends and receives to `trace` from the next opening of
+  // the device on (empty: none).
+  void setByteTrace(ByteTrace trace);
 
   struct Impl;
   // For the library's own parts.

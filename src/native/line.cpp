@@ -4,6 +4,7 @@
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
 #include "serial/shared_port.hpp"
+#include "serial/tracing_port.hpp"
 #include "solvard/version.hpp"
 
 namespace solvard {
@@ -49,7 +50,18 @@ Line::Impl::Impl(Device device_, LineSettings settings_, LineHooks hooks_)
   state.device = device.name();
   state.endOnOpenFailure = true;
   const std::string name = device.name();
-  state.makePort = [name] { return serial::makePlatformPort(name); };
+  state.makePort = [this, name]() -> std::unique_ptr<serial::PortControl> {
+    auto port = serial::makePlatformPort(name);
+    if (!byteTrace) return port;
+    return std::make_unique<serial::TracingPort>(
+        std::move(port), [this](serial::TraceDirection way, std::span<const uint8_t> bytes) {
+          if (byteTrace) {
+            byteTrace(
+                way == serial::TraceDirection::sent ? ByteDirection::sent : ByteDirection::received,
+                bytes);
+          }
+        });
+  };
   state.settings.portNumber = kAnyPortNumber;
   state.settings.settingsText =
       std::to_string(settings.baud) + "," + parityLetter(settings.parity) + "," +
@@ -95,6 +107,13 @@ void Line::setClock(std::shared_ptr<Clock> clock) {
 }
 
 void Line::setWaitSlice(std::chrono::milliseconds slice) { impl_->state.hooks.slice = slice; }
+
+void Line::setByteTrace(ByteTrace trace) {
+  impl_->byteTrace = std::move(trace);
+  // The port is made again at its next opening, with or without the trace around it; one left
+  // open by a download keeps its own until the next command closes it.
+  if (impl_->state.port && !impl_->state.port->PortOpen()) impl_->state.port.reset();
+}
 
 bool CommandNotes::said(int32_t message) const {
   for (const int32_t m : messages) {

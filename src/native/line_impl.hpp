@@ -32,6 +32,7 @@ struct Line::Impl {
   Device device;
   LineSettings settings;
   LineHooks hooks;
+  ByteTrace byteTrace;
   std::shared_ptr<Clock> clock;
   std::unique_ptr<serial::Clock> hostClock;  // `clock` as the reply waits read it
   serial::LineState state;

@@ -1,147 +1,164 @@
-#include <iostream>
+#include <CLI/CLI.hpp>
+#include <memory>
 
-#include "attend/mac_values.hpp"
+#include "action_report.hpp"
 #include "attend_download.hpp"
-#include "attend_options.hpp"
-#include "automation/error.hpp"
-#include "command_line.hpp"
 #include "commands.hpp"
+#include "line_options.hpp"
+#include "solvard/attend_terminal.hpp"
+#include "value_options.hpp"
 
 namespace solvard::tool {
 namespace {
 
-using automation::Variant;
+using json = nlohmann::ordered_json;
 
-void usage(std::ostream& out) {
-  out << "usage: solvard attend ACTION --machine M --port N|PATH [--baud N] [VALUES]\n"
-         "  One command to attendance terminal M on the line at --port (a port number, 1 is\n"
-         "  /dev/ttyS0, or a device path), at --baud (default 9600):\n"
-         "    clear-records                        clear the records the terminal stores\n"
-         "    clear-cards                          clear the terminal's card list\n"
-         "    delete-card --card C                 delete card C (up to six digits)\n"
-         "    flow --flow F --original O           give the card with original number O (up\n"
-         "                                         to ten digits) the flow number F (up to six)\n"
-         "    card-number                          read the terminal's original card number\n"
-         "    download --db FILE|CONNECTION        download the terminal's records into the\n"
-         "                                         tables WorkCardSource and WorkCardReadTime\n"
-         "                                         of an SQLite file (tables made if missing)\n"
-         "                                         or of the database a connection text names\n"
-         "  Shorter numbers are padded with leading zeros. Exit status 0 when the terminal\n"
-         "  acknowledged (or gave the card number, or its records, or holds none), 1 when it\n"
-         "  did not, 2 for a usage error.\n"
-         "  See also: solvard clock set.\n";
-}
-
-int usageError(const std::string& problem) {
-  std::cerr << "solvard attend: " << problem << "\n";
-  usage(std::cerr);
-  return kExitUsage;
-}
-
-// A card, flow or original number is sent as exactly so many digits; the library refuses any
-// other, so it is caught here with the reason.
-bool digitsFit(const AttendOptions& options, const std::string& option, std::size_t width,
-               std::string& problem) {
-  const std::string& text = options.values.at(option);
-  if (attend::namesDigits(Variant(text), width)) return true;
-  problem =
-      option + " takes up to " + std::to_string(width) + " decimal digits, not \"" + text + "\"";
-  return false;
-}
-
-struct Action {
-  const char* name;
-  std::set<std::string> values;  // the options the action requires
+struct AttendWords {
+  LineOptions line;
+  std::string card, flow, original, database;
+  bool now = false;
+  std::string date, time;
 };
 
-const Action kActions[] = {{"clear-records", {}},       {"clear-cards", {}},
-                           {"delete-card", {"--card"}}, {"flow", {"--flow", "--original"}},
-                           {"card-number", {}},         {"download", {"--db"}}};
-
-int run(const std::string& action, const AttendOptions& options, component::Attend& object) {
-  OperatorMessages messages;
-  const int16_t machine = options.machine;
-  if (action == "download") return attendDownload(options, object);
-  if (action == "card-number") {
-    const std::string card = object.GetOriginalCardNo(machine);
-    if (card.empty()) {
-      std::cout << "terminal " << machine << " gave no card number: "
-                << messageWords(messages, "no reply, or a reply from another terminal") << "\n";
-      return kExitFailed;
-    }
-    std::cout << "terminal " << machine << ": original card number " << card << "\n";
-    return kExitOk;
-  }
-  int32_t result = 0;
-  std::string done;
-  if (action == "clear-records") {
-    result = object.ClearMacData(machine);
-    done = "stored records cleared";
-  } else if (action == "clear-cards") {
-    int16_t funcId = 0;  // the terminal's command takes no function number
-    result = object.ClearListInMac(machine, funcId);
-    done = "card list cleared";
-  } else if (action == "delete-card") {
-    int16_t machineNo = machine;
-    result = object.DelCardNo(machineNo, Variant(options.values.at("--card")));
-    done = "card " +
-           automation::toText(attend::padded(Variant(options.values.at("--card")), "000000")) +
-           " deleted";
+ActionReport acknowledgement(const std::string& command, const AttendWords& w, Result<void> outcome,
+                             const std::string& done, json result = nullptr) {
+  ActionReport report{command, w.line.machine};
+  if (!outcome) {
+    report.error = outcome.error();
   } else {
-    const std::string& flow = options.values.at("--flow");
-    const std::string& original = options.values.at("--original");
-    result = object.SetCardFlowNo(machine, flow, original);
-    done = "card " + automation::toText(attend::padded(Variant(original), "0000000000")) +
-           " given flow number " + automation::toText(attend::padded(Variant(flow), "000000"));
+    report.result = std::move(result);
+    report.done = "terminal " + std::to_string(w.line.machine) + " acknowledged: " + done;
   }
-  return reportAcknowledgement(std::cout, options, result, messages, done);
+  return report;
+}
+
+ActionReport runAttend(const std::string& action, const AttendWords& w) {
+  if (action == "download") return downloadAttendance(w.line, w.database);
+  const std::string command = "attend " + action;
+  std::optional<ShortCardNumber> card, flow;
+  std::optional<CardNumber> original;
+  if (action == "delete-card") card = readShortCard("--card", w.card);
+  if (action == "flow") {
+    flow = readShortCard("--flow", w.flow);
+    original = readCard("--original", w.original);
+  }
+  ActionLine line(w.line);
+  AttendTerminal clock(line.line(), MachineNumber::make(w.line.machine).value());
+  if (action == "clear-records") {
+    return acknowledgement(command, w, clock.clearRecords(), "stored records cleared");
+  }
+  if (action == "clear-cards") {
+    return acknowledgement(command, w, clock.clearCardList(), "card list cleared");
+  }
+  if (action == "delete-card") {
+    return acknowledgement(command, w, clock.deleteCard(*card),
+                           "card " + card->digits() + " deleted", {{"card", card->digits()}});
+  }
+  if (action == "flow") {
+    return acknowledgement(command, w, clock.setFlowNumber(*flow, *original),
+                           "card " + original->digits() + " given flow number " + flow->digits(),
+                           {{"flow", flow->digits()}, {"original", original->digits()}});
+  }
+  ActionReport report{command, w.line.machine};
+  if (auto read = clock.readOriginalCard()) {
+    report.result = read->digits();
+    report.done =
+        "terminal " + std::to_string(w.line.machine) + ": original card number " + read->digits();
+  } else {
+    report.error = read.error();
+  }
+  return report;
+}
+
+ActionReport runClockSet(const AttendWords& w) {
+  if (w.now == (!w.date.empty() || !w.time.empty())) {
+    throw CLI::ValidationError("clock set", "give --now, or --date and/or --time");
+  }
+  std::optional<Date> date;
+  std::optional<TimeOfDay> time;
+  if (!w.date.empty()) date = readDate("--date", w.date);
+  if (!w.time.empty()) time = readTime("--time", w.time);
+  ActionLine line(w.line);
+  AttendTerminal clock(line.line(), MachineNumber::make(w.line.machine).value());
+  if (w.now) {
+    const auto wallClock = localNow();
+    const auto day = std::chrono::floor<std::chrono::days>(wallClock);
+    date = Date::make(std::chrono::year_month_day(day)).value();
+    const std::chrono::hh_mm_ss clockTime(wallClock - day);
+    time = TimeOfDay::make(int(clockTime.hours().count()), int(clockTime.minutes().count()),
+                           int(clockTime.seconds().count()))
+               .value();
+  }
+  json result = json::object();
+  std::string done;
+  if (date) {
+    // Without the date acknowledged there is no point in waiting for the time as well.
+    if (auto set = clock.setDate(*date); !set) return acknowledgement("clock set", w, set, "");
+    result["date"] = dateText(*date);
+    done = "date " + dateText(*date);
+  }
+  if (time) {
+    if (auto set = clock.setTime(*time); !set) {
+      ActionReport report = acknowledgement("clock set", w, set, "");
+      if (!done.empty()) report.hint = "the " + done + " had been acknowledged";
+      return report;
+    }
+    result["time"] = timeText(*time);
+    done += (done.empty() ? "" : ", ") + ("time " + timeText(*time));
+  }
+  return acknowledgement("clock set", w, {}, done, result);
 }
 
 }  // namespace
 
-int attendCommand(const std::vector<std::string>& args) {
-  if (args.empty()) return usageError("name an action");
-  if (args[0] == "--help" || args[0] == "-h") {
-    usage(std::cout);
-    return kExitOk;
-  }
-  const Action* action = nullptr;
-  for (const Action& a : kActions) {
-    if (args[0] == a.name) action = &a;
-  }
-  if (action == nullptr) return usageError("no action \"" + args[0] + "\"");
-
-  AttendOptions options;
-  std::string problem;
-  const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (!parseAttendOptions(rest, action->values, {}, options, problem)) return usageError(problem);
-  for (const std::string& value : action->values) {
-    if (!options.values.contains(value)) return usageError(value + " is required");
-  }
-  if (options.values.contains("--card") && !digitsFit(options, "--card", 6, problem)) {
-    return usageError(problem);
-  }
-  if (options.values.contains("--flow") && (!digitsFit(options, "--flow", 6, problem) ||
-                                            !digitsFit(options, "--original", 10, problem))) {
-    return usageError(problem);
-  }
-
-  try {
-    std::unique_ptr<component::Attend> object = attendObjectFor(options, problem);
-    if (!object) return usageError(problem);
-    return run(action->name, options, *object);
-  } catch (const automation::AutomationError& e) {
-    std::cout << "error " << e.number() << ": " << e.description() << "\n";
-    return kExitFailed;
-  }
+void addAttendCommand(CLI::App& app, int& status) {
+  auto words = std::make_shared<AttendWords>();
+  CLI::App* attend = app.add_subcommand("attend", "drive an attendance (time-clock) terminal");
+  attend->require_subcommand(1);
+  attend->footer(
+      "Each action is one exchange with attendance terminal -m on the line at -p (see also "
+      "'solvard clock set'). Exit status: 0 acknowledged (download: records written, or none "
+      "stored), 1 the terminal or the line failed, 2 a usage error, 3 the database failed.");
+  const auto action = [&](const std::string& name, const std::string& description) {
+    CLI::App* sub = attend->add_subcommand(name, description);
+    addLineOptions(*sub, words->line);
+    sub->callback(
+        [name, words, &status] { status = finish(runAttend(name, *words), words->line.json); });
+    return sub;
+  };
+  action("clear-records", "forget the records the terminal stores (download them first)");
+  action("clear-cards", "forget the terminal's card list");
+  action("delete-card", "take a card off the terminal's list")
+      ->add_option("--card", words->card, "the card, up to six digits")
+      ->required();
+  CLI::App* flow = action("flow", "give a card its flow number");
+  flow->add_option("--flow", words->flow, "the flow number, up to six digits")->required();
+  flow->add_option("--original", words->original, "the card's original number, up to ten digits")
+      ->required();
+  action("card-number", "read the ten-digit number of the card last presented");
+  CLI::App* download =
+      action("download", "download every record into WorkCardSource and WorkCardReadTime");
+  download
+      ->add_option("-d,--db", words->database,
+                   "an SQLite file (tables made when missing) or a connection text")
+      ->required()
+      ->envname("SOLVARD_DB");
+  addProgressOptions(*download, words->line);
 }
 
-}  // namespace solvard::tool
-
-namespace solvard::tool {
-
-void addAttendCommand(CLI::App& app, int& status) {
-  addWordListCommand(app, "attend", "drive an attendance terminal", attendCommand, status);
+void addClockCommand(CLI::App& app, int& status) {
+  auto words = std::make_shared<AttendWords>();
+  CLI::App* clock = app.add_subcommand("clock", "set an attendance terminal's clock");
+  clock->require_subcommand(1);
+  CLI::App* set = clock->add_subcommand("set", "set the date, then the time");
+  addLineOptions(*set, words->line);
+  set->add_flag("--now", words->now, "this computer's local date and time");
+  set->add_option("--date", words->date, "the date, yyyy-MM-dd (2000 to 2099)");
+  set->add_option("--time", words->time, "the time of day, HH:mm:ss");
+  set->footer(
+      "Exit status: 0 every setting acknowledged, 1 the terminal or the line failed, 2 a usage "
+      "error.");
+  set->callback([words, &status] { status = finish(runClockSet(*words), words->line.json); });
 }
 
 }  // namespace solvard::tool

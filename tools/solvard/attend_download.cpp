@@ -1,18 +1,15 @@
 #include "attend_download.hpp"
 
-#include <unistd.h>
-
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
 
-#include "attend_progress.hpp"
-#include "commands.hpp"
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
+#include "progress_display.hpp"
+#include "solvard/attend_terminal.hpp"
 #include "stop_signals.hpp"
-#include "ui/messages.hpp"
-#include "ui/presenter.hpp"
 
 namespace solvard::tool {
 
@@ -27,94 +24,76 @@ bool prepareSqliteFile(const std::string& path, std::string& problem) {
   return failure.empty();
 }
 
-DownloadOutcome runAttendDownload(component::Attend& object, int16_t machine, std::ostream& out,
-                                  bool terminal) {
-  DownloadOutcome outcome;
-  ui::ScopedPresenter operatorStandIn([&](const ui::MessageBoxView& view) {
-    outcome.messages.push_back(view.number);
-    outcome.texts.push_back(view.text);
-    return ui::Choice::Command1;
-  });
-  DownloadProgress progress(out, terminal);
-  outcome.result = object.GetMacData(machine);
-  progress.finish();
-  outcome.total = progress.total();
-  outcome.seconds = progress.seconds();
-  outcome.logLines = progress.logLines();
-  outcome.ending = attend::lastDownload().ending;
-  return outcome;
-}
-
 namespace {
 
-std::string messageText(const DownloadOutcome& outcome) {
-  std::string words;
-  for (const std::string& text : outcome.texts) words += (words.empty() ? "" : " ") + text;
-  return words;
+// What a person can do about a download that did not end well.
+std::string remedy(Errc code, int32_t total) {
+  const std::string held =
+      total > 0 ? "the terminal still holds its " + std::to_string(total) + " records"
+                : "the terminal still holds its records";
+  switch (code) {
+    case Errc::outcome_unknown: return "look in WorkCardSource before downloading again; " + held;
+    case Errc::stopped: return "nothing of it was kept; " + held;
+    case Errc::database_refused:
+    case Errc::sink_refused:
+    case Errc::no_reply:
+    case Errc::reply_incomplete:
+    case Errc::wrong_machine:
+    case Errc::unexpected_reply: return "nothing of it was kept; " + held;
+    case Errc::database_unavailable: return "the terminal was not asked";
+    default: return {};
+  }
 }
 
 }  // namespace
 
-int reportAttendDownload(std::ostream& out, int16_t machine, const std::string& database,
-                         const DownloadOutcome& outcome) {
-  const std::string terminal = "terminal " + std::to_string(machine);
-  const std::string into = db::namesSqliteFile(database) ? database : "the database";
-  if (outcome.result > 0) {
-    char timing[64];
-    std::snprintf(timing, sizeof timing, " in %.1f s (%.1f records/s)", outcome.seconds,
-                  outcome.seconds > 0 ? outcome.result / outcome.seconds : 0.0);
-    out << terminal << ": " << outcome.result << " records downloaded into " << into << timing
-        << "\n";
-    if (!outcome.texts.empty()) out << "  on the way: " << messageText(outcome) << "\n";
-    return kExitOk;
+ActionReport downloadAttendance(const LineOptions& options, const std::string& database) {
+  if (database.empty()) {
+    throw CLI::ValidationError("--db", "is empty: give an SQLite file or a connection text");
   }
-  if (outcome.result == 0 && outcome.messages == std::vector<int32_t>{ui::msg::kNoRecords}) {
-    out << terminal << " holds no records: " << messageText(outcome) << "\n";
-    return kExitOk;
-  }
-  using Ending = attend::DownloadReport::Ending;
-  if (outcome.ending == Ending::kOutcomeUnknown) {
-    out << terminal << ": download failed: the database connection dropped while the "
-        << outcome.total
-        << " records were being committed, and whether they were stored cannot be told: look in "
-           "WorkCardSource before downloading again; the terminal still holds them\n";
-    return kExitFailed;
-  }
-  if (outcome.ending == Ending::kStopped) {
-    out << terminal << ": download stopped on request: nothing of it was kept; the terminal "
-        << "still holds its " << outcome.total << " records\n";
-    return kExitFailed;
-  }
-  std::string why = messageText(outcome);
-  if (why.empty() && outcome.logLines > 0) {
-    why = outcome.result < 0
-              ? "the database cannot be opened (see above); the terminal was not asked"
-              : "the database did not take the records (see above)";
-  } else if (why.empty()) {
-    why = "a record came from another terminal";
-  }
-  out << terminal << ": download failed: " << why << "\n";
-  if (outcome.result == 0 && outcome.total > 0) {
-    out << "  nothing of it was kept; the terminal still holds its " << outcome.total
-        << " records\n";
-  }
-  return kExitFailed;
-}
-
-int attendDownload(const AttendOptions& options, component::Attend& object) {
-  const std::string& database = options.values.at("--db");
+  ActionReport report{"attend download", options.machine};
   if (db::namesSqliteFile(database)) {
     std::string problem;
     if (!prepareSqliteFile(database, problem)) {
-      std::cout << "cannot prepare the SQLite file " << database << ": " << problem << "\n";
-      return kExitFailed;
+      report.error = Error(Errc::database_unavailable,
+                           "cannot prepare the SQLite file " + database + ": " + problem);
+      return report;
     }
   }
-  object.setConnectString(database);
-  StopOnSignals stopOnSignals;
-  const DownloadOutcome outcome =
-      runAttendDownload(object, options.machine, std::cout, ::isatty(STDOUT_FILENO) == 1);
-  return reportAttendDownload(std::cout, options.machine, database, outcome);
+  ProgressDisplay progress(std::cerr, "terminal " + std::to_string(options.machine),
+                           progressShown(options.progress, options.noProgress), terminalColumns());
+  LineHooks hooks;
+  hooks.progress = [&](int32_t done, int32_t total) { progress.update(done, total); };
+  hooks.log = [&](const std::string& line) { progress.log(line); };
+  hooks.stopRequested = [] { return StopOnSignals::requested(); };
+  ActionLine line(options, std::move(hooks));
+  AttendTerminal clock(line.line(), MachineNumber::make(options.machine).value());
+  Result<AttendanceSummary> got = Error(Errc::stopped, "");
+  {
+    StopOnSignals stopOnSignals;
+    got = clock.downloadToDatabase(database);
+  }
+  progress.finish();
+  report.seconds = progress.seconds();
+  const std::string terminal = "terminal " + std::to_string(options.machine);
+  if (!got) {
+    report.error = got.error();
+    report.records = 0;
+    report.hint = remedy(got.error().code(), progress.total());
+    return report;
+  }
+  report.records = got->records;
+  if (got->records == 0) {
+    report.done = terminal + " holds no records: nothing written";
+    return report;
+  }
+  const std::string into = db::namesSqliteFile(database) ? database : "the database";
+  char timing[64];
+  std::snprintf(timing, sizeof timing, " in %.1f s (%.1f records/s)", *report.seconds,
+                *report.seconds > 0 ? got->records / *report.seconds : 0.0);
+  report.done =
+      terminal + ": " + std::to_string(got->records) + " records downloaded into " + into + timing;
+  return report;
 }
 
 }  // namespace solvard::tool

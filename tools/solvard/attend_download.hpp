@@ -1,13 +1,9 @@
 #pragma once
 
-#include <cstdint>
-#include <iosfwd>
 #include <string>
-#include <vector>
 
-#include "attend/download_report.hpp"
-#include "attend_options.hpp"
-#include "component/attend.hpp"
+#include "action_report.hpp"
+#include "line_options.hpp"
 
 // `solvard attend download` and the demonstration share these.
 namespace solvard::tool {
@@ -16,30 +12,10 @@ namespace solvard::tool {
 // False with the reason.
 bool prepareSqliteFile(const std::string& path, std::string& problem);
 
-// What became of one download.
-struct DownloadOutcome {
-  int32_t result = 0;
-  int32_t total = 0;               // the count the terminal reported, 0 if none came
-  std::vector<int32_t> messages;   // the operator messages shown, by number
-  std::vector<std::string> texts;  // and their texts
-  double seconds = 0;              // from the count to the end
-  std::size_t logLines = 0;        // lines the library logged (printed as they came)
-  attend::DownloadReport::Ending ending = attend::DownloadReport::Ending::kNotRun;
-};
-
-// Runs `GetMacData(machine)` on `object`, showing its progress on `out`: a bar redrawn in place
-// when `terminal`, else only the library's log lines. The operator's messages are answered "OK"
-// and kept.
-DownloadOutcome runAttendDownload(component::Attend& object, int16_t machine, std::ostream& out,
-                                  bool terminal);
-
-// Prints how the download ended, naming `database` (an SQLite file by its path, anything else as
-// "the database", since a connection text may hold a password), and gives the exit status: 0
-// for records downloaded or a terminal that holds none, 1 for any failure.
-int reportAttendDownload(std::ostream& out, int16_t machine, const std::string& database,
-                         const DownloadOutcome& outcome);
-
-// `solvard attend download`: prepares an SQLite file, downloads, reports.
-int attendDownload(const AttendOptions& options, component::Attend& object);
+// Every record of the terminal into WorkCardSource and WorkCardReadTime of `database` (a
+// connection text with "=", or an SQLite file whose tables are made when missing), in one
+// transaction, with the progress on standard error. Named in the sentences by its path when it
+// is an SQLite file, else as "the database" (a connection text may hold a password).
+ActionReport downloadAttendance(const LineOptions& options, const std::string& database);
 
 }  // namespace solvard::tool

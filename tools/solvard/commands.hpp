@@ -33,9 +33,5 @@ int interfaceCommand(const std::vector<std::string>& args);
 int sessionCommand(const std::vector<std::string>& args);
 int invokeCommand(const std::vector<std::string>& args);
 int simulateCommand(const std::vector<std::string>& args);
-int attendCommand(const std::vector<std::string>& args);
-int clockCommand(const std::vector<std::string>& args);
-int doorCommand(const std::vector<std::string>& args);
-int demoCommand(const std::vector<std::string>& args);
 
 }  // namespace solvard::tool

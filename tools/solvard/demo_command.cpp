@@ -1,25 +1,24 @@
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
 
+#include "action_report.hpp"
 #include "attend_download.hpp"
-#include "command_line.hpp"
 #include "commands.hpp"
-#include "component/attend.hpp"
 #include "db/odbc_connection.hpp"
 #include "hex_text.hpp"
-#include "serial/port_devices.hpp"
-#include "serial/shared_port.hpp"
+#include "line_options.hpp"
 #include "simulator/attend_terminal.hpp"
 #include "simulator/simulator.hpp"
+#include "solvard/attend_terminal.hpp"
 
 namespace solvard::tool {
 
 namespace {
 
-constexpr int16_t kDemoPort = 1;
 constexpr uint8_t kMachine = 1;
 constexpr int kRecords = 300;
 constexpr int16_t kBaud = 9600;
@@ -27,7 +26,7 @@ constexpr const char* kDatabase = "solvard-demo.db";
 constexpr std::size_t kRowsShown = 5;
 
 // The first bytes of a long reply, as a line monitor would show them.
-std::string replyStart(const serial::Bytes& reply) {
+std::string replyStart(const std::vector<uint8_t>& reply) {
   const std::size_t shown = std::min<std::size_t>(reply.size(), 13);
   std::string text = hexText(std::span(reply).first(shown));
   if (reply.size() > shown) text += " ... (" + std::to_string(reply.size()) + " bytes)";
@@ -74,13 +73,7 @@ bool showDatabase() {
   return count.at(0).at(0) == std::to_string(kRecords);
 }
 
-}  // namespace
-
-int demoCommand(const std::vector<std::string>& args) {
-  if (!args.empty()) {
-    std::cerr << "usage: solvard demo\n";
-    return kExitUsage;
-  }
+int runDemo(bool progressOn, bool progressOff) {
   simulator::Simulator sim({.baudRate = kBaud, .paced = true});
   auto& terminal = sim.add(std::make_unique<simulator::AttendTerminal>(kMachine));
   terminal.storeRecords(simulator::sampleRecords(kRecords));
@@ -90,53 +83,53 @@ int demoCommand(const std::vector<std::string>& args) {
     std::cerr << "solvard demo: cannot create the simulated line: " << e.what() << "\n";
     return kExitFailed;
   }
-  serial::mapPortDevice(kDemoPort, sim.path());
-  std::cout << "A simulated line on " << sim.path() << " (port " << kDemoPort << ", " << kBaud
+  std::cout << "A simulated line on " << sim.path() << " (" << kBaud
             << " baud): attendance terminal " << int{kMachine} << " holding " << kRecords
             << " card records.\n";
 
   // A fresh file every run, so the rows counted are this run's.
   std::error_code ignored;
   std::filesystem::remove(kDatabase, ignored);
-  std::string problem;
-  if (!prepareSqliteFile(kDatabase, problem)) {
-    std::cout << "cannot prepare " << kDatabase << ": " << problem << "\n";
-    return kExitFailed;
-  }
   std::cout << "Database: the SQLite file " << kDatabase
             << ", tables WorkCardSource and WorkCardReadTime.\n\n"
-            << "Attend.GetMacData(" << int{kMachine} << "): download every stored record\n";
+            << "AttendTerminal(" << int{kMachine}
+            << ").downloadToDatabase: every stored record, in one transaction\n";
 
-  component::Attend clock;
-  clock.setCommPortID(kDemoPort);
-  clock.setCommBautRate(kBaud);
-  clock.setConnectString(kDatabase);
-  const DownloadOutcome outcome =
-      runAttendDownload(clock, kMachine, std::cout, ::isatty(STDOUT_FILENO) == 1);
+  LineOptions options;
+  options.machine = kMachine;
+  options.port = sim.path();
+  options.baud = kBaud;
+  options.progress = progressOn;
+  options.noProgress = progressOff;
+  int status = finish(downloadAttendance(options, kDatabase), false);
   showExchanges(sim);
-  int status = reportAttendDownload(std::cout, kMachine, kDatabase, outcome);
   if (status == kExitOk && !showDatabase()) status = kExitFailed;
 
   if (status == kExitOk) {
-    std::cout << "\nAttend.ClearMacData(" << int{kMachine}
-              << "): the records are in the database, so the terminal may forget them\n";
-    const int32_t cleared = clock.ClearMacData(kMachine);
+    std::cout << "\nAttendTerminal(" << int{kMachine}
+              << ").clearRecords: the records are in the database, so the terminal may forget "
+                 "them\n";
+    ActionLine line(options);
+    AttendTerminal clock(line.line(), MachineNumber::make(kMachine).value());
+    const auto cleared = clock.clearRecords();
     showExchanges(sim);
-    std::cout << "  result " << cleared << "\n";
+    std::cout << "  " << (cleared ? "acknowledged" : cleared.error().message()) << "\n";
+    if (!cleared) status = kExitFailed;
   }
-  serial::sharedPort().PortOpen(false);
-  serial::unmapPortDevice(kDemoPort);
   sim.stop();
   return status;
 }
 
-}  // namespace solvard::tool
-
-namespace solvard::tool {
+}  // namespace
 
 void addDemoCommand(CLI::App& app, int& status) {
-  addWordListCommand(app, "demo", "download a simulated terminal's records into an SQLite file",
-                     demoCommand, status);
+  static bool progressOn = false, progressOff = false;
+  CLI::App* demo = app.add_subcommand(
+      "demo", "download a simulated terminal's records into an SQLite file through the library");
+  demo->footer("Makes solvard-demo.db afresh in the current folder.");
+  demo->add_flag("--progress", progressOn, "show the progress even when it is not a terminal");
+  demo->add_flag("--no-progress", progressOff, "show no progress");
+  demo->callback([&status] { status = runDemo(progressOn, progressOff); });
 }
 
 }  // namespace solvard::tool

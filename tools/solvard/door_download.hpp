@@ -1,20 +1,18 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "component/prohibit.hpp"
+#include "action_report.hpp"
+#include "line_options.hpp"
 
 namespace solvard::tool {
 
-// `solvard door download`: downloads the records of access-control terminal `machine` into
-// `table` of the database `database` (a connection text with "=", or the path of an SQLite file,
-// whose table is made when missing), showing how far it has got, and says how it ended. Exit 0
-// for "ISEND" and "NODATA", 1 for "ERROR" (or a table that could not be made).
-int runDoorDownload(int16_t machine, const std::string& table, const std::string& database,
-                    component::Prohibit& door);
-
-// `solvard door id`: the terminal's identity. Exit 0 when it told one, 1 when not.
-int runDoorIdentity(int16_t machine, component::Prohibit& door);
+// `solvard door download`: the records of the terminal into `table` of `database` (a
+// connection text with "=", or an SQLite file whose table is made when missing), each committed
+// before the terminal is prompted for the next, with the progress on standard error. A record
+// the database refused is kept in the user's state folder and written first by the next
+// download of that terminal.
+ActionReport downloadDoor(const LineOptions& options, const std::string& table,
+                          const std::string& database);
 
 }  // namespace solvard::tool

@@ -24,6 +24,8 @@ StopOnSignals::StopOnSignals() {
   serial::hostHooks().stopRequested = [] { return stopAsked != 0; };
 }
 
+bool StopOnSignals::requested() { return stopAsked != 0; }
+
 StopOnSignals::~StopOnSignals() {
   serial::hostHooks().stopRequested = {};
   std::signal(SIGINT, SIG_DFL);

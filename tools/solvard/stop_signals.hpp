@@ -12,6 +12,9 @@ class StopOnSignals {
   ~StopOnSignals();
   StopOnSignals(const StopOnSignals&) = delete;
   StopOnSignals& operator=(const StopOnSignals&) = delete;
+
+  // Whether a signal asked to stop since the latest one was made (a native line's hook).
+  static bool requested();
 };
 
 }  // namespace solvard::tool

@@ -1,7 +1,7 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
 
-#include "command_line.hpp"
 #include "commands.hpp"
 #include "component/interface_table.hpp"
 #include "json.hpp"
@@ -94,8 +94,14 @@ int interfaceCommand(const std::vector<std::string>& args) {
 namespace solvard::tool {
 
 void addInterfaceCommand(CLI::App& app, int& status) {
-  addWordListCommand(app, "interface", "the interfaces of Attend and Prohibit, member by member",
-                     interfaceCommand, status);
+  static bool json = false;
+  CLI::App* interface =
+      app.add_subcommand("interface", "the interfaces of Attend and Prohibit, member by member");
+  interface->add_flag("--json", json, "one JSON array of both interfaces");
+  interface->callback([&status] {
+    status =
+        interfaceCommand(json ? std::vector<std::string>{"--json"} : std::vector<std::string>{});
+  });
 }
 
 }  // namespace solvard::tool

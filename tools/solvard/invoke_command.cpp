@@ -1,6 +1,6 @@
+#include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "command_line.hpp"
 #include "commands.hpp"
 #include "component/interface_table.hpp"
 #include "port_ops.hpp"
@@ -137,7 +137,36 @@ int invokeCommand(const std::vector<std::string>& args) {
 namespace solvard::tool {
 
 void addInvokeCommand(CLI::App& app, int& status) {
-  addWordListCommand(app, "invoke", "one call on a fresh object of a class", invokeCommand, status);
+  struct Words {
+    std::string className, member, port;
+    std::vector<std::string> args, lets;
+    bool json = false;
+  };
+  static Words words;
+  CLI::App* invoke = app.add_subcommand("invoke", "one call on a fresh object of a class");
+  invoke->add_option("CLASS", words.className, "Attend or Prohibit")->required();
+  invoke->add_option("MEMBER", words.member, "the method or property")->required();
+  invoke->add_option("ARG", words.args, "the arguments, as text");
+  invoke->add_option("--set", words.lets, "a property let first, PROP=VALUE")
+      ->option_text("PROP=VALUE");
+  invoke->add_option("-p,--port", words.port, "the port number or device path");
+  invoke->add_flag("--json", words.json, "the reply as one JSON object");
+  invoke->footer(
+      "Exit status: 0 the call completed, 1 it failed as an automation error, 2 a usage error.");
+  invoke->callback([&status] {
+    std::vector<std::string> args{words.className, words.member};
+    args.insert(args.end(), words.args.begin(), words.args.end());
+    for (const std::string& let : words.lets) {
+      args.push_back("--set");
+      args.push_back(let);
+    }
+    if (!words.port.empty()) {
+      args.push_back("--port");
+      args.push_back(words.port);
+    }
+    if (words.json) args.push_back("--json");
+    status = invokeCommand(args);
+  });
 }
 
 }  // namespace solvard::tool

@@ -90,27 +90,33 @@ std::string ProgressDisplay::line(const std::string& label, int32_t done, int32_
   const std::size_t room = columns > 1 ? static_cast<std::size_t>(columns - 1) : 0;
   const double rate = seconds > 0 ? done / seconds : 0.0;
   char rateText[32];
-  std::snprintf(rateText, sizeof rateText, "%.0f/s", rate);
+  std::snprintf(rateText, sizeof rateText, " %.0f/s", rate);
   const std::string count = total > 0
                                 ? std::to_string(done) + "/" + std::to_string(total) + " records"
                                 : std::to_string(done) + " records";
-  std::string tail = " " + count + " " + rateText;
-  if (total > 0 && done > 0 && done < total) {
-    tail += " " + clockText((total - done) / rate) + " left";
+  const std::string left = total > 0 && done > 0 && done < total && rate > 0
+                               ? " " + clockText((total - done) / rate) + " left"
+                               : std::string();
+  // The most that fits wins: the bar and every figure, then without the rate, then without the
+  // time left, then the words alone.
+  constexpr std::size_t kLeastBar = 6, kMostBar = 40;
+  const std::string tails[] = {" " + count + rateText + left, " " + count + left, " " + count};
+  if (total > 0) {
+    for (const std::string& tail : tails) {
+      const std::size_t words = label.size() + 3 + tail.size();
+      if (words + kLeastBar > room) continue;
+      const std::size_t width = std::min(room - words, kMostBar);
+      const std::size_t filled =
+          static_cast<std::size_t>(static_cast<double>(width) * std::min(done, total) / total);
+      return label + " [" + std::string(filled, '#') + std::string(width - filled, '.') + "]" +
+             tail;
+    }
   }
-  std::string head = label;
-  // The bar takes what the words leave, down to a useful least.
-  constexpr std::size_t kLeastBar = 6;
-  if (total > 0 && head.size() + tail.size() + 3 + kLeastBar <= room) {
-    const std::size_t width = std::min<std::size_t>(room - head.size() - tail.size() - 3, 40);
-    const std::size_t filled =
-        static_cast<std::size_t>(static_cast<double>(width) * std::min(done, total) / total);
-    return head + " [" + std::string(filled, '#') + std::string(width - filled, '.') + "]" + tail;
+  for (std::string text : {label + " " + count + rateText, label + " " + count, count}) {
+    if (text.size() <= room) return text;
   }
-  std::string text = head + " " + count + " " + rateText;
-  if (text.size() > room) text = head + " " + count;
-  if (text.size() > room) text = count;
-  if (text.size() > room) text.resize(room);
+  std::string text = count;
+  text.resize(room);
   return text;
 }
 

@@ -1,6 +1,6 @@
+#include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "command_line.hpp"
 #include "commands.hpp"
 #include "session.hpp"
 
@@ -20,8 +20,12 @@ int sessionCommand(const std::vector<std::string>& args) {
 namespace solvard::tool {
 
 void addSessionCommand(CLI::App& app, int& status) {
-  addWordListCommand(app, "session", "drive the library with one JSON request per input line",
-                     sessionCommand, status);
+  CLI::App* session =
+      app.add_subcommand("session", "drive the library with one JSON request per input line");
+  session->footer(
+      "Requests on standard input, one JSON object a line; one reply line each on standard "
+      "output (see the README for the ops).");
+  session->callback([&status] { status = sessionCommand({}); });
 }
 
 }  // namespace solvard::tool

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace solvard::tool {
+
+// What one run of a program gave.
+struct CommandRun {
+  int status = -1;  // the exit status; -1 when it was killed or did not start
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` (and `env` added to this process's environment), standard input
+// empty, and waits for it to end, at most `limit` (then it is killed and the run fails).
+CommandRun runCommand(const std::string& program, const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env = {},
+                      std::chrono::milliseconds limit = std::chrono::seconds(60));
+
+}  // namespace solvard::tool

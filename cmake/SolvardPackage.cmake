@@ -117,6 +117,12 @@ function(solvard_install)
           COMPONENT Development)
 
   install(TARGETS solvard RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT Runtime)
+  # Written by the command from its own option definitions (tools/CMakeLists.txt).
+  install(FILES "${PROJECT_BINARY_DIR}/tools/solvard.bash"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions" RENAME solvard
+          COMPONENT Runtime)
+  install(FILES "${PROJECT_BINARY_DIR}/tools/solvard.1"
+          DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT Runtime)
 
   # Hosts load a language module by its path (ui::loadLanguageModule); the installed ones are
   # here for them to name.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 
@@ -376,6 +377,40 @@ TEST_F(CommandLineTest, TraceShowsEachByteWithItsTime) {
       std::regex_match(got.err, std::regex("trace +[0-9]+\\.[0-9]{3} ms  sent  03 11\n"
                                            "(trace +[0-9]+\\.[0-9]{3} ms  recv ( 0[23])+\n)+")))
       << got.err;
+}
+
+TEST_F(CommandLineTest, CompletionAndManualFollowTheOptions) {
+  const CommandRun script = run({"docs", "--bash-completion"});
+  ASSERT_EQ(script.status, 0) << script.err;
+  const fs::path file = folder / "solvard.bash";
+  {
+    std::ofstream(file) << script.out;
+  }
+  const struct {
+    const char* typed;
+    const char* offered;
+  } cases[] = {
+      {"solvard at", "attend\n"},
+      {"solvard door al", "allow\n"},
+      {"solvard door allow --we", "--weekdays\n"},
+      {"solvard door open -m 3 --tr", "--trace\n"},
+      {"solvard attend download --no", "--no-progress\n"},
+      {"solvard clock s", "set\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string shell = "source '" + file.string() + "'; COMP_WORDS=(" + c.typed +
+                              "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _solvard; "
+                              "echo \"${COMPREPLY[*]}\"";
+    const CommandRun got = runCommand("/bin/bash", {"-c", shell});
+    EXPECT_EQ(got.out, c.offered) << c.typed << got.err;
+  }
+  const CommandRun man = run({"docs", "--man"});
+  ASSERT_EQ(man.status, 0);
+  for (const char* part : {".SS \"solvard door allow\"", "\\fB\\-\\-weekdays\\fR",
+                           "\\fB\\-p\\fR, \\fB\\-\\-port\\fR", "(default: $SOLVARD_PORT)",
+                           ".B SOLVARD_DB", ".SS \"solvard ports\""}) {
+    EXPECT_NE(man.out.find(part), std::string::npos) << part;
+  }
 }
 
 }  // namespace

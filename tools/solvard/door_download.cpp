@@ -6,7 +6,6 @@
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
-#include "db/statements.hpp"
 #include "pending_file.hpp"
 #include "progress_display.hpp"
 #include "prohibit/pending_records.hpp"
@@ -17,10 +16,27 @@
 namespace solvard::tool {
 namespace {
 
+// "dbo.Records", "main"."Records": a dot outside the quotes names a schema or a database.
+bool qualified(std::string_view name) {
+  char closing = 0;
+  for (const char c : name) {
+    if (closing != 0) {
+      if (c == closing) closing = 0;
+    } else if (c == '"') {
+      closing = '"';
+    } else if (c == '[') {
+      closing = ']';
+    } else if (c == '.') {
+      return true;
+    }
+  }
+  return false;
+}
+
 // Makes the table in an SQLite file when it is missing, as the library never does. Other
-// databases are the host's to prepare, and so are tables with qualified or quoted names.
+// databases are the host's to prepare.
 std::optional<Error> prepareTable(const std::string& table, const std::string& database) {
-  if (!db::namesSqliteFile(database) || !db::isPlainTableName(table)) return std::nullopt;
+  if (!db::namesSqliteFile(database)) return std::nullopt;
   auto connection = db::makeOdbcConnection();
   db::Diagnostic problem;
   if (connection->Open(database) != db::Outcome::kOk) {
@@ -59,11 +75,10 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
   }
   if (database.empty())
     throw CLI::ValidationError("--db", "is empty: give an SQLite file or a connection text");
-  if (db::namesSqliteFile(database) && !db::isPlainTableName(table)) {
-    throw CLI::ValidationError("--table",
-                               "an SQLite file takes a plain name (Records, "
-                               "Записи) or a quoted one, not \"" +
-                                   table + "\"");
+  if (db::namesSqliteFile(database) && qualified(table)) {
+    throw CLI::ValidationError(
+        "--table",
+        "an SQLite file has no schemas: give the table's own name, not \"" + table + "\"");
   }
   ActionReport report{"door download", options.machine};
   if (auto problem = prepareTable(table, database)) {

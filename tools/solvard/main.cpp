@@ -5,6 +5,7 @@
 #include "automation/error.hpp"
 #include "command_line.hpp"
 #include "commands.hpp"
+#include "help_export.hpp"
 #include "host_language.hpp"
 #include "solvard/version.hpp"
 
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   addClockCommand(app, status);
   addDoorCommand(app, status);
   addDemoCommand(app, status);
+  addDocsCommand(app, status);
   app.footer(
       "Exit status: 0 done (the terminal acknowledged, or the records were downloaded), 1 the "
       "terminal or the line failed, 2 a usage error, 3 the database failed.\n"

@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   addClockCommand(app, status);
   addDoorCommand(app, status);
   addDemoCommand(app, status);
+  addPortsCommand(app, status);
   app.footer(
       "Exit status: 0 done (the terminal acknowledged, or the records were downloaded), 1 the "
       "terminal or the line failed, 2 a usage error, 3 the database failed.\n"

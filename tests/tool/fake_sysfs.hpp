@@ -8,8 +8,8 @@
 
 namespace solvard::tool::testing {
 
-// A machine's device folders (/sys, /dev) built in a temporary folder, links and all, the way
-// the kernel and udev lay them out; removed with the object.
+// A machine's device folders (/sys, /dev) built in a temporary folder the way the kernel and
+// udev lay them out, links and all; removed with the object.
 class FakeSysfs {
  public:
   explicit FakeSysfs(const std::string& name)
@@ -22,20 +22,16 @@ class FakeSysfs {
     std::filesystem::remove_all(root_, ignored);
   }
   FakeSysfs(const FakeSysfs&) = delete;
-  FakeSysfs& operator=(const FakeSysfs&) = delete;
 
   const std::filesystem::path& root() const { return root_; }
-
   void folder(const std::string& path) const { std::filesystem::create_directories(at(path)); }
-
   void file(const std::string& path, const std::string& text) const {
-    std::filesystem::create_directories(at(path).parent_path());
+    folder(std::filesystem::path(path).parent_path().string());
     std::ofstream(at(path), std::ios::binary) << text;
   }
-
   // Replaces a link already there, so that pieces of a tree may share a device.
   void link(const std::string& path, const std::string& target) const {
-    std::filesystem::create_directories(at(path).parent_path());
+    folder(std::filesystem::path(path).parent_path().string());
     std::filesystem::remove(at(path));
     std::filesystem::create_symlink(target, at(path));
   }

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   addClockCommand(app, status);
   addDoorCommand(app, status);
   addDemoCommand(app, status);
+  addPortsCommand(app, status);
   addDocsCommand(app, status);
   app.footer(
       "Exit status: 0 done (the terminal acknowledged, or the records were downloaded), 1 the "

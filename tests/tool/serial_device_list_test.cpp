@@ -304,7 +304,8 @@ TEST(PortsCommandTest, ListsBelowTheRootItIsGiven) {
       {{"ports", "--root", bareRoot}, {kExitFailed, "", "solvard ports: " + noTty + "\n"}},
       {{"ports", "--json", "--root", bareRoot},
        {kExitFailed,
-        R"({"command":"ports","machine":null,"ok":false,"result":null,"error":{"description":")" +
+        R"({"command":"ports","machine":null,"ok":false,"result":null,"error":{"code":"sysfs_unreadable",)"
+        R"("message":"the serial devices cannot be listed","detail":")" +
             noTty + "\"}}\n",
         ""}},
       {{"ports", "--bogus"},

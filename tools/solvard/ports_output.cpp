@@ -121,7 +121,9 @@ std::string portsJson(const std::vector<SerialDevice>& devices) {
 
 std::string portsErrorJson(const std::string& problem) {
   ordered_json error;
-  error["description"] = problem;
+  error["code"] = "sysfs_unreadable";
+  error["message"] = "the serial devices cannot be listed";
+  error["detail"] = problem;
   return actionJson(false, nullptr, std::move(error));
 }
 

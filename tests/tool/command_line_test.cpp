@@ -74,9 +74,9 @@ class CommandLineTest : public ::testing::Test {
 
 struct Case {
   std::vector<std::string> words;
-  int status;
-  std::string out;
-  std::string err;
+  int status = 0;
+  std::string out = {};
+  std::string err = {};
 };
 
 TEST_F(CommandLineTest, EveryActionSaysWhatTheTerminalAcknowledged) {

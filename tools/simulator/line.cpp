@@ -63,9 +63,12 @@ void Line::createPseudoTerminal(const std::string& linkPath) {
   makeRaw(slaveFd_, B9600);
   path_ = name;
   if (!linkPath.empty()) {
-    ::unlink(linkPath.c_str());
-    if (::symlink(name, linkPath.c_str()) != 0) fail("symlink " + linkPath);
-    linkPath_ = linkPath;
+    try {
+      link_.publish(linkPath, name);
+    } catch (...) {
+      close();
+      throw;
+    }
     path_ = linkPath;
   }
 }
@@ -79,8 +82,7 @@ void Line::openDevice(const std::string& path, int32_t baudRate) {
 }
 
 void Line::close() {
-  if (!linkPath_.empty()) ::unlink(linkPath_.c_str());
-  linkPath_.clear();
+  link_.release();
   if (slaveFd_ >= 0) ::close(slaveFd_);
   if (fd_ >= 0) ::close(fd_);
   slaveFd_ = fd_ = -1;

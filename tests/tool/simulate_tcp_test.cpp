@@ -82,6 +82,8 @@ TEST_F(SimulateTcp, ClientLeavingMidFrameLeavesTheLineAndTheNextClientServed) {
   ASSERT_GE(leaving, 0);
   sendBytes(leaving, {3});
   ::close(leaving);
+  // The frame it began ends when the simulator sees it gone: a third line of output.
+  EXPECT_TRUE(sim.outputLines(3).ends_with("\n<- 03  (incomplete frame)\n")) << sim.output();
 
   const int next = connectTo(port_);
   ASSERT_GE(next, 0);

@@ -1,6 +1,7 @@
 // `solvard simulate` started in the background as scripts start it: it serves until SIGTERM
 // whatever happens to its standard input, and holds its link against a second simulator.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -103,6 +104,33 @@ TEST(SimulateLink, LinkLeftByAKilledSimulatorIsTakenOver) {
   ASSERT_EQ(next.outputLines(1), "line: " + link.string() + "\n");
   EXPECT_EQ(openDoorOn(link), kDoor3Acknowledges);
   EXPECT_EQ(next.stop(SIGTERM), 0);
+  fs::remove_all(folder);
+}
+
+// A host that writes frames and never reads the replies fills the line both ways: the
+// simulator still stops on SIGTERM.
+TEST(SimulateLink, HostThatNeverReadsDoesNotKeepItFromStopping) {
+  const fs::path folder = freshFolder("unread");
+  const fs::path link = folder / "line";
+  SimulateProcess sim({"--door", "3", "--link", link.string(), "--quiet"});
+  ASSERT_EQ(sim.outputLines(1), "line: " + link.string() + "\n");
+  const int fd = openLine(link.string());
+  ASSERT_GE(fd, 0);
+  Bytes frames;
+  for (int i = 0; i < 512; ++i) frames.insert(frames.end(), kOpenDoor3.begin(), kOpenDoor3.end());
+  // Until the line has taken no byte for a fifth of a second, within ten seconds.
+  const auto deadline = Clock::now() + 10s;
+  auto lastTaken = Clock::now();
+  while (Clock::now() - lastTaken < 200ms && Clock::now() < deadline) {
+    if (::write(fd, frames.data(), frames.size()) > 0) {
+      lastTaken = Clock::now();
+    } else {
+      ::poll(nullptr, 0, 10);
+    }
+  }
+  EXPECT_EQ(sim.stop(SIGTERM), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+  ::close(fd);
   fs::remove_all(folder);
 }
 

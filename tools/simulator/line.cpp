@@ -89,12 +89,16 @@ void Line::close() {
 }
 
 void Line::write(std::span<const uint8_t> bytes) {
+  constexpr auto kNoRoomLimit = std::chrono::seconds(1);
+  auto giveUpAt = std::chrono::steady_clock::now() + kNoRoomLimit;
   std::size_t done = 0;
   while (done < bytes.size() && fd_ >= 0) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      giveUpAt = std::chrono::steady_clock::now() + kNoRoomLimit;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (std::chrono::steady_clock::now() >= giveUpAt) return;
       pollfd room{fd_, POLLOUT, 0};
       ::poll(&room, 1, 100);
     } else if (n < 0 && errno != EINTR) {

@@ -31,7 +31,8 @@ class Line {
   // What the library opens: the published link, the slave, or the device served.
   const std::string& path() const { return path_; }
 
-  // Writes all of `bytes`, waiting for room as needed.
+  // Writes all of `bytes`, waiting for room as needed; what finds no room for a second is lost,
+  // as a serial line's bytes are when nobody reads them, and the simulator can still stop.
   void write(std::span<const uint8_t> bytes);
 
  private:

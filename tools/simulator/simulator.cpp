@@ -152,7 +152,9 @@ bool Simulator::receive(Channel& channel) {
     send(channel, {chunk, static_cast<std::size_t>(n)});
     return !channel.gone;
   }
-  for (ssize_t i = 0; i < n && line_.isOpen() && !channel.gone; ++i) take(channel, chunk[i], at);
+  for (ssize_t i = 0; i < n && line_.isOpen() && !channel.gone && !stopping_; ++i) {
+    take(channel, chunk[i], at);
+  }
   return !channel.gone;
 }
 

@@ -86,6 +86,7 @@ class Simulator {
     return log_.waitFor(count, limit);
   }
   void clearLog() { log_.clear(); }
+  std::vector<LoggedFrame> takeFrames() { return log_.take(); }
   // The line vanished on a fault: the simulator no longer answers.
   bool lineVanished() const { return vanished_; }
 

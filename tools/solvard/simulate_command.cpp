@@ -48,12 +48,11 @@ std::string fateText(simulator::LoggedFrame::Fate fate) {
   return "";
 }
 
-// Prints the frames logged since `shown`: "<- BYTES  (fate)", then "-> REPLY" if one went back.
-void showFrames(const simulator::Simulator& sim, std::size_t& shown, bool quiet) {
-  const std::vector<simulator::LoggedFrame> frames = sim.frames();
-  for (; shown < frames.size(); ++shown) {
+// Prints the frames logged since the last call, and forgets them: "<- BYTES  (fate)", then
+// "-> REPLY" if one went back.
+void showFrames(simulator::Simulator& sim, bool quiet) {
+  for (const simulator::LoggedFrame& f : sim.takeFrames()) {
     if (quiet) continue;
-    const simulator::LoggedFrame& f = frames[shown];
     std::cout << "<- " << hexText(f.bytes) << "  (" << fateText(f.fate) << ")";
     if (!f.reply.empty()) std::cout << "\n-> " << hexText(f.reply);
     std::cout << std::endl;
@@ -80,14 +79,13 @@ int simulate(const SimulateSettings& settings) {
     std::cout << "tcp: " << simulator::endpointText(*endpoint) << "\n";
   std::cout << std::flush;
 
-  std::size_t shown = 0;
   while (!stopRequested && !sim.lineVanished()) {
     // Bounded, so a signal is seen within a tenth of a second even when the line is quiet.
-    sim.waitForFrames(shown + 1, 100ms);
-    showFrames(sim, shown, settings.quiet);
+    sim.waitForFrames(1, 100ms);
+    showFrames(sim, settings.quiet);
   }
   sim.stop();
-  showFrames(sim, shown, settings.quiet);
+  showFrames(sim, settings.quiet);
   return kExitOk;
 }
 

@@ -79,11 +79,10 @@ fi
 # exactly that count.
 download() {
   local program="$1" records="$2" link="$work/line" out
-  rm -f "$link" "$work/hold"
-  mkfifo "$work/hold"
-  # The simulator runs until its standard input closes: a fifo nobody writes keeps it open.
+  rm -f "$link"
+  # The simulator runs until stop_simulator sends it SIGTERM; it reads no input.
   "$prefix/bin/solvard" simulate --attend 1 --records "$records" --link "$link" --quiet \
-    <>"$work/hold" >"$work/simulate.out" 2>&1 &
+    </dev/null >"$work/simulate.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 100); do
     [ -e "$link" ] && break

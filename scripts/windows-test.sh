@@ -216,10 +216,10 @@ ws() { timeout 60 wineserver "$@"; }
 
 sim_pid=
 cleanup() {
-  exec 7>&- 2>/dev/null
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
-    sleep 0.3
-    kill "$sim_pid" 2>/dev/null
+    # SIGTERM: the simulator removes its link and ends.
+    kill -TERM "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null
   fi
   [ -d "$WINEPREFIX" ] && timeout 30 wineserver -k 2>/dev/null
   stop_xvfb
@@ -231,9 +231,8 @@ trap 'exit 130' INT TERM
 start_services() {
   # Programs started later must not inherit a pipe of ours through a service Wine starts on
   # demand (ctest and $(...) would wait for it): start the server and services now.
-  # The server outlives this step: it writes to its own log, and does not hold the simulator's
-  # input open (fd 7), or the simulator could not see the end of the run.
-  ws -p >>"$work/logs/wineserver.log" 2>&1 7>&- && w cmd /c ver >/dev/null 7>&-
+  # The server outlives this step: it writes to its own log.
+  ws -p >>"$work/logs/wineserver.log" 2>&1 && w cmd /c ver >/dev/null
 }
 stage_prefix() {
   rm -rf "$WINEPREFIX"
@@ -244,13 +243,10 @@ stage_prefix() {
 
 stage_simulator() {
   [ -x "$tool" ] || { fail "no simulator at $tool"; return 1; }
-  rm -f "$work/sim.in" "$work/line"
-  mkfifo "$work/sim.in"
-  # The simulator runs until its standard input closes: fd 7 holds the fifo open, and closing
-  # it on the way out ends the simulator cleanly.
-  "$tool" simulate "${sim_args[@]}" --link "$work/line" <"$work/sim.in" >"$work/sim.log" 2>&1 &
+  rm -f "$work/line"
+  # The simulator runs until cleanup sends it SIGTERM; it reads no input.
+  "$tool" simulate "${sim_args[@]}" --link "$work/line" </dev/null >"$work/sim.log" 2>&1 &
   sim_pid=$!
-  exec 7>"$work/sim.in"
   local i
   for i in $(seq 50); do [ -L "$work/line" ] && break; sleep 0.1; done
   [ -L "$work/line" ] || { cat "$work/sim.log"; fail "the simulator published no line"; return 1; }
@@ -279,10 +275,10 @@ stage_unit() {
     local ports=(SOLVARD_WINE_MISSING_COM="${missing_port#COM}")
     [ "$ports_ok" = 0 ] && ports+=(SOLVARD_WINE_SIM_COM="${sim_port#COM}")
     env "${ports[@]}" SOLVARD_WINE_KEEP_SERVER=1 timeout 1800 scripts/wine-unit-tests.sh build/mingw-x64 \
-      >"$work/logs/unit-tests.log" 2>&1 7>&-
+      >"$work/logs/unit-tests.log" 2>&1
   elif [ -f build/mingw-x64/tests/CTestTestfile.cmake ]; then
     timeout 1800 ctest --test-dir build/mingw-x64 --output-on-failure --timeout 300 \
-      >"$work/logs/unit-tests.log" 2>&1 7>&-
+      >"$work/logs/unit-tests.log" 2>&1
   else
     fail "the unit tests were not built for MinGW (no googletest for MinGW found)"
     return 1
@@ -531,12 +527,12 @@ run_box() {
   [ -n "$locale" ] && env+=(LOCPATH="$work/locale" LANG="$locale" LC_ALL="$locale")
   # The server and Wine's desktop take the display and the locale they were started with.
   ws -k; ws -w
-  env "${env[@]}" timeout 60 wineserver -p >>"$work/logs/wineserver.log" 2>&1 7>&-
+  env "${env[@]}" timeout 60 wineserver -p >>"$work/logs/wineserver.log" 2>&1
   read -r -a argv <<<"$args"
   title=Merovane
   [ "${argv[0]}" = show ] && title=${argv[3]}
   (cd "$dll_dir" && exec env "${env[@]}" timeout 90 "$wine_bin" msgbox_host.exe "${argv[@]}") \
-    >"$out.stdout" 2>"$out.stderr" 7>&- &
+    >"$out.stdout" 2>"$out.stderr" &
   pid=$!
   id=$(DISPLAY=$box_display timeout 60 xdotool search --sync --name "^$title\$" 2>/dev/null | head -1)
   if [ -z "$id" ]; then

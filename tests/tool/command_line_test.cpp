@@ -48,7 +48,7 @@ class CommandLineTest : public ::testing::Test {
       if (word == "{port}") word = sim.path();
       if (word == "{db}") word = (folder / "records.db").string();
     }
-    return runCommand(SOLVARD_COMMAND, words, env);
+    return runCommand(SOLVARD_PROGRAM, words, env);
   }
 
   std::string dbRows(const std::string& query) {

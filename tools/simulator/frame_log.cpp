@@ -1,5 +1,7 @@
 #include "frame_log.hpp"
 
+#include <utility>
+
 namespace solvard::simulator {
 
 void FrameLog::add(LoggedFrame frame) {
@@ -23,6 +25,11 @@ bool FrameLog::waitFor(std::size_t count, std::chrono::milliseconds limit) const
 void FrameLog::clear() {
   std::lock_guard lock(mutex_);
   frames_.clear();
+}
+
+std::vector<LoggedFrame> FrameLog::take() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(frames_, {});
 }
 
 }  // namespace solvard::simulator

@@ -34,6 +34,9 @@ class FrameLog {
   // Waits until at least `count` frames are logged; false if `limit` passes first.
   bool waitFor(std::size_t count, std::chrono::milliseconds limit) const;
   void clear();
+  // The frames logged so far, leaving the log empty: a reader that runs for days keeps only
+  // what it has not shown yet.
+  std::vector<LoggedFrame> take();
 
  private:
   mutable std::mutex mutex_;

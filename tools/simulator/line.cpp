@@ -63,9 +63,12 @@ void Line::createPseudoTerminal(const std::string& linkPath) {
   makeRaw(slaveFd_, B9600);
   path_ = name;
   if (!linkPath.empty()) {
-    ::unlink(linkPath.c_str());
-    if (::symlink(name, linkPath.c_str()) != 0) fail("symlink " + linkPath);
-    linkPath_ = linkPath;
+    try {
+      link_.publish(linkPath, name);
+    } catch (...) {
+      close();
+      throw;
+    }
     path_ = linkPath;
   }
 }
@@ -79,20 +82,23 @@ void Line::openDevice(const std::string& path, int32_t baudRate) {
 }
 
 void Line::close() {
-  if (!linkPath_.empty()) ::unlink(linkPath_.c_str());
-  linkPath_.clear();
+  link_.release();
   if (slaveFd_ >= 0) ::close(slaveFd_);
   if (fd_ >= 0) ::close(fd_);
   slaveFd_ = fd_ = -1;
 }
 
 void Line::write(std::span<const uint8_t> bytes) {
+  constexpr auto kNoRoomLimit = std::chrono::seconds(1);
+  auto giveUpAt = std::chrono::steady_clock::now() + kNoRoomLimit;
   std::size_t done = 0;
   while (done < bytes.size() && fd_ >= 0) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      giveUpAt = std::chrono::steady_clock::now() + kNoRoomLimit;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (std::chrono::steady_clock::now() >= giveUpAt) return;
       pollfd room{fd_, POLLOUT, 0};
       ::poll(&room, 1, 100);
     } else if (n < 0 && errno != EINTR) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame_log.hpp"
+#include "link_lock.hpp"
 
 namespace solvard::simulator {
 
@@ -19,7 +20,7 @@ class Line {
 
   // A new pseudo-terminal pair. The slave stays open here too, so the line survives the library
   // closing and reopening its port. The slave's path is published at `linkPath` if one is
-  // given.
+  // given, claimed for this simulator alone (see LinkLock; LinkRefused when it is not free).
   void createPseudoTerminal(const std::string& linkPath);
   // An existing serial device, raw, at `baudRate`.
   void openDevice(const std::string& path, int32_t baudRate);
@@ -30,14 +31,15 @@ class Line {
   // What the library opens: the published link, the slave, or the device served.
   const std::string& path() const { return path_; }
 
-  // Writes all of `bytes`, waiting for room as needed.
+  // Writes all of `bytes`, waiting for room as needed; what finds no room for a second is lost,
+  // as a serial line's bytes are when nobody reads them, and the simulator can still stop.
   void write(std::span<const uint8_t> bytes);
 
  private:
   int fd_ = -1;
   int slaveFd_ = -1;
   std::string path_;
-  std::string linkPath_;
+  LinkLock link_;
 };
 
 // Sleeps until `when` on the monotonic clock (absolute, so pacing does not drift).

@@ -12,6 +12,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long a reply waits for a client to make room; one that reads no faster is dropped, as the
+// line must not stall for it.
+constexpr std::chrono::milliseconds kClientWriteLimit{2000};
+
 }  // namespace
 
 Simulator::Simulator(SimulatorOptions options) : options_(std::move(options)) {}
@@ -40,8 +44,15 @@ void Simulator::start() {
   } else {
     line_.openDevice(options_.devicePath, options_.baudRate);
   }
+  try {
+    if (options_.listen) listener_.open(*options_.listen);
+  } catch (...) {
+    line_.close();
+    throw;
+  }
   int wake[2];
   if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    listener_.close();
     line_.close();
     throw std::runtime_error("simulator: pipe failed");
   }
@@ -62,7 +73,14 @@ void Simulator::stop() {
   if (wakeRead_ >= 0) ::close(wakeRead_);
   if (wakeWrite_ >= 0) ::close(wakeWrite_);
   wakeRead_ = wakeWrite_ = -1;
+  closeClients();
+  listener_.close();
   line_.close();
+}
+
+std::optional<TcpEndpoint> Simulator::listening() const {
+  if (!listener_.isOpen()) return std::nullopt;
+  return listener_.endpoint();
 }
 
 std::chrono::nanoseconds Simulator::byteTime() const {
@@ -86,73 +104,137 @@ bool Simulator::pauseUntil(TimePoint when) {
 }
 
 void Simulator::run() {
-  uint8_t chunk[256];
+  std::vector<pollfd> fds;
   while (!stopping_ && line_.isOpen()) {
-    int timeout = -1;
-    if (!pending_.bytes.empty()) {
-      const auto idleEnd = pending_.times.back() + options_.idleGap;
-      timeout = static_cast<int>(std::max<int64_t>(
-          0, std::chrono::ceil<std::chrono::milliseconds>(idleEnd - Clock::now()).count()));
-    }
-    pollfd fds[2] = {{line_.fd(), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, timeout);
+    // The line, the wake pipe, the listener while there is room for a client, each client.
+    fds.assign({{line_.fd(), POLLIN, 0}, {wakeRead_, POLLIN, 0}});
+    const bool room = listener_.isOpen() && clients_.size() < kMaxTcpClients;
+    fds.push_back({room ? listener_.fd() : -1, POLLIN, 0});
+    for (const Channel& client : clients_) fds.push_back({client.fd, POLLIN, 0});
+    const int ready = ::poll(fds.data(), fds.size(), idleTimeout());
     if (stopping_) break;
-    if (ready == 0) {
-      flushIncomplete();
-      continue;
-    }
     if (ready < 0) continue;
-    if ((fds[0].revents & POLLIN) == 0) {
+    // A channel with nothing to read whose frame has gone idle ends that frame; one with bytes
+    // waiting reads them first, as they may have come within the gap.
+    if (fds[0].revents & POLLIN) {
+      receive(lineChannel_);
+    } else {
+      flushIfIdle(lineChannel_);
       // Hung up with nobody on the other side: wait for someone to come back.
       if (fds[0].revents != 0) pauseUntil(Clock::now() + options_.idleGap);
-      continue;
     }
-    const ssize_t n = ::read(line_.fd(), chunk, sizeof chunk);
-    if (n <= 0) continue;
-    const TimePoint at = Clock::now();
-    if (options_.echo) {
-      pending_.fate = LoggedFrame::Fate::Echoed;
-      pending_.bytes.insert(pending_.bytes.end(), chunk, chunk + n);
-      pending_.times.insert(pending_.times.end(), static_cast<std::size_t>(n), at);
-      pending_.reply.insert(pending_.reply.end(), chunk, chunk + n);
-      send({chunk, static_cast<std::size_t>(n)});
-      continue;
+    // Only the clients polled this round are read: an accepted one joins the next.
+    for (std::size_t i = 0; i + 3 < fds.size() && line_.isOpen(); ++i) {
+      if (fds[3 + i].revents == 0) {
+        flushIfIdle(clients_[i]);
+      } else if (!receive(clients_[i])) {
+        clients_[i].gone = true;
+      }
     }
-    for (ssize_t i = 0; i < n && line_.isOpen(); ++i) take(chunk[i], at);
+    dropGoneClients();
+    if (fds[2].revents & POLLIN) acceptClients();
   }
 }
 
-void Simulator::flushIncomplete() {
-  if (pending_.bytes.empty()) return;
-  if (pending_.fate == LoggedFrame::Fate::Answered) pending_.fate = LoggedFrame::Fate::Incomplete;
-  log_.add(std::move(pending_));
-  pending_ = {};
-  target_ = nullptr;
+bool Simulator::receive(Channel& channel) {
+  uint8_t chunk[256];
+  const int fd = channel.fd < 0 ? line_.fd() : channel.fd;
+  const ssize_t n = ::read(fd, chunk, sizeof chunk);
+  if (n < 0) return channel.fd < 0 || errno == EAGAIN || errno == EINTR;
+  if (n == 0) return channel.fd < 0;  // a client's end of stream: it left
+  const TimePoint at = Clock::now();
+  if (options_.echo) {
+    LoggedFrame& pending = channel.pending;
+    pending.fate = LoggedFrame::Fate::Echoed;
+    pending.bytes.insert(pending.bytes.end(), chunk, chunk + n);
+    pending.times.insert(pending.times.end(), static_cast<std::size_t>(n), at);
+    pending.reply.insert(pending.reply.end(), chunk, chunk + n);
+    send(channel, {chunk, static_cast<std::size_t>(n)});
+    return !channel.gone;
+  }
+  for (ssize_t i = 0; i < n && line_.isOpen() && !channel.gone && !stopping_; ++i) {
+    take(channel, chunk[i], at);
+  }
+  return !channel.gone;
 }
 
-void Simulator::take(uint8_t byte, TimePoint at) {
-  if (pending_.bytes.empty()) {
+void Simulator::acceptClients() {
+  while (clients_.size() < kMaxTcpClients) {
+    const int fd = listener_.accept();
+    if (fd < 0) return;
+    clients_.push_back(Channel{.fd = fd});
+  }
+}
+
+void Simulator::dropGoneClients() {
+  std::erase_if(clients_, [this](Channel& client) {
+    if (!client.gone) return false;
+    // What a client that left had sent of a frame is logged as the line logs a broken one.
+    flushIncomplete(client);
+    ::close(client.fd);
+    return true;
+  });
+}
+
+void Simulator::closeClients() {
+  for (Channel& client : clients_) client.gone = true;
+  dropGoneClients();
+}
+
+int Simulator::idleTimeout() const {
+  std::optional<TimePoint> first;
+  auto consider = [&](const Channel& channel) {
+    if (channel.pending.bytes.empty()) return;
+    const TimePoint idleEnd = channel.pending.times.back() + options_.idleGap;
+    if (!first || idleEnd < *first) first = idleEnd;
+  };
+  consider(lineChannel_);
+  for (const Channel& client : clients_) consider(client);
+  if (!first) return -1;
+  return static_cast<int>(std::max<int64_t>(
+      0, std::chrono::ceil<std::chrono::milliseconds>(*first - Clock::now()).count()));
+}
+
+void Simulator::flushIfIdle(Channel& channel) {
+  const LoggedFrame& pending = channel.pending;
+  if (!pending.bytes.empty() && pending.times.back() + options_.idleGap <= Clock::now()) {
+    flushIncomplete(channel);
+  }
+}
+
+void Simulator::flushIncomplete(Channel& channel) {
+  LoggedFrame& pending = channel.pending;
+  if (pending.bytes.empty()) return;
+  if (pending.fate == LoggedFrame::Fate::Answered) pending.fate = LoggedFrame::Fate::Incomplete;
+  log_.add(std::move(pending));
+  pending = {};
+  channel.target = nullptr;
+}
+
+void Simulator::take(Channel& channel, uint8_t byte, TimePoint at) {
+  LoggedFrame& pending = channel.pending;
+  if (pending.bytes.empty()) {
     std::lock_guard lock(stateMutex_);
-    target_ = terminal(byte);
-    pending_.fate = target_ ? LoggedFrame::Fate::Answered : LoggedFrame::Fate::Unaddressed;
+    channel.target = terminal(byte);
+    pending.fate = channel.target ? LoggedFrame::Fate::Answered : LoggedFrame::Fate::Unaddressed;
   }
-  pending_.bytes.push_back(byte);
-  pending_.times.push_back(at);
-  if (!target_) return;  // dropped at the next idle gap
+  pending.bytes.push_back(byte);
+  pending.times.push_back(at);
+  if (!channel.target) return;  // dropped at the next idle gap
   std::size_t length;
   {
     std::lock_guard lock(stateMutex_);
-    length = target_->frameLength(pending_.bytes);
+    length = channel.target->frameLength(pending.bytes);
   }
-  if (length == 0 || pending_.bytes.size() < length) return;
-  LoggedFrame frame = std::move(pending_);
-  pending_ = {};
-  Terminal& terminal = *target_;
-  target_ = nullptr;
-  answer(terminal, std::move(frame));
+  if (length == 0 || pending.bytes.size() < length) return;
+  LoggedFrame frame = std::move(pending);
+  pending = {};
+  Terminal& terminal = *channel.target;
+  channel.target = nullptr;
+  answer(channel, terminal, std::move(frame));
 }
 
-void Simulator::answer(Terminal& terminal, LoggedFrame frame) {
+void Simulator::answer(Channel& channel, Terminal& terminal, LoggedFrame frame) {
   PlannedReply reply;
   {
     std::lock_guard lock(stateMutex_);
@@ -164,16 +246,24 @@ void Simulator::answer(Terminal& terminal, LoggedFrame frame) {
                      : Clock::now();
   log_.add(std::move(frame));
   if (!pauseUntil(received + reply.delay)) return;
-  send(reply.bytes);
+  send(channel, reply.bytes);
   if (reply.vanish) {
     line_.close();
     vanished_ = true;
   }
 }
 
-void Simulator::send(std::span<const uint8_t> bytes) {
-  if (!options_.paced) {
+void Simulator::write(Channel& channel, std::span<const uint8_t> bytes) {
+  if (channel.fd < 0) {
     line_.write(bytes);
+  } else if (!channel.gone && !writeToClient(channel.fd, bytes, kClientWriteLimit)) {
+    channel.gone = true;
+  }
+}
+
+void Simulator::send(Channel& channel, std::span<const uint8_t> bytes) {
+  if (!options_.paced) {
+    write(channel, bytes);
     return;
   }
   // Each byte leaves once the line would have carried it, so the reader sees the line rate.
@@ -182,7 +272,7 @@ void Simulator::send(std::span<const uint8_t> bytes) {
     if (stopping_) return;
     due += byteTime();
     sleepUntil(due);
-    line_.write({&byte, 1});
+    write(channel, {&byte, 1});
   }
 }
 

@@ -32,6 +32,5 @@ void addPortsCommand(CLI::App& app, int& status);
 int interfaceCommand(const std::vector<std::string>& args);
 int sessionCommand(const std::vector<std::string>& args);
 int invokeCommand(const std::vector<std::string>& args);
-int simulateCommand(const std::vector<std::string>& args);
 
 }  // namespace solvard::tool

@@ -1,38 +1,42 @@
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <charconv>
+#include <CLI/CLI.hpp>
+#include <csignal>
 #include <iostream>
+#include <memory>
 
-#include "command_line.hpp"
 #include "commands.hpp"
 #include "hex_text.hpp"
 #include "sim_terminals.hpp"
+#include "simulate_options.hpp"
+#include "simulator/link_lock.hpp"
 #include "simulator/simulator.hpp"
 
 namespace solvard::tool {
 
 namespace {
 
-volatile sig_atomic_t stopRequested = 0;
-void requestStop(int) { stopRequested = 1; }
+using namespace std::chrono_literals;
 
-void usage(std::ostream& out) {
-  out << "usage: solvard simulate [--attend M]... [--door M]... [--records N] [--link PATH]\n"
-         "                        [--device PATH] [--baud N] [--paced] [--echo] [--quiet]\n"
-         "  Plays attendance (--attend) and access-control (--door) terminals with machine\n"
-         "  numbers M on one line: a new pseudo-terminal pair (its path printed, and published\n"
-         "  at --link PATH if given) or an existing serial device (--device). Each terminal\n"
-         "  holds N sample records (--records, default 0) for a download. Each frame the\n"
-         "  line carries is printed with the reply. Runs until interrupted or standard input\n"
-         "  closes.\n";
-}
+volatile std::sig_atomic_t stopRequested = 0;
+extern "C" void requestStop(int) { stopRequested = 1; }
 
-bool readNumber(const std::string& text, int lo, int hi, int& value) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() && value >= lo && value <= hi;
-}
+// The simulator runs in the background until told to stop: standard input is not read, so one
+// started with it closed (`... </dev/null &`) keeps serving.
+class StopOnSignal {
+ public:
+  StopOnSignal() {
+    stopRequested = 0;
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+  }
+  ~StopOnSignal() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+  }
+  StopOnSignal(const StopOnSignal&) = delete;
+  StopOnSignal& operator=(const StopOnSignal&) = delete;
+};
 
 std::string fateText(simulator::LoggedFrame::Fate fate) {
   switch (fate) {
@@ -44,109 +48,63 @@ std::string fateText(simulator::LoggedFrame::Fate fate) {
   return "";
 }
 
-}  // namespace
-
-int simulateCommand(const std::vector<std::string>& args) {
-  simulator::SimulatorOptions options;
-  std::vector<std::pair<simulator::TerminalKind, uint8_t>> terminals;
-  bool quiet = false;
-  int records = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) return false;
-      out = args[++i];
-      return true;
-    };
-    std::string v;
-    int n = 0;
-    if (a == "--attend" || a == "--door") {
-      if (!value(v) || !readNumber(v, 0, 255, n)) {
-        std::cerr << "solvard simulate: " << a << " takes a machine number 0 to 255\n";
-        return kExitUsage;
-      }
-      terminals.emplace_back(a == "--attend" ? simulator::TerminalKind::Attendance
-                                             : simulator::TerminalKind::AccessControl,
-                             static_cast<uint8_t>(n));
-    } else if (a == "--records") {
-      if (!value(v) || !readNumber(v, 0, 65535, records)) {
-        std::cerr << "solvard simulate: --records takes a count 0 to 65535\n";
-        return kExitUsage;
-      }
-    } else if (a == "--link") {
-      if (!value(options.linkPath)) return usage(std::cerr), kExitUsage;
-    } else if (a == "--device") {
-      if (!value(options.devicePath)) return usage(std::cerr), kExitUsage;
-    } else if (a == "--baud") {
-      if (!value(v) || !readNumber(v, 50, 4000000, n)) {
-        std::cerr << "solvard simulate: --baud takes a baud rate such as 9600\n";
-        return kExitUsage;
-      }
-      options.baudRate = n;
-    } else if (a == "--paced") {
-      options.paced = true;
-    } else if (a == "--echo") {
-      options.echo = true;
-    } else if (a == "--quiet") {
-      quiet = true;
-    } else if (a == "--help" || a == "-h") {
-      usage(std::cout);
-      return kExitOk;
-    } else {
-      std::cerr << "solvard simulate: unknown option " << a << "\n";
-      usage(std::cerr);
-      return kExitUsage;
-    }
+// Prints the frames logged since the last call, and forgets them: "<- BYTES  (fate)", then
+// "-> REPLY" if one went back.
+void showFrames(simulator::Simulator& sim, bool quiet) {
+  for (const simulator::LoggedFrame& f : sim.takeFrames()) {
+    if (quiet) continue;
+    std::cout << "<- " << hexText(f.bytes) << "  (" << fateText(f.fate) << ")";
+    if (!f.reply.empty()) std::cout << "\n-> " << hexText(f.reply);
+    std::cout << std::endl;
   }
-  if (terminals.empty() && !options.echo) {
-    std::cerr
-        << "solvard simulate: name at least one terminal (--attend M or --door M) or --echo\n";
-    return kExitUsage;
-  }
+}
 
-  simulator::Simulator sim(options);
+int simulate(const SimulateSettings& settings) {
+  StopOnSignal signals;
+  simulator::Simulator sim(settings.options);
   try {
-    for (auto [kind, machine] : terminals) sim.add(makeTerminal(kind, machine, records));
+    for (auto [kind, machine] : settings.terminals) {
+      sim.add(makeTerminal(kind, machine, settings.records));
+    }
     sim.start();
+  } catch (const simulator::LinkRefused& e) {
+    std::cerr << "solvard simulate: " << e.what() << "\n";
+    return kExitFailed;
   } catch (const std::exception& e) {
     std::cerr << "solvard simulate: cannot start the line: " << e.what() << "\n";
     return kExitFailed;
   }
-  std::cout << "line: " << sim.path() << std::endl;
+  std::cout << "line: " << sim.path() << "\n";
+  if (auto endpoint = sim.listening())
+    std::cout << "tcp: " << simulator::endpointText(*endpoint) << "\n";
+  std::cout << std::flush;
 
-  signal(SIGINT, requestStop);
-  signal(SIGTERM, requestStop);
-  size_t shown = 0;
-  bool inputOpen = true;
   while (!stopRequested && !sim.lineVanished()) {
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    if (inputOpen && poll(&in, 1, 100) > 0) {
-      char buf[256];
-      if (read(STDIN_FILENO, buf, sizeof buf) <= 0) break;
-    } else if (!inputOpen) {
-      poll(nullptr, 0, 100);
-    }
-    if (in.revents & (POLLHUP | POLLNVAL)) inputOpen = false;
-    std::vector<simulator::LoggedFrame> frames = sim.frames();
-    for (; shown < frames.size(); ++shown) {
-      if (quiet) continue;
-      const simulator::LoggedFrame& f = frames[shown];
-      std::cout << "<- " << hexText(f.bytes) << "  (" << fateText(f.fate) << ")";
-      if (!f.reply.empty()) std::cout << "\n-> " << hexText(f.reply);
-      std::cout << std::endl;
-    }
+    // Bounded, so a signal is seen within a tenth of a second even when the line is quiet.
+    sim.waitForFrames(1, 100ms);
+    showFrames(sim, settings.quiet);
   }
   sim.stop();
+  showFrames(sim, settings.quiet);
   return kExitOk;
 }
 
-}  // namespace solvard::tool
-
-namespace solvard::tool {
+}  // namespace
 
 void addSimulateCommand(CLI::App& app, int& status) {
-  addWordListCommand(app, "simulate", "play terminals on a pseudo-terminal line", simulateCommand,
-                     status);
+  CLI::App* command = app.add_subcommand("simulate", "play terminals on a pseudo-terminal line");
+  command->footer(
+      "Plays the terminals on one line: a new pseudo-terminal pair (its path printed, and "
+      "published at --link PATH if given) or an existing serial device (--device). Prints "
+      "'line: PATH', the device a host opens, and with --listen 'tcp: ADDRESS:PORT'; then each "
+      "frame the line carries, '<- BYTES  (what became of it)', and the reply, '-> BYTES'.\n"
+      "Runs in the background until SIGINT or SIGTERM (standard input is not read), then "
+      "removes its link. Up to " +
+      std::to_string(simulator::kMaxTcpClients) +
+      " TCP clients are served at once; more wait their turn.");
+  auto words = std::make_shared<SimulateWords>();
+  addSimulateOptions(*command, *words);
+  command->callback([words, &status] { status = simulate(simulateSettings(*words)); });
 }
 
 }  // namespace solvard::tool

@@ -18,6 +18,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
+# setup.sh [PRESET [TARGET...]]: the targets alone when named (the demonstration needs only the
+# command), else everything, tests included.
 preset="${1:-linux}"
+shift || true
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
+if [ $# -gt 0 ]; then
+  cmake --build --preset "$preset" --target "$@"
+else
+  cmake --build --preset "$preset"
+fi

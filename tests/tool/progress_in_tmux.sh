@@ -18,9 +18,8 @@ trap cleanup EXIT
 fail() { echo "progress_in_tmux: $*" >&2; exit 1; }
 
 records=400
-# A held-open standard input keeps the simulator running in the background.
-sleep 600 | "$solvard" simulate --attend 1 --records "$records" --paced --quiet --link "$work/line" \
-  >"$work/sim.out" 2>&1 &
+"$solvard" simulate --attend 1 --records "$records" --paced --quiet --link "$work/line" \
+  </dev/null >"$work/sim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 100); do [ -e "$work/line" ] && break; sleep 0.1; done
 [ -e "$work/line" ] || fail "the simulator did not publish its line: $(cat "$work/sim.out")"

@@ -52,6 +52,9 @@ ActionReport downloadAttendance(const LineOptions& options, const std::string& d
     throw CLI::ValidationError("--db", "is empty: give an SQLite file or a connection text");
   }
   ActionReport report{"attend download", options.machine};
+  // A download always says how many records it wrote, none when it could not begin.
+  report.records = 0;
+  report.seconds = 0.0;
   if (db::namesSqliteFile(database)) {
     std::string problem;
     if (!prepareSqliteFile(database, problem)) {

@@ -8,17 +8,33 @@
 namespace solvard::tool {
 namespace {
 
-// "solvard door allow": the subcommands the words chose, deepest last.
-std::string commandPath(CLI::App& app) {
-  std::string path = app.get_name();
+// The deepest subcommand the words chose, and its path: "solvard door allow".
+CLI::App* chosenCommand(CLI::App& app, std::string& path) {
+  path = app.get_name();
   CLI::App* at = &app;
   while (true) {
     auto chosen = at->get_subcommands();
-    if (chosen.empty()) break;
+    if (chosen.empty()) return at;
     at = chosen.front();
     path += " " + at->get_name();
   }
-  return path;
+}
+
+// A word where a command or an action was awaited reads better named than as a missing
+// subcommand.
+std::string problemOf(CLI::App& command, const CLI::ParseError& error) {
+  const std::vector<std::string> left = command.remaining();
+  const bool awaitsOne = !command.get_subcommands([](const CLI::App*) { return true; }).empty();
+  if (awaitsOne && !left.empty() && !left.front().starts_with("-") &&
+      (error.get_name() == "RequiredError" || error.get_name() == "ExtrasError")) {
+    return std::string(command.get_parent() == nullptr ? "no command" : "no action") + " \"" +
+           left.front() + "\"";
+  }
+  if (awaitsOne && left.empty() && error.get_name() == "RequiredError" &&
+      command.get_subcommands().empty()) {
+    return command.get_parent() == nullptr ? "name a command" : "name an action";
+  }
+  return error.what();
 }
 
 }  // namespace
@@ -33,17 +49,10 @@ int reportParseError(CLI::App& app, const CLI::ParseError& error) {
   if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
     return app.exit(error, std::cout, std::cerr);
   }
-  const std::string path = commandPath(app);
-  std::cerr << path << ": " << error.what() << " (see '" << path << " --help')\n";
+  std::string path;
+  CLI::App* command = chosenCommand(app, path);
+  std::cerr << path << ": " << problemOf(*command, error) << " (see '" << path << " --help')\n";
   return kExitUsage;
-}
-
-void addWordListCommand(CLI::App& app, const std::string& name, const std::string& description,
-                        int (*run)(const std::vector<std::string>&), int& status) {
-  CLI::App* sub = app.add_subcommand(name, description);
-  sub->prefix_command();
-  sub->set_help_flag();
-  sub->callback([sub, run, &status] { status = run(sub->remaining()); });
 }
 
 }  // namespace solvard::tool

@@ -20,9 +20,4 @@ void configureApp(CLI::App& app);
 // naming the bad word and where help is, 2.
 int reportParseError(CLI::App& app, const CLI::ParseError& error);
 
-// Registers a command that still reads its own word list: the words after its name go to
-// `run`, which prints its own help.
-void addWordListCommand(CLI::App& app, const std::string& name, const std::string& description,
-                        int (*run)(const std::vector<std::string>&), int& status);
-
 }  // namespace solvard::tool

@@ -176,61 +176,71 @@ void checkTimeWords(const DoorWords& w) {
 }  // namespace
 
 void addDoorCommand(CLI::App& app, int& status) {
-  auto words = std::make_shared<DoorWords>();
   CLI::App* door = app.add_subcommand("door", "drive an access-control terminal");
   door->require_subcommand(1);
   door->footer(
       "Each action is one exchange with access-control terminal -m on the line at -p. Exit "
       "status: 0 acknowledged (download: records written, or none stored), 1 the terminal or "
       "the line failed, 2 a usage error, 3 the database failed.");
+  // Each action reads into words of its own: the option reader fills the defaults of every
+  // action, the environment's included, not only of the one chosen.
+  struct Action {
+    CLI::App* sub;
+    DoorWords* words;
+  };
   const auto action = [&](const std::string& name, const std::string& description) {
+    auto words = std::make_shared<DoorWords>();
     CLI::App* sub = door->add_subcommand(name, description);
     addLineOptions(*sub, words->line);
     sub->callback([name, words, &status] {
       if (name == "time") checkTimeWords(*words);
       status = finish(run(name, *words), words->line.json);
     });
-    return sub;
+    return Action{sub, words.get()};
   };
   action("open", "open the lock");
   action("state", "ask for the lock state (the terminal only answers)");
-  action("mode", "set the lock mode, 255 or 0")
-      ->add_option("--mode", words->mode, "the lock mode: 255 or 0, the two the terminal knows")
+  Action mode = action("mode", "set the lock mode, 255 or 0");
+  mode.sub
+      ->add_option("--mode", mode.words->mode,
+                   "the lock mode: 255 or 0, the two the terminal knows")
       ->required()
       ->check(CLI::IsMember({0, 255}));
-  action("delay", "set how long the lock stays open")
-      ->add_option("--seconds", words->seconds, "1 to 255 seconds")
+  Action delay = action("delay", "set how long the lock stays open");
+  delay.sub->add_option("--seconds", delay.words->seconds, "1 to 255 seconds")
       ->required()
       ->check(CLI::Range(1, 255));
   action("unlock-state", "hold the lock open (the terminal's open state)");
-  CLI::App* time = action("time", "set the terminal's date, weekday and time");
-  time->add_flag("--now", words->now, "the date, weekday (Monday 1) and time of this computer");
-  time->add_option("--date", words->date, "the date, yyyy-MM-dd");
-  time->add_option("--weekday", words->weekday,
-                   "the weekday digit sent with --date (default: Monday 1 to Sunday 7)");
-  time->add_option("--time", words->time, "the time of day, HH:mm:ss");
-  CLI::App* allow = action("allow", "put a card on the open list with its window");
-  allow->add_option("--card", words->card, "the card, up to ten digits")->required();
-  allow->add_option("--from", words->from, "the first day, yyyy-MM-dd")->required();
-  allow->add_option("--to", words->to, "the last day, yyyy-MM-dd")->required();
-  allow->add_option("--start", words->start, "daily from, HH:mm (default 00:00)");
-  allow->add_option("--end", words->end, "daily until, HH:mm (default 23:59)");
-  allow->add_option("--weekdays", words->weekdays, "first and last weekday digits (default 1-7)");
-  action("deny", "take a card off the open list")
-      ->add_option("--card", words->card, "the card, up to ten digits")
-      ->required();
+  Action time = action("time", "set the terminal's date, weekday and time");
+  time.sub->add_flag("--now", time.words->now,
+                     "the date, weekday (Monday 1) and time of this computer");
+  time.sub->add_option("--date", time.words->date, "the date, yyyy-MM-dd");
+  time.sub->add_option("--weekday", time.words->weekday,
+                       "the weekday digit sent with --date (default: Monday 1 to Sunday 7)");
+  time.sub->add_option("--time", time.words->time, "the time of day, HH:mm:ss");
+  Action allow = action("allow", "put a card on the open list with its window");
+  allow.sub->add_option("--card", allow.words->card, "the card, up to ten digits")->required();
+  allow.sub->add_option("--from", allow.words->from, "the first day, yyyy-MM-dd")->required();
+  allow.sub->add_option("--to", allow.words->to, "the last day, yyyy-MM-dd")->required();
+  allow.sub->add_option("--start", allow.words->start, "daily from, HH:mm (default 00:00)");
+  allow.sub->add_option("--end", allow.words->end, "daily until, HH:mm (default 23:59)");
+  allow.sub->add_option("--weekdays", allow.words->weekdays,
+                        "first and last weekday digits (default 1-7)");
+  Action deny = action("deny", "take a card off the open list");
+  deny.sub->add_option("--card", deny.words->card, "the card, up to ten digits")->required();
   action("clear-list", "empty the open list");
   action("clear-records", "clear the terminal's stored records");
   action("id", "read the terminal's ten-digit identity");
-  CLI::App* download = action("download", "write the terminal's records into a table");
-  download->add_option("--table", words->table, "the table: Records, \"Access Records\", ...")
+  Action download = action("download", "write the terminal's records into a table");
+  download.sub
+      ->add_option("--table", download.words->table, "the table: Records, \"Access Records\", ...")
       ->required();
-  download
-      ->add_option("-d,--db", words->database,
+  download.sub
+      ->add_option("-d,--db", download.words->database,
                    "an SQLite file (the table made when missing) or a connection text")
       ->required()
       ->envname("SOLVARD_DB");
-  addProgressOptions(*download, words->line);
+  addProgressOptions(*download.sub, download.words->line);
 }
 
 }  // namespace solvard::tool

@@ -81,6 +81,9 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
         "an SQLite file has no schemas: give the table's own name, not \"" + table + "\"");
   }
   ActionReport report{"door download", options.machine};
+  // A download always says how many records it wrote, none when it could not begin.
+  report.records = 0;
+  report.seconds = 0.0;
   if (auto problem = prepareTable(table, database)) {
     report.error = *problem;
     return report;

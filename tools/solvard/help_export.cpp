@@ -28,7 +28,7 @@ void walk(const CLI::App& app, const std::string& path,
           const std::function<void(const std::string&, const CLI::App&)>& visit) {
   visit(path, app);
   for (const CLI::App* sub : subcommandsOf(app)) {
-    walk(*sub, path.empty() ? sub->get_name() : path + " " + sub->get_name(), visit);
+    walk(*sub, path + " " + sub->get_name(), visit);
   }
 }
 
@@ -63,7 +63,7 @@ std::string bashCompletion(const CLI::App& app) {
   std::ostringstream out;
   out << "# bash completion for solvard " << version() << ", written by 'solvard docs'\n"
       << "declare -gA _solvard_subcommands=() _solvard_options=() _solvard_values=()\n";
-  walk(app, "", [&](const std::string& path, const CLI::App& node) {
+  walk(app, "solvard", [&](const std::string& path, const CLI::App& node) {
     std::string subs, options, values;
     for (const CLI::App* sub : subcommandsOf(node)) subs += " " + sub->get_name();
     for (const CLI::Option* option : optionsOf(node)) {
@@ -75,13 +75,13 @@ std::string bashCompletion(const CLI::App& app) {
         << "_solvard_options[\"" << path << "\"]=\"" << options << "\"\n"
         << "_solvard_values[\"" << path << "\"]=\"" << values << " \"\n";
   });
-  out << R"(_solvard() {
-  local cur="${COMP_WORDS[COMP_CWORD]}" prev="" path="" word i
+  out << R"bash(_solvard() {
+  local cur="${COMP_WORDS[COMP_CWORD]}" prev="" path="solvard" word i
   [ "$COMP_CWORD" -gt 0 ] && prev="${COMP_WORDS[COMP_CWORD-1]}"
   for ((i = 1; i < COMP_CWORD; i++)); do
     word="${COMP_WORDS[i]}"
     if [[ " ${_solvard_subcommands[$path]} " == *" $word "* ]]; then
-      path="${path:+$path }$word"
+      path="$path $word"
     fi
   done
   if [[ "$prev" == -* && " ${_solvard_values[$path]} " == *" $prev "* ]]; then
@@ -99,7 +99,7 @@ std::string bashCompletion(const CLI::App& app) {
   fi
 }
 complete -F _solvard solvard
-)";
+)bash";
   return out.str();
 }
 
@@ -117,9 +117,9 @@ std::string manualPage(const CLI::App& app) {
          "on standard error. Downloads show their progress on standard error when it is a "
          "terminal.\n"
       << ".SH COMMANDS\n";
-  walk(app, "", [&](const std::string& path, const CLI::App& node) {
-    if (path.empty()) return;
-    out << ".SS \"solvard " << roff(path) << "\"\n" << roff(node.get_description()) << "\n";
+  walk(app, "solvard", [&](const std::string& path, const CLI::App& node) {
+    if (path == "solvard") return;
+    out << ".SS \"" << roff(path) << "\"\n" << roff(node.get_description()) << "\n";
     for (const CLI::Option* option : optionsOf(node)) {
       if (option->get_lnames().size() == 1 && option->get_lnames()[0] == "help") continue;
       std::string names;

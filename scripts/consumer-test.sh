@@ -33,7 +33,9 @@ for f in "$libdir/libsolvard.a" "$libdir/pkgconfig/solvard.pc" \
          "$libdir/cmake/Solvard/SolvardConfig.cmake" \
          "$libdir/cmake/Solvard/SolvardConfigVersion.cmake" \
          "$prefix/include/solvard/solvard.hpp" "$prefix/bin/solvard" \
-         "$prefix/share/solvard/lang/en.rc" "$prefix/share/solvard/lang/zh-CN.rc"; do
+         "$prefix/share/solvard/lang/en.rc" "$prefix/share/solvard/lang/zh-CN.rc" \
+         "$prefix/share/man/man1/solvard.1" \
+         "$prefix/share/bash-completion/completions/solvard"; do
   [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
 # Only the public headers are installed: nothing of the modules' own.

@@ -7,9 +7,8 @@
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
-#include "progress_display.hpp"
+#include "download_line.hpp"
 #include "solvard/attend_terminal.hpp"
-#include "stop_signals.hpp"
 
 namespace solvard::tool {
 
@@ -63,20 +62,11 @@ ActionReport downloadAttendance(const LineOptions& options, const std::string& d
       return report;
     }
   }
-  ProgressDisplay progress(std::cerr, "terminal " + std::to_string(options.machine),
-                           progressShown(options.progress, options.noProgress), terminalColumns());
-  LineHooks hooks;
-  hooks.progress = [&](int32_t done, int32_t total) { progress.update(done, total); };
-  hooks.log = [&](const std::string& line) { progress.log(line); };
-  hooks.stopRequested = [] { return StopOnSignals::requested(); };
-  ActionLine line(options, std::move(hooks));
+  DownloadLine line(options);
   AttendTerminal clock(line.line(), MachineNumber::make(options.machine).value());
-  Result<AttendanceSummary> got = Error(Errc::stopped, "");
-  {
-    StopOnSignals stopOnSignals;
-    got = clock.downloadToDatabase(database);
-  }
-  progress.finish();
+  const Result<AttendanceSummary> got =
+      line.run([&] { return clock.downloadToDatabase(database); });
+  const ProgressDisplay& progress = line.progress();
   report.seconds = progress.seconds();
   const std::string terminal = "terminal " + std::to_string(options.machine);
   if (!got) {

@@ -6,12 +6,11 @@
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
+#include "download_line.hpp"
 #include "pending_file.hpp"
-#include "progress_display.hpp"
 #include "prohibit/pending_records.hpp"
 #include "prohibit/table_name.hpp"
 #include "solvard/door_terminal.hpp"
-#include "stop_signals.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -88,24 +87,15 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
     report.error = *problem;
     return report;
   }
-  ProgressDisplay progress(std::cerr, "terminal " + std::to_string(options.machine),
-                           progressShown(options.progress, options.noProgress), terminalColumns());
-  LineHooks hooks;
-  hooks.progress = [&](int32_t done, int32_t total) { progress.update(done, total); };
-  hooks.log = [&](const std::string& line) { progress.log(line); };
-  hooks.stopRequested = [] { return StopOnSignals::requested(); };
-  ActionLine line(options, std::move(hooks));
+  DownloadLine line(options);
   DoorTerminal door(line.line(), MachineNumber::make(options.machine).value());
   // The terminal forgets a record at the next prompt, so a record the database refused must
   // outlive this process: the next download writes it before prompting.
   auto saved = prohibit::setPendingRecords(std::make_shared<PendingFile>(pendingFilePath()));
-  Result<AccessSummary> got = Error(Errc::stopped, "");
-  {
-    StopOnSignals stopOnSignals;
-    got = door.downloadToDatabase(database, table);
-  }
-  progress.finish();
+  const Result<AccessSummary> got =
+      line.run([&] { return door.downloadToDatabase(database, table); });
   prohibit::setPendingRecords(std::move(saved));
+  const ProgressDisplay& progress = line.progress();
   report.seconds = progress.seconds();
   if (!got) {
     report.error = got.error();

@@ -1,7 +1,7 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
-#include "action_report.hpp"
+#include "action_command.hpp"
 #include "attend_download.hpp"
 #include "commands.hpp"
 #include "line_options.hpp"
@@ -118,39 +118,28 @@ void addAttendCommand(CLI::App& app, int& status) {
       "Each action is one exchange with attendance terminal -m on the line at -p (see also "
       "'solvard clock set'). Exit status: 0 acknowledged (download: records written, or none "
       "stored), 1 the terminal or the line failed, 2 a usage error, 3 the database failed.");
-  // Each action reads into words of its own: the option reader fills the defaults of every
-  // action, the environment's included, not only of the one chosen.
-  struct Action {
-    CLI::App* sub;
-    AttendWords* words;
-  };
-  const auto action = [&](const std::string& name, const std::string& description) {
-    auto words = std::make_shared<AttendWords>();
-    CLI::App* sub = attend->add_subcommand(name, description);
-    addLineOptions(*sub, words->line);
-    sub->callback(
-        [name, words, &status] { status = finish(runAttend(name, *words), words->line.json); });
-    return Action{sub, words.get()};
-  };
+  const auto action = actionAdder<AttendWords>(*attend, status, runAttend);
   action("clear-records", "forget the records the terminal stores (download them first)");
   action("clear-cards", "forget the terminal's card list");
-  Action remove = action("delete-card", "take a card off the terminal's list");
-  remove.sub->add_option("--card", remove.words->card, "the card, up to six digits")->required();
-  Action flow = action("flow", "give a card its flow number");
-  flow.sub->add_option("--flow", flow.words->flow, "the flow number, up to six digits")->required();
-  flow.sub
+  auto remove = action("delete-card", "take a card off the terminal's list");
+  remove.command->add_option("--card", remove.words->card, "the card, up to six digits")
+      ->required();
+  auto flow = action("flow", "give a card its flow number");
+  flow.command->add_option("--flow", flow.words->flow, "the flow number, up to six digits")
+      ->required();
+  flow.command
       ->add_option("--original", flow.words->original,
                    "the card's original number, up to ten digits")
       ->required();
   action("card-number", "read the ten-digit number of the card last presented");
-  Action download =
+  auto download =
       action("download", "download every record into WorkCardSource and WorkCardReadTime");
-  download.sub
+  download.command
       ->add_option("-d,--db", download.words->database,
                    "an SQLite file (tables made when missing) or a connection text")
       ->required()
       ->envname("SOLVARD_DB");
-  addProgressOptions(*download.sub, download.words->line);
+  addProgressOptions(*download.command, download.words->line);
 }
 
 void addClockCommand(CLI::App& app, int& status) {

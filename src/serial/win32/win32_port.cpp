@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "automation/wide_text.hpp"
 #include "serial/port_errors.hpp"
 
 namespace solvard::serial::win32 {
@@ -26,26 +27,8 @@ static_assert(CommTimeouts::kMaxDword == MAXDWORD);
 
 HANDLE handleOf(void* handle) { return static_cast<HANDLE>(handle); }
 
-// A UTF-8 text as Windows takes names; nothing when it is not well-formed UTF-8.
-std::optional<std::wstring> wideText(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int length =
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (length <= 0) return std::nullopt;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
-  return wide;
-}
-
-std::string utf8Text(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
-  return narrow;
-}
+// MinGW's wchar_t is UTF-16, as char16_t is: the core's conversions serve the W calls.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 // The kind of an open's failure, from the error CreateFile or the first comm call gave.
 OpenFailure::Kind failureKind(DWORD error) {
@@ -92,7 +75,9 @@ std::string systemMessage(unsigned long error) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = buffer != nullptr ? utf8Text(buffer, static_cast<int>(length)) : "";
+  std::string text = buffer != nullptr ? automation::utf8OfLenient(std::u16string_view(
+                                             reinterpret_cast<const char16_t*>(buffer), length))
+                                       : "";
   if (buffer != nullptr) LocalFree(buffer);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();
@@ -105,10 +90,11 @@ Win32Port::~Win32Port() { PortOpen(false); }
 
 void Win32Port::openDevice(const std::string& device) {
   using Kind = OpenFailure::Kind;
-  const auto name = wideText(device);
+  const auto name = automation::utf16Of(device);
   if (!name || name->empty()) failOpen(Kind::NotFound, device, "not a valid device name");
-  const HANDLE handle = CreateFileW(name->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      CreateFileW(reinterpret_cast<const wchar_t*>(name->c_str()), GENERIC_READ | GENERIC_WRITE, 0,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     failOpen(failureKind(error), device, systemMessage(error));

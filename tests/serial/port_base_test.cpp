@@ -24,12 +24,12 @@ using Kind = OpenFailure::Kind;
 using namespace std::chrono_literals;
 
 // A device that does what the test says and tells what it was asked.
-class ScriptedPort final : public PortBase {
+class ScriptedDevice final : public PortBase {
  public:
   using PortBase::WaitEnd;
 
-  explicit ScriptedPort(std::string device) : PortBase(std::move(device)) {}
-  ~ScriptedPort() override { PortOpen(false); }
+  explicit ScriptedDevice(std::string device) : PortBase(std::move(device)) {}
+  ~ScriptedDevice() override { PortOpen(false); }
 
   std::vector<std::string> log;
   std::optional<OpenFailure> refuseOpen;  // the failure openDevice raises
@@ -127,7 +127,7 @@ TEST(PortBaseTest, RefusedCallsRaiseTheirNumberAndText) {
        "Invalid property value"},
   };
   for (const Refusal& c : cases) {
-    ScriptedPort port("dev");
+    ScriptedDevice port("dev");
     if (c.open) port.PortOpen(true);
     const std::size_t asked = port.log.size();
     try {
@@ -143,7 +143,7 @@ TEST(PortBaseTest, RefusedCallsRaiseTheirNumberAndText) {
 }
 
 TEST(PortBaseTest, SettingsReachAnOpenDeviceAtOnceAndAClosedOneAtTheOpen) {
-  ScriptedPort port("/dev/scripted");
+  ScriptedDevice port("/dev/scripted");
   port.Settings("19200,N,8,1");
   EXPECT_TRUE(port.log.empty());
   port.PortOpen(true);
@@ -154,7 +154,7 @@ TEST(PortBaseTest, SettingsReachAnOpenDeviceAtOnceAndAClosedOneAtTheOpen) {
 
 // The device goes back to the settings it had, and keeps them for the next open.
 TEST(PortBaseTest, ASettingTheOpenDeviceRefusesIsTakenBack) {
-  ScriptedPort port("/dev/scripted");
+  ScriptedDevice port("/dev/scripted");
   port.Settings("19200,N,8,1");
   port.PortOpen(true);
   port.refusedRates = {28800};
@@ -175,7 +175,7 @@ TEST(PortBaseTest, ASettingTheOpenDeviceRefusesIsTakenBack) {
 
 struct OpenCase {
   std::string name;
-  std::function<void(ScriptedPort&)> script;
+  std::function<void(ScriptedDevice&)> script;
   OpenFailure failure;
   std::vector<std::string> log;
 };
@@ -185,22 +185,22 @@ struct OpenCase {
 TEST(PortBaseTest, AFailedOpenIsRaisedAndRecordedUntilAnOpenSucceeds) {
   const std::vector<OpenCase> cases{
       {"device refuses",
-       [](ScriptedPort& p) {
+       [](ScriptedDevice& p) {
          p.refuseOpen = OpenFailure{Kind::InUse, "", "busy"};
        },
        {Kind::InUse, "/dev/scripted", "busy"},
        {"open /dev/scripted"}},
       {"rate refused",
-       [](ScriptedPort& p) { p.refusedRates = {9600}; },
+       [](ScriptedDevice& p) { p.refusedRates = {9600}; },
        {Kind::SettingsRefused, "/dev/scripted", "9600 refused"},
        {"open /dev/scripted", "apply 9600", "close"}},
       {"settings request fails",
-       [](ScriptedPort& p) { p.settingsFail = true; },
+       [](ScriptedDevice& p) { p.settingsFail = true; },
        {Kind::SettingsRefused, "/dev/scripted", "Port read or write failed: settings failed"},
        {"open /dev/scripted", "apply 9600", "close"}},
   };
   for (const OpenCase& c : cases) {
-    ScriptedPort port("/dev/scripted");
+    ScriptedDevice port("/dev/scripted");
     c.script(port);
     try {
       port.PortOpen(true);
@@ -228,14 +228,14 @@ TEST(PortBaseTest, AFailedOpenIsRaisedAndRecordedUntilAnOpenSucceeds) {
 }
 
 TEST(PortBaseTest, AnUnmappedPortNumberOpensThePlatformsDevice) {
-  ScriptedPort port("");
+  ScriptedDevice port("");
   port.CommPort(3);
   port.PortOpen(true);
   EXPECT_EQ(port.log.front(), "open " + platformPortDevice(3));
 }
 
 TEST(PortBaseTest, InputTakesAtMostInputLenAndTheBufferHoldsAtMostItsSize) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.InBufferSize(5);
   port.PortOpen(true);
   port.incoming = {1, 2, 3, 4, 5, 6, 7};
@@ -254,7 +254,7 @@ TEST(PortBaseTest, InputTakesAtMostInputLenAndTheBufferHoldsAtMostItsSize) {
 // A device that counts more than it put in the room adds no more than the room, and nothing of
 // what the memory held before.
 TEST(PortBaseTest, ADeviceCountingMoreThanTheRoomAddsOnlyTheRoom) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.InBufferSize(3);
   port.PortOpen(true);
   port.incoming = {9};
@@ -264,7 +264,7 @@ TEST(PortBaseTest, ADeviceCountingMoreThanTheRoomAddsOnlyTheRoom) {
 }
 
 TEST(PortBaseTest, DiscardsReachTheDeviceAndEmptyTheBuffer) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.PortOpen(true);
   port.incoming = {1, 2, 3};
   EXPECT_EQ(port.InBufferCount(), 3);
@@ -277,7 +277,7 @@ TEST(PortBaseTest, DiscardsReachTheDeviceAndEmptyTheBuffer) {
 }
 
 TEST(PortBaseTest, OutputSendsTheBytesUnchanged) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.PortOpen(true);
   port.Output(Bytes{0x00, 0x11, 0x13, 0xFF});
   EXPECT_EQ(port.sent, (Bytes{0x00, 0x11, 0x13, 0xFF}));
@@ -285,7 +285,7 @@ TEST(PortBaseTest, OutputSendsTheBytesUnchanged) {
 
 // A device that failed is asked nothing more until the port is opened again.
 TEST(PortBaseTest, AFailedReadEndsReadingUntilTheNextOpen) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.PortOpen(true);
   port.incoming = {1, 2};
   port.readFails = true;
@@ -302,7 +302,7 @@ TEST(PortBaseTest, AFailedReadEndsReadingUntilTheNextOpen) {
 }
 
 TEST(PortBaseTest, WhatAWaitTakesOffTheLineIsKept) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.InBufferSize(2);
   port.PortOpen(true);
   port.waitBytes = {7, 8, 9};
@@ -315,10 +315,10 @@ TEST(PortBaseTest, WhatAWaitTakesOffTheLineIsKept) {
 }
 
 TEST(PortBaseTest, AWaitThatFailsEndsReadingAndAClosedPortIsNotWaitedOn) {
-  ScriptedPort port("dev");
+  ScriptedDevice port("dev");
   port.waitForInput(0ms);
   port.PortOpen(true);
-  port.waitEnd = ScriptedPort::WaitEnd::Failed;
+  port.waitEnd = ScriptedDevice::WaitEnd::Failed;
   port.waitForInput(0ms);
   port.incoming = {1};
   EXPECT_EQ(port.Input(), Bytes{});

@@ -28,7 +28,7 @@
 #include "db/odbc_connection.hpp"
 #include "db/timeouts.hpp"
 #ifdef _WIN32
-#include "db/wide_text.hpp"
+#include "automation/wide_text.hpp"
 #endif
 
 namespace solvard::db {
@@ -72,7 +72,7 @@ SQLWCHAR* driverChars(DriverString& text) { return text.data(); }
 // `problem` saying where it is not.
 std::optional<std::basic_string<SQLWCHAR>> driverText(std::string_view text, std::string& problem) {
   std::size_t bad = 0;
-  const auto utf16 = utf16Of(text, &bad);
+  const auto utf16 = automation::utf16Of(text, &bad);
   if (!utf16) {
     problem = "is not well-formed UTF-8 (at byte " + std::to_string(bad) + ")";
     return std::nullopt;
@@ -82,7 +82,7 @@ std::optional<std::basic_string<SQLWCHAR>> driverText(std::string_view text, std
 
 // What the driver says about itself or a failure, in UTF-8.
 std::string fromDriver(const SQLWCHAR* text, std::size_t length) {
-  return utf8OfLenient(std::u16string(text, text + length));
+  return automation::utf8OfLenient(std::u16string(text, text + length));
 }
 
 SQLRETURN diagnosticRecord(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* state,
@@ -484,7 +484,7 @@ class OdbcConnection final : public Connection {
         if (!truncated) break;
       }
       std::size_t bad = 0;
-      auto text = utf8Of(value, &bad);
+      auto text = automation::utf8Of(value, &bad);
       if (!text) {
         diagnostic = {std::string(kMalformedText), 0,
                       "column " + std::to_string(column + 1) +

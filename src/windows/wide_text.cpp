@@ -3,7 +3,7 @@
 #include <new>
 
 #include "automation/utf8.hpp"
-#include "db/wide_text.hpp"
+#include "automation/wide_text.hpp"
 
 namespace solvard::windows {
 namespace {
@@ -33,13 +33,13 @@ std::string wellFormed(std::string_view text) {
 }  // namespace
 
 std::string utf8FromUtf16(std::wstring_view text) {
-  return db::utf8OfLenient(
+  return automation::utf8OfLenient(
       std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 std::wstring utf16FromUtf8(std::string_view text) {
-  std::optional<std::u16string> wide = db::utf16Of(text);
-  if (!wide) wide = db::utf16Of(wellFormed(text));
+  std::optional<std::u16string> wide = automation::utf16Of(text);
+  if (!wide) wide = automation::utf16Of(wellFormed(text));
   if (!wide) return {};  // cannot happen: wellFormed leaves nothing to refuse
   return std::wstring(reinterpret_cast<const wchar_t*>(wide->data()), wide->size());
 }

@@ -10,11 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
-#include <utility>
 
 #include "automation/error.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
 #include "serial/posix/line_rate.hpp"
 
@@ -28,40 +25,10 @@ constexpr std::chrono::seconds kOutputLimit{2};
 
 }  // namespace
 
-PosixPort::PosixPort() = default;
+PosixPort::~PosixPort() { PortOpen(false); }
 
-PosixPort::PosixPort(std::string device) : device_(std::move(device)) {}
-
-void PosixPort::failOpen(OpenFailure::Kind kind, const std::string& path,
-                         const std::string& reason) {
-  openFailure_ = OpenFailure{kind, path, reason};
-  throw port_errors::portUnavailable(path + ": " + reason);
-}
-
-PosixPort::~PosixPort() {
-  if (fd_ >= 0) close();
-}
-
-void PosixPort::requireOpen() const {
-  if (fd_ < 0) throw port_errors::portNotOpen();
-}
-
-void PosixPort::requireClosed() const {
-  if (fd_ >= 0) throw port_errors::portAlreadyOpen();
-}
-
-void PosixPort::PortOpen(bool open) {
-  if (open) {
-    requireClosed();
-    this->open();
-  } else if (fd_ >= 0) {
-    close();
-  }
-}
-
-void PosixPort::open() {
+void PosixPort::openDevice(const std::string& path) {
   using Kind = OpenFailure::Kind;
-  const std::string path = device_.empty() ? portDevicePath(portNumber_) : device_;
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -72,9 +39,9 @@ void PosixPort::open() {
     if (error == EISDIR) kind = Kind::NotATerminal;
     failOpen(kind, path, systemError(error));
   }
+  fd_ = fd;
   auto fail = [&](Kind kind, const std::string& why) {
-    ::ioctl(fd, TIOCNXCL);
-    ::close(fd);
+    closeDevice();
     failOpen(kind, path, why);
   };
   if (!::isatty(fd)) fail(Kind::NotATerminal, "not a serial device");
@@ -86,13 +53,7 @@ void PosixPort::open() {
   }
   // A rate the device does not take fails the open: a port left at the rate it had before
   // would send the command at a speed the host did not ask for.
-  std::optional<std::string> refusal;
-  try {
-    refusal = configure(fd);
-  } catch (const automation::AutomationError& error) {
-    refusal = error.description();
-  }
-  if (refusal) fail(Kind::SettingsRefused, *refusal);
+  if (const auto refusal = settingsRefusal()) fail(Kind::SettingsRefused, *refusal);
   // DTR on, RTS off. Devices without modem lines (a pseudo-terminal) refuse both: harmless.
   int dtr = TIOCM_DTR;
   int rts = TIOCM_RTS;
@@ -100,33 +61,37 @@ void PosixPort::open() {
   ::ioctl(fd, TIOCMBIC, &rts);
   // Bytes that arrived while nobody had the port open belong to no exchange of ours.
   ::tcflush(fd, TCIFLUSH);
-  fd_ = fd;
-  hungUp_ = false;
-  openFailure_.reset();
-  buffer_.clear();
 }
 
-void PosixPort::close() {
+void PosixPort::closeDevice() {
+  if (fd_ < 0) return;
   // The exclusive mode belongs to the device, not to this descriptor: if another descriptor
   // (a pseudo-terminal's holder) keeps the device alive, it would stay locked for everyone.
   ::ioctl(fd_, TIOCNXCL);
   ::close(fd_);
   fd_ = -1;
-  hungUp_ = false;
-  buffer_.clear();
 }
 
-std::optional<std::string> PosixPort::configure(int fd) const {
+// Mark and space parity need CMSPAR, which not every system's termios has.
+void PosixPort::checkSettings([[maybe_unused]] const LineSettings& line) const {
+#ifndef CMSPAR
+  if (line.parity == Parity::Mark || line.parity == Parity::Space) {
+    throw automation::errors::invalidPropertyValue();
+  }
+#endif
+}
+
+std::optional<std::string> PosixPort::applySettings(const LineSettings& line) {
   termios tio{};
-  if (::tcgetattr(fd, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
+  if (::tcgetattr(fd_, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
   ::cfmakeraw(&tio);
   tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
   tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
 #ifdef CMSPAR
   tio.c_cflag &= ~CMSPAR;
 #endif
-  tio.c_cflag |= CLOCAL | CREAD | (line_.dataBits == 7 ? CS7 : CS8);
-  switch (line_.parity) {
+  tio.c_cflag |= CLOCAL | CREAD | (line.dataBits == 7 ? CS7 : CS8);
+  switch (line.parity) {
     case Parity::None: break;
     case Parity::Even: tio.c_cflag |= PARENB; break;
     case Parity::Odd: tio.c_cflag |= PARENB | PARODD; break;
@@ -137,109 +102,36 @@ std::optional<std::string> PosixPort::configure(int fd) const {
     default: throw automation::errors::invalidPropertyValue();
 #endif
   }
-  if (line_.stopBits == 2) tio.c_cflag |= CSTOPB;
+  if (line.stopBits == 2) tio.c_cflag |= CSTOPB;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (::tcsetattr(fd, TCSANOW, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
-  return setLineRate(fd, static_cast<uint32_t>(line_.baudRate));
+  if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
+  return setLineRate(fd_, static_cast<uint32_t>(line.baudRate));
 }
 
-void PosixPort::CommPort(int16_t number) {
-  requireClosed();
-  checkPortNumber(number);
-  portNumber_ = number;
-}
-
-// Any positive rate is taken here; whether the device runs at it shows only once the port is
-// open, where a refusal is raised and the device goes back to the settings it had.
-void PosixPort::Settings(const std::string& text) {
-  const LineSettings line = parseSettings(text);
-#ifndef CMSPAR
-  if (line.parity == Parity::Mark || line.parity == Parity::Space) {
-    throw automation::errors::invalidPropertyValue();
-  }
-#endif
-  if (fd_ < 0) {
-    line_ = line;
-    return;
-  }
-  const LineSettings previous = std::exchange(line_, line);
-  const auto refusal = configure(fd_);
-  if (!refusal) return;
-  line_ = previous;
-  (void)configure(fd_);
-  throw automation::AutomationError(automation::errors::kInvalidPropertyValue,
-                                    "Invalid property value: " + *refusal);
-}
-
-void PosixPort::InBufferSize(int16_t size) {
-  requireClosed();
-  checkBufferSize(size);
-  inBufferSize_ = size;
-}
-
-void PosixPort::OutBufferSize(int16_t size) {
-  requireClosed();
-  checkBufferSize(size);
-  outBufferSize_ = size;
-}
-
-// Binary and text input hand over the same bytes here: nothing is translated on the way in.
-void PosixPort::InputMode(int16_t mode) { checkInputMode(mode); }
-
-void PosixPort::drain() {
-  uint8_t chunk[512];
-  const std::size_t capacity = static_cast<std::size_t>(inBufferSize_);
-  while (!hungUp_ && buffer_.size() < capacity) {
-    const std::size_t want = std::min(sizeof chunk, capacity - buffer_.size());
-    const ssize_t n = ::read(fd_, chunk, want);
+PosixPort::Received PosixPort::readWaiting(std::span<uint8_t> room) {
+  Received got;
+  while (got.count < room.size()) {
+    const ssize_t n = ::read(fd_, room.data() + got.count, room.size() - got.count);
     if (n > 0) {
-      buffer_.insert(buffer_.end(), chunk, chunk + n);
+      got.count += static_cast<std::size_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) hungUp_ = true;
-    return;
+    got.failed = n < 0 && errno != EAGAIN && errno != EWOULDBLOCK;
+    break;
   }
+  return got;
 }
 
-int PosixPort::InBufferCount() {
-  requireOpen();
-  drain();
-  return static_cast<int>(buffer_.size());
-}
+void PosixPort::discardInput() { ::tcflush(fd_, TCIFLUSH); }
 
-void PosixPort::InBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
-  requireOpen();
-  ::tcflush(fd_, TCIFLUSH);
-  buffer_.clear();
-}
-
-void PosixPort::OutBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
-  requireOpen();
+void PosixPort::discardOutput() {
   if (::tcflush(fd_, TCOFLUSH) != 0) throw port_errors::portIoFailed(systemError(errno));
 }
 
-void PosixPort::InputLen(int length) {
-  if (length < 0) throw automation::errors::invalidPropertyValue();
-  inputLen_ = length;
-}
-
-Bytes PosixPort::Input() {
-  requireOpen();
-  drain();
-  const std::size_t n =
-      inputLen_ == 0 ? buffer_.size() : std::min<std::size_t>(inputLen_, buffer_.size());
-  Bytes taken(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  return taken;
-}
-
-void PosixPort::Output(std::span<const uint8_t> bytes) {
-  requireOpen();
-  const auto deadline = std::chrono::steady_clock::now() + kOutputLimit;
+void PosixPort::writeBytes(std::span<const uint8_t> bytes) {
+  const auto deadline = Clock::now() + kOutputLimit;
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -251,8 +143,8 @@ void PosixPort::Output(std::span<const uint8_t> bytes) {
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
       throw port_errors::portIoFailed(systemError(errno));
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd room{fd_, POLLOUT, 0};
     if (left.count() <= 0 || ::poll(&room, 1, static_cast<int>(left.count())) == 0) {
       throw port_errors::portIoFailed("transmit queue full");
@@ -260,17 +152,16 @@ void PosixPort::Output(std::span<const uint8_t> bytes) {
   }
 }
 
-void PosixPort::waitForInput(std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  const bool full = buffer_.size() >= static_cast<std::size_t>(inBufferSize_);
-  if (fd_ >= 0 && !hungUp_ && !full) {
-    pollfd input{fd_, POLLIN, 0};
-    const int ready = ::poll(&input, 1, static_cast<int>(limit.count()));
-    if (ready <= 0 || (input.revents & POLLIN) != 0) return;
-    // Hung up or in error without data: polling again would return at once, so sleep instead.
-    hungUp_ = true;
-  }
-  std::this_thread::sleep_until(deadline);
+// poll() tells of input without taking it: nothing goes into the room. A poll that ends
+// otherwise than by hang-up or error (a signal) also ends the wait, as callers wait in loops.
+PosixPort::WaitEnd PosixPort::awaitInput(Clock::time_point deadline, std::span<uint8_t>,
+                                         std::size_t&) {
+  const auto limit = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+  pollfd input{fd_, POLLIN, 0};
+  const int ready = ::poll(&input, 1, static_cast<int>(std::max<long long>(limit.count(), 0)));
+  if (ready <= 0 || (input.revents & POLLIN) != 0) return WaitEnd::Over;
+  // Hung up or in error without data: polling again would return at once.
+  return WaitEnd::Failed;
 }
 
 }  // namespace solvard::serial::posix

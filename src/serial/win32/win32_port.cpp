@@ -10,11 +10,8 @@
 
 #include <algorithm>
 #include <string_view>
-#include <utility>
 
-#include "automation/error.hpp"
-#include "serial/deadline_sleep.hpp"
-#include "serial/port_devices.hpp"
+#include "automation/wide_text.hpp"
 #include "serial/port_errors.hpp"
 
 namespace solvard::serial::win32 {
@@ -30,26 +27,8 @@ static_assert(CommTimeouts::kMaxDword == MAXDWORD);
 
 HANDLE handleOf(void* handle) { return static_cast<HANDLE>(handle); }
 
-// A UTF-8 text as Windows takes names; nothing when it is not well-formed UTF-8.
-std::optional<std::wstring> wideText(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int length =
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (length <= 0) return std::nullopt;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), length);
-  return wide;
-}
-
-std::string utf8Text(const wchar_t* text, int length) {
-  if (length <= 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, narrow.data(), size, nullptr, nullptr);
-  return narrow;
-}
+// MinGW's wchar_t is UTF-16, as char16_t is: the core's conversions serve the W calls.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
 // The kind of an open's failure, from the error CreateFile or the first comm call gave.
 OpenFailure::Kind failureKind(DWORD error) {
@@ -96,7 +75,9 @@ std::string systemMessage(unsigned long error) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = buffer != nullptr ? utf8Text(buffer, static_cast<int>(length)) : "";
+  std::string text = buffer != nullptr ? automation::utf8OfLenient(std::u16string_view(
+                                             reinterpret_cast<const char16_t*>(buffer), length))
+                                       : "";
   if (buffer != nullptr) LocalFree(buffer);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();
@@ -105,50 +86,23 @@ std::string systemMessage(unsigned long error) {
   return text;
 }
 
-Win32Port::Win32Port() = default;
+Win32Port::~Win32Port() { PortOpen(false); }
 
-Win32Port::Win32Port(std::string device) : device_(std::move(device)) {}
-
-Win32Port::~Win32Port() {
-  if (handle_ != nullptr) close();
-}
-
-void Win32Port::failOpen(OpenFailure::Kind kind, const std::string& device,
-                         const std::string& reason) {
-  openFailure_ = OpenFailure{kind, device, reason};
-  throw port_errors::portUnavailable(device + ": " + reason);
-}
-
-void Win32Port::requireOpen() const {
-  if (handle_ == nullptr) throw port_errors::portNotOpen();
-}
-
-void Win32Port::requireClosed() const {
-  if (handle_ != nullptr) throw port_errors::portAlreadyOpen();
-}
-
-void Win32Port::PortOpen(bool open) {
-  if (open) {
-    requireClosed();
-    this->open();
-  } else if (handle_ != nullptr) {
-    close();
-  }
-}
-
-void Win32Port::open() {
+void Win32Port::openDevice(const std::string& device) {
   using Kind = OpenFailure::Kind;
-  const std::string device = device_.empty() ? portDevicePath(portNumber_) : device_;
-  const auto name = wideText(device);
+  const auto name = automation::utf16Of(device);
   if (!name || name->empty()) failOpen(Kind::NotFound, device, "not a valid device name");
-  const HANDLE handle = CreateFileW(name->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      CreateFileW(reinterpret_cast<const wchar_t*>(name->c_str()), GENERIC_READ | GENERIC_WRITE, 0,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     failOpen(failureKind(error), device, systemMessage(error));
   }
+  handle_ = handle;
+  timeouts_.reset();
   auto fail = [&](Kind kind, const std::string& why) {
-    CloseHandle(handle);
+    closeDevice();
     failOpen(kind, device, why);
   };
   // A port whose state cannot be read cannot be used, whatever CreateFile said: a file or another
@@ -163,21 +117,12 @@ void Win32Port::open() {
     fail(kind, "no comm device answers: " + systemMessage(error));
   }
   // The sizes are the driver's to round or ignore; the receive buffer here has its own bound.
-  SetupComm(handle, static_cast<DWORD>(inBufferSize_), static_cast<DWORD>(outBufferSize_));
+  SetupComm(handle, static_cast<DWORD>(inBufferSize()), static_cast<DWORD>(outBufferSize()));
   // A rate the device does not take fails the open: a port left at the rate it had before
   // would send the command at a speed the host did not ask for.
-  std::optional<std::string> refusal;
-  try {
-    refusal = configure(handle);
-  } catch (const automation::AutomationError& error) {
-    refusal = error.description();
-  }
-  if (refusal) fail(Kind::SettingsRefused, *refusal);
-  handle_ = handle;
-  timeouts_.reset();
+  if (const auto refusal = settingsRefusal()) fail(Kind::SettingsRefused, *refusal);
   if (!useTimeouts(immediateReads())) {
     const DWORD error = GetLastError();
-    handle_ = nullptr;
     fail(Kind::Other, "the read timeouts cannot be set: " + systemMessage(error));
   }
   // DTR on, RTS off, as the DCB says already; said again for drivers that set the lines only
@@ -186,25 +131,21 @@ void Win32Port::open() {
   EscapeCommFunction(handle, CLRRTS);
   // Bytes that arrived while nobody had the port open belong to no exchange of ours.
   PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR);
-  hungUp_ = false;
-  openFailure_.reset();
-  buffer_.clear();
 }
 
-void Win32Port::close() {
+void Win32Port::closeDevice() {
+  if (handle_ == nullptr) return;
   CloseHandle(handleOf(handle_));
   handle_ = nullptr;
   timeouts_.reset();
-  hungUp_ = false;
-  buffer_.clear();
 }
 
-std::optional<std::string> Win32Port::configure(void* device) const {
-  const HANDLE handle = handleOf(device);
+std::optional<std::string> Win32Port::applySettings(const LineSettings& settings) {
+  const HANDLE handle = handleOf(handle_);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (!GetCommState(handle, &dcb)) throw port_errors::portIoFailed(systemMessage(GetLastError()));
-  const CommLine line = commLine(line_);
+  const CommLine line = commLine(settings);
   dcb.BaudRate = line.baudRate;
   dcb.ByteSize = line.byteSize;
   dcb.Parity = line.parity;
@@ -252,108 +193,30 @@ bool Win32Port::useTimeouts(const CommTimeouts& timeouts) {
   return true;
 }
 
-void Win32Port::CommPort(int16_t number) {
-  requireClosed();
-  checkPortNumber(number);
-  portNumber_ = number;
-}
-
-// Any positive rate is taken here; whether the device runs at it shows only once the port is
-// open, where a refusal is raised and the device goes back to the settings it had.
-void Win32Port::Settings(const std::string& text) {
-  const LineSettings line = parseSettings(text);
-  if (handle_ == nullptr) {
-    line_ = line;
-    return;
-  }
-  const LineSettings previous = std::exchange(line_, line);
-  const auto refusal = configure(handle_);
-  if (!refusal) return;
-  line_ = previous;
-  (void)configure(handle_);
-  throw automation::AutomationError(automation::errors::kInvalidPropertyValue,
-                                    "Invalid property value: " + *refusal);
-}
-
-void Win32Port::InBufferSize(int16_t size) {
-  requireClosed();
-  checkBufferSize(size);
-  inBufferSize_ = size;
-}
-
-void Win32Port::OutBufferSize(int16_t size) {
-  requireClosed();
-  checkBufferSize(size);
-  outBufferSize_ = size;
-}
-
-// Binary and text input hand over the same bytes here: nothing is translated on the way in.
-void Win32Port::InputMode(int16_t mode) { checkInputMode(mode); }
-
-void Win32Port::drain() {
-  const std::size_t capacity = static_cast<std::size_t>(inBufferSize_);
-  if (hungUp_ || buffer_.size() >= capacity) return;
-  if (!useTimeouts(immediateReads())) {
-    hungUp_ = true;
-    return;
-  }
+Win32Port::Received Win32Port::readWaiting(std::span<uint8_t> room) {
+  if (!useTimeouts(immediateReads())) return {0, true};
   // A line error (a framing or parity fault, an overrun) is cleared, so reads go on.
   DWORD errors = 0;
   COMSTAT status{};
   ClearCommError(handleOf(handle_), &errors, &status);
-  uint8_t chunk[512];
-  while (buffer_.size() < capacity) {
-    const DWORD want = static_cast<DWORD>(std::min(sizeof chunk, capacity - buffer_.size()));
-    DWORD got = 0;
-    if (!ReadFile(handleOf(handle_), chunk, want, &got, nullptr)) {
-      hungUp_ = true;
-      return;
-    }
-    buffer_.insert(buffer_.end(), chunk, chunk + got);
-    if (got < want) return;
+  DWORD got = 0;
+  if (!ReadFile(handleOf(handle_), room.data(), static_cast<DWORD>(room.size()), &got, nullptr)) {
+    return {0, true};
   }
+  return {got, false};
 }
 
-int Win32Port::InBufferCount() {
-  requireOpen();
-  drain();
-  return static_cast<int>(buffer_.size());
-}
+void Win32Port::discardInput() { PurgeComm(handleOf(handle_), PURGE_RXABORT | PURGE_RXCLEAR); }
 
-void Win32Port::InBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
-  requireOpen();
-  PurgeComm(handleOf(handle_), PURGE_RXABORT | PURGE_RXCLEAR);
-  buffer_.clear();
-}
-
-void Win32Port::OutBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
-  requireOpen();
+void Win32Port::discardOutput() {
   if (!PurgeComm(handleOf(handle_), PURGE_TXABORT | PURGE_TXCLEAR)) {
     throw port_errors::portIoFailed(systemMessage(GetLastError()));
   }
 }
 
-void Win32Port::InputLen(int length) {
-  if (length < 0) throw automation::errors::invalidPropertyValue();
-  inputLen_ = length;
-}
-
-Bytes Win32Port::Input() {
-  requireOpen();
-  drain();
-  const std::size_t n =
-      inputLen_ == 0 ? buffer_.size() : std::min<std::size_t>(inputLen_, buffer_.size());
-  Bytes taken(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  return taken;
-}
-
 // Every timeout setting of this port bounds a write by kOutputLimit: a write that has not gone
 // out whole by then found the transmit queue full.
-void Win32Port::Output(std::span<const uint8_t> bytes) {
-  requireOpen();
+void Win32Port::writeBytes(std::span<const uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
@@ -368,34 +231,24 @@ void Win32Port::Output(std::span<const uint8_t> bytes) {
 
 // A read of one byte whose timeouts make it return as soon as a byte is in, or after the slice
 // with nothing. Windows' overlapped WaitCommEvent would do too, but Wine does not signal it for
-// a pseudo-terminal; this read works on both.
-void Win32Port::waitForInput(std::chrono::milliseconds limit) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + limit;
-  const bool full = buffer_.size() >= static_cast<std::size_t>(inBufferSize_);
-  if (handle_ != nullptr && !hungUp_ && !full) {
-    for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
-      const auto slice = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
-      if (!useTimeouts(waitingReads(slice))) {
-        hungUp_ = true;
-        break;
-      }
-      uint8_t byte = 0;
-      DWORD got = 0;
-      if (!ReadFile(handleOf(handle_), &byte, 1, &got, nullptr)) {
-        hungUp_ = true;
-        break;
-      }
-      if (got == 1) {
-        buffer_.push_back(byte);
-        return;
-      }
-      // Nothing came. A driver that returned long before the slice ended does not wait for
-      // input: asking again would spin, so the rest of the limit is slept instead.
-      if (Clock::now() - now < slice / 2) break;
+// a pseudo-terminal; this read works on both. The byte it takes goes into the room.
+Win32Port::WaitEnd Win32Port::awaitInput(Clock::time_point deadline, std::span<uint8_t> room,
+                                         std::size_t& taken) {
+  if (room.empty()) return WaitEnd::Quiet;
+  for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
+    const auto slice = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+    if (!useTimeouts(waitingReads(slice))) return WaitEnd::Failed;
+    DWORD got = 0;
+    if (!ReadFile(handleOf(handle_), room.data(), 1, &got, nullptr)) return WaitEnd::Failed;
+    if (got == 1) {
+      taken = 1;
+      return WaitEnd::Over;
     }
+    // Nothing came. A driver that returned long before the slice ended does not wait for
+    // input: asking again would spin, so the rest of the limit is slept instead.
+    if (Clock::now() - now < slice / 2) return WaitEnd::Quiet;
   }
-  sleepUntil(deadline);
+  return WaitEnd::Over;
 }
 
 }  // namespace solvard::serial::win32

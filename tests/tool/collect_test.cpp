@@ -1,0 +1,228 @@
+// `solvard collect` as a service runs it: two lines, each with an attendance and a door terminal,
+// into an SQLite file and, when the test server is up, into PostgreSQL.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "db/database_fixture.hpp"
+#include "run_command.hpp"
+#include "simulate_process.hpp"
+#include "simulator/access_terminal.hpp"
+#include "simulator/attend_terminal.hpp"
+#include "simulator/simulator.hpp"
+
+namespace solvard::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using db::testing::Engine;
+using simulator::Bytes;
+
+// Stored attendance records: card, then date and time packed two digits a byte, then the end
+// mark.
+const Bytes kPunchA1 = {0x12, 0x34, 0x56, 0x01, 0x05, 0x07, 0x08, 0x30, 0xAA};
+const Bytes kPunchA2 = {0x00, 0x00, 0x07, 0x01, 0x05, 0x08, 0x17, 0x05, 0xAA};
+const Bytes kPunchB = {0x65, 0x43, 0x21, 0x02, 0x12, 0x31, 0x23, 0x59, 0xAA};
+
+const std::string kAttendanceRows =
+    "A 1 000007 2001-05-08 17:05:00 \n"
+    "A 1 123456 2001-05-07 08:30:00 \n"
+    "B 2 654321 2002-12-31 23:59:00 \n";
+const std::string kAccessRows =
+    "A 3 0000012345 2001-06-29 08:05 \n"
+    "A 3 9876543210 2001-06-30 17:45 \n"
+    "B 4 0000000042 2003-01-02 06:07 \n";
+
+class CollectTest : public ::testing::TestWithParam<Engine> {
+ protected:
+  void SetUp() override {
+    if (!database.create()) GTEST_SKIP() << "SOLVARD_PG_CONNECT is not set";
+    clockA = &lineA.add(std::make_unique<simulator::AttendTerminal>(1));
+    clockA->storeRecords({kPunchA1, kPunchA2});
+    auto& doorA = lineA.add(std::make_unique<simulator::AccessTerminal>(3));
+    doorA.store(simulator::accessRecord("0000012345", 1, 6, 29, 8, 5));
+    doorA.store(simulator::accessRecord("9876543210", 1, 6, 30, 17, 45));
+    clockB = &lineB.add(std::make_unique<simulator::AttendTerminal>(2));
+    clockB->storeRecords({kPunchB});
+    lineB.add(std::make_unique<simulator::AccessTerminal>(4))
+        .store(simulator::accessRecord("0000000042", 3, 1, 2, 6, 7));
+    lineA.start();
+    lineB.start();
+    folder = fs::temp_directory_path() /
+             ("solvard-collect-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    env["XDG_STATE_HOME"] = (folder / "state").string();
+  }
+  void TearDown() override {
+    lineA.stop();
+    lineB.stop();
+    fs::remove_all(folder);
+  }
+
+  // A config of both lines; `extraA` goes into line A's table, `clearA` is its clock's policy.
+  std::string config(const std::string& clearA = "never", const std::string& extraA = "") {
+    const std::string text = "database = \"" + database.text() +
+                             "\"\n"
+                             "[[line]]\nname = \"A\"\nport = \"" +
+                             lineA.path() +
+                             "\"\n"
+                             "[[line.terminal]]\nkind = \"attend\"\nmachines = 1\nclear = \"" +
+                             clearA + "\"\n" +
+                             "[[line.terminal]]\nkind = \"door\"\nmachines = [3]\n" + extraA +
+                             "[[line]]\nname = \"B\"\nport = \"" + lineB.path() +
+                             "\"\nbaud = 9600\n"
+                             "[[line.terminal]]\nkind = \"attend\"\nmachines = \"2\"\n"
+                             "[[line.terminal]]\nkind = \"door\"\nmachines = \"4-4\"\nname = "
+                             "\"gate\"\n";
+    const fs::path path = folder / "collect.toml";
+    std::ofstream(path) << text;
+    return path.string();
+  }
+
+  CommandRun collect(const std::string& configPath, std::vector<std::string> more = {}) {
+    std::vector<std::string> words{"collect", "--config", configPath};
+    words.insert(words.end(), more.begin(), more.end());
+    return runCommand(SOLVARD_PROGRAM, words, env);
+  }
+
+  std::string rows(const std::string& table) {
+    auto reader = db::makeOdbcConnection();
+    db::Rows result;
+    if (reader->Open(database.text()) != db::Outcome::kOk ||
+        reader->queryRows("select line, machine, card, record_date, record_time from " + table +
+                              " order by line, machine, card",
+                          result) != db::Outcome::kOk) {
+      return "unreadable: " + reader->lastDiagnostic().text();
+    }
+    std::string text;
+    for (const db::Row& row : result) {
+      for (const std::string& cell : row) text += cell + " ";
+      text += "\n";
+    }
+    return text;
+  }
+
+  int cleared(simulator::Simulator& sim, simulator::AttendTerminal* clock) {
+    return sim.withState([&] { return clock->state().recordsCleared; });
+  }
+
+  db::testing::Database database{GetParam()};
+  simulator::Simulator lineA, lineB;
+  simulator::AttendTerminal* clockA = nullptr;
+  simulator::AttendTerminal* clockB = nullptr;
+  fs::path folder;
+  std::map<std::string, std::string> env;
+};
+
+// "A/attend/1:2" for each terminal of a pass's JSON object, and its error code when it failed.
+std::string terminalsOf(const nlohmann::json& pass) {
+  std::string text;
+  for (const auto& t : pass["result"]["terminals"]) {
+    text += t["line"].get<std::string>() + "/" + t["kind"].get<std::string>() + "/" +
+            std::to_string(t["machine"].get<int>()) + ":" + std::to_string(t["records"].get<int>());
+    if (!t["error"].is_null()) text += "!" + t["error"]["code"].get<std::string>();
+    text += " ";
+  }
+  return text;
+}
+
+TEST_P(CollectTest, EveryRecordIsStoredOnceAndASecondPassAddsNothing) {
+  const std::string path = config();
+  CommandRun got = collect(path);
+  ASSERT_EQ(got.status, 0) << got.out << got.err;
+  EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
+  EXPECT_EQ(rows("access_records"), kAccessRows);
+  EXPECT_TRUE(std::regex_search(got.err, std::regex("line A terminal 1: 2 records in [0-9.]+ s\n")))
+      << got.err;
+  EXPECT_TRUE(std::regex_search(got.out, std::regex("line B door terminal 4 \\(gate\\): 1 records "
+                                                    "in [0-9.]+ s\n")))
+      << got.out;
+  EXPECT_TRUE(got.out.ends_with("collected 6 records from 4 of 4 terminals\n")) << got.out;
+
+  // The clocks keep their records (never cleared), so they come again and are stored once.
+  got = collect(path, {"--json"});
+  ASSERT_EQ(got.status, 0) << got.out << got.err;
+  const auto pass = nlohmann::json::parse(got.out);
+  EXPECT_EQ(terminalsOf(pass), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
+  EXPECT_EQ(pass["ok"], true);
+  EXPECT_TRUE(pass["error"].is_null());
+  EXPECT_TRUE(pass["machine"].is_null());
+  EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
+  EXPECT_EQ(rows("access_records"), kAccessRows);
+  EXPECT_EQ(cleared(lineA, clockA), 0);
+  EXPECT_EQ(cleared(lineB, clockB), 0);
+}
+
+TEST_P(CollectTest, ASilentTerminalFailsAloneAndTheOthersAreStored) {
+  const std::string path = config("never", "[[line.terminal]]\nkind = \"door\"\nmachines = 9\n");
+  const CommandRun got = collect(path, {"--json"});
+  EXPECT_EQ(got.status, 1) << got.out << got.err;
+  const auto pass = nlohmann::json::parse(got.out);
+  EXPECT_EQ(terminalsOf(pass),
+            "A/attend/1:2 A/door/3:2 A/door/9:0!no_reply B/attend/2:1 B/door/4:1 ");
+  EXPECT_EQ(pass["ok"], false);
+  EXPECT_EQ(pass["error"]["code"], "terminals_failed");
+  EXPECT_EQ(pass["error"]["detail"], "1 of 5: line A terminal 9");
+  EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
+  EXPECT_EQ(rows("access_records"), kAccessRows);
+}
+
+TEST_P(CollectTest, AfterCommitClearsOnlyThatClockOnceItsRecordsAreStored) {
+  const CommandRun got = collect(config("after-commit"), {"--json"});
+  ASSERT_EQ(got.status, 0) << got.out << got.err;
+  EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
+  EXPECT_EQ(cleared(lineA, clockA), 1);
+  EXPECT_EQ(cleared(lineB, clockB), 0);
+  const auto terminals = nlohmann::json::parse(got.out)["result"]["terminals"];
+  EXPECT_EQ(terminals[0]["cleared"], true);
+  EXPECT_TRUE(terminals[0]["clear_window_ms"].is_number());
+  EXPECT_EQ(terminals[2]["cleared"], false);
+  EXPECT_TRUE(terminals[2]["clear_window_ms"].is_null());
+}
+
+TEST_P(CollectTest, TheSchemaVersionIsWrittenOnce) {
+  const std::string path = config();
+  ASSERT_EQ(collect(path).status, 0);
+  ASSERT_EQ(collect(path).status, 0);
+  auto reader = db::makeOdbcConnection();
+  db::Rows result;
+  ASSERT_EQ(reader->Open(database.text()), db::Outcome::kOk);
+  ASSERT_EQ(reader->queryRows("select version from solvard_schema", result), db::Outcome::kOk);
+  EXPECT_EQ(result, (db::Rows{{"1"}}));
+}
+
+TEST_P(CollectTest, EveryRepeatsPassesUntilSigtermAndThenEndsWell) {
+  const std::string path = config();
+  // The process takes this one's environment: its state folder is the test's own.
+  const char* saved = std::getenv("XDG_STATE_HOME");
+  const std::string before = saved == nullptr ? "" : saved;
+  ::setenv("XDG_STATE_HOME", env["XDG_STATE_HOME"].c_str(), 1);
+  testing::SimulateProcess collector({"--config", path, "--every", "1s", "--json"},
+                                     testing::Input::DevNull, "collect");
+  if (saved == nullptr) {
+    ::unsetenv("XDG_STATE_HOME");
+  } else {
+    ::setenv("XDG_STATE_HOME", before.c_str(), 1);
+  }
+  // Two passes, a second apart: the second finds the door terminals emptied by the first.
+  const std::string passes = collector.outputLines(2, std::chrono::seconds(20));
+  ASSERT_EQ(std::count(passes.begin(), passes.end(), '\n'), 2) << passes << collector.errors();
+  const auto second = nlohmann::json::parse(passes.substr(passes.find('\n') + 1));
+  EXPECT_EQ(terminalsOf(second), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
+  EXPECT_EQ(collector.stop(SIGTERM), 0);
+  EXPECT_EQ(rows("access_records"), kAccessRows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, CollectTest,
+                         ::testing::Values(Engine::kSqlite, Engine::kPostgresql),
+                         db::testing::engineName);
+
+}  // namespace
+}  // namespace solvard::tool

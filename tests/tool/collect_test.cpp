@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "collect_schema.hpp"
 #include "db/database_fixture.hpp"
 #include "run_command.hpp"
 #include "simulate_process.hpp"
@@ -196,6 +198,58 @@ TEST_P(CollectTest, TheSchemaVersionIsWrittenOnce) {
   ASSERT_EQ(reader->Open(database.text()), db::Outcome::kOk);
   ASSERT_EQ(reader->queryRows("select version from solvard_schema", result), db::Outcome::kOk);
   EXPECT_EQ(result, (db::Rows{{"1"}}));
+}
+
+TEST_P(CollectTest, ADatabaseThatCannotBeUsedGivesThreeAndAsksNoTerminal) {
+  const std::string path = config();
+  std::string text;
+  {
+    std::ifstream in(path);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  text.replace(text.find(database.text()), database.text().size(), "Driver=NoSuchDriver;");
+  std::ofstream(path) << text;
+  const CommandRun got = collect(path, {"--json"});
+  EXPECT_EQ(got.status, 3) << got.out << got.err;
+  const auto pass = nlohmann::json::parse(got.out);
+  EXPECT_EQ(pass["error"]["code"], "database_unavailable");
+  EXPECT_TRUE(pass["result"]["terminals"].empty());
+  EXPECT_TRUE(lineA.frames().empty());
+  EXPECT_TRUE(lineB.frames().empty());
+}
+
+TEST_P(CollectTest, ARefusedDoorRecordIsKeptAndWrittenFirstByTheNextPass) {
+  auto setup = db::makeOdbcConnection();
+  ASSERT_EQ(setup->Open(database.text()), db::Outcome::kOk);
+  ASSERT_EQ(prepareCollectTables(*setup), "");
+  // The database refuses one card until the trigger goes.
+  const bool sqlite = GetParam() == Engine::kSqlite;
+  const std::vector<std::string> refuse =
+      sqlite ? std::vector<std::string>{"create trigger refuse before insert on access_records "
+                                        "when new.card = '9876543210' begin select "
+                                        "raise(abort, 'refused'); end"}
+             : std::vector<std::string>{
+                   "create function refuse() returns trigger language plpgsql as $$ begin if "
+                   "new.card = '9876543210' then raise exception 'refused'; end if; return new; "
+                   "end $$",
+                   "create trigger refuse before insert on access_records for each row execute "
+                   "function refuse()"};
+  for (const std::string& statement : refuse)
+    ASSERT_EQ(setup->Execute(statement), db::Outcome::kOk) << setup->lastDiagnostic().text();
+
+  const std::string path = config();
+  CommandRun got = collect(path, {"--json"});
+  EXPECT_EQ(got.status, 3) << got.out << got.err;
+  EXPECT_EQ(terminalsOf(nlohmann::json::parse(got.out)),
+            "A/attend/1:2 A/door/3:1!sink_refused B/attend/2:1 B/door/4:1 ");
+  EXPECT_EQ(rows("access_records"),
+            "A 3 0000012345 2001-06-29 08:05 \nB 4 0000000042 2003-01-02 06:07 \n");
+
+  ASSERT_EQ(setup->Execute("drop trigger refuse" + std::string(sqlite ? "" : " on access_records")),
+            db::Outcome::kOk);
+  got = collect(path);
+  EXPECT_EQ(got.status, 0) << got.out << got.err;
+  EXPECT_EQ(rows("access_records"), kAccessRows);
 }
 
 TEST_P(CollectTest, EveryRepeatsPassesUntilSigtermAndThenEndsWell) {

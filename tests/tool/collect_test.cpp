@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <regex>
 
 #include "collect_schema.hpp"
@@ -92,6 +94,23 @@ class CollectTest : public ::testing::TestWithParam<Engine> {
     std::vector<std::string> words{"collect", "--config", configPath};
     words.insert(words.end(), more.begin(), more.end());
     return runCommand(SOLVARD_PROGRAM, words, env);
+  }
+
+  // `solvard collect` in the background; it takes this process's environment, so its state
+  // folder is set to the test's own while it starts.
+  std::unique_ptr<testing::SimulateProcess> startCollector(const std::vector<std::string>& args) {
+    const char* saved = std::getenv("XDG_STATE_HOME");
+    const std::optional<std::string> before =
+        saved == nullptr ? std::nullopt : std::optional<std::string>(saved);
+    ::setenv("XDG_STATE_HOME", env["XDG_STATE_HOME"].c_str(), 1);
+    auto process =
+        std::make_unique<testing::SimulateProcess>(args, testing::Input::DevNull, "collect");
+    if (before) {
+      ::setenv("XDG_STATE_HOME", before->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_STATE_HOME");
+    }
+    return process;
   }
 
   std::string rows(const std::string& table) {
@@ -252,25 +271,39 @@ TEST_P(CollectTest, ARefusedDoorRecordIsKeptAndWrittenFirstByTheNextPass) {
   EXPECT_EQ(rows("access_records"), kAccessRows);
 }
 
+TEST_P(CollectTest, TwoCollectorsStartingAtOnceIntoOneDatabaseStoreEveryRecordOnce) {
+  // Each collector has a line of its own; both find the tables missing.
+  std::string whole;
+  {
+    std::ifstream in(config());
+    whole.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const std::size_t second = whole.find("[[line]]", whole.find("[[line]]") + 1);
+  const std::string head = whole.substr(0, whole.find("[[line]]"));
+  std::ofstream(folder / "a.toml") << whole.substr(0, second);
+  std::ofstream(folder / "b.toml") << head + whole.substr(second);
+  auto first = startCollector({"--config", (folder / "a.toml").string()});
+  auto other = startCollector({"--config", (folder / "b.toml").string()});
+  EXPECT_EQ(first->exitStatus(std::chrono::seconds(20)), 0) << first->errors();
+  EXPECT_EQ(other->exitStatus(std::chrono::seconds(20)), 0) << other->errors();
+  EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
+  EXPECT_EQ(rows("access_records"), kAccessRows);
+  auto reader = db::makeOdbcConnection();
+  db::Rows versions;
+  ASSERT_EQ(reader->Open(database.text()), db::Outcome::kOk);
+  ASSERT_EQ(reader->queryRows("select version from solvard_schema", versions), db::Outcome::kOk);
+  EXPECT_EQ(versions, (db::Rows{{"1"}}));
+}
+
 TEST_P(CollectTest, EveryRepeatsPassesUntilSigtermAndThenEndsWell) {
   const std::string path = config();
-  // The process takes this one's environment: its state folder is the test's own.
-  const char* saved = std::getenv("XDG_STATE_HOME");
-  const std::string before = saved == nullptr ? "" : saved;
-  ::setenv("XDG_STATE_HOME", env["XDG_STATE_HOME"].c_str(), 1);
-  testing::SimulateProcess collector({"--config", path, "--every", "1s", "--json"},
-                                     testing::Input::DevNull, "collect");
-  if (saved == nullptr) {
-    ::unsetenv("XDG_STATE_HOME");
-  } else {
-    ::setenv("XDG_STATE_HOME", before.c_str(), 1);
-  }
+  auto collector = startCollector({"--config", path, "--every", "1s", "--json"});
   // Two passes, a second apart: the second finds the door terminals emptied by the first.
-  const std::string passes = collector.outputLines(2, std::chrono::seconds(20));
-  ASSERT_EQ(std::count(passes.begin(), passes.end(), '\n'), 2) << passes << collector.errors();
+  const std::string passes = collector->outputLines(2, std::chrono::seconds(20));
+  ASSERT_EQ(std::count(passes.begin(), passes.end(), '\n'), 2) << passes << collector->errors();
   const auto second = nlohmann::json::parse(passes.substr(passes.find('\n') + 1));
   EXPECT_EQ(terminalsOf(second), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
-  EXPECT_EQ(collector.stop(SIGTERM), 0);
+  EXPECT_EQ(collector->stop(SIGTERM), 0);
   EXPECT_EQ(rows("access_records"), kAccessRows);
 }
 

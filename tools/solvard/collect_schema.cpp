@@ -17,31 +17,47 @@ std::string problemOf(db::Connection& connection, std::string_view doing) {
   return std::string(doing) + ": " + connection.lastDiagnostic().text();
 }
 
+// Two collectors starting at once into one database may both find a table missing; the one
+// whose create loses the race finds it made by the other. Gives the create's problem, empty when
+// the table is there.
+std::string makeTable(db::Connection& connection, const std::string& table,
+                      std::string_view columns) {
+  if (connection.Execute("create table if not exists " + table + std::string(columns)) ==
+      db::Outcome::kOk) {
+    return {};
+  }
+  const std::string problem = problemOf(connection, table + " cannot be made");
+  if (connection.Execute("select * from " + table + " where 1 = 0") == db::Outcome::kOk) return {};
+  return problem;
+}
+
 }  // namespace
 
 std::string prepareCollectTables(db::Connection& connection) {
-  if (connection.Execute("create table if not exists solvard_schema (version integer not null)") !=
-      db::Outcome::kOk) {
-    return problemOf(connection, "solvard_schema cannot be made");
+  // The version is the key, so collectors racing to write it leave one row.
+  if (std::string problem =
+          makeTable(connection, "solvard_schema", " (version integer not null primary key)");
+      !problem.empty()) {
+    return problem;
+  }
+  // Written into an empty table only: a database a later release migrated keeps its layout.
+  if (connection.Execute("insert into solvard_schema (version) select " +
+                         std::to_string(kCollectSchemaVersion) +
+                         " where not exists (select 1 from solvard_schema) on conflict do "
+                         "nothing") != db::Outcome::kOk) {
+    return problemOf(connection, "solvard_schema cannot be written");
   }
   db::Rows rows;
   if (connection.queryRows("select max(version) from solvard_schema", rows) != db::Outcome::kOk)
     return problemOf(connection, "solvard_schema cannot be read");
   const std::string held = rows.empty() || rows.front().empty() ? "" : rows.front().front();
-  if (held.empty()) {
-    if (connection.Execute("insert into solvard_schema (version) values (" +
-                           std::to_string(kCollectSchemaVersion) + ")") != db::Outcome::kOk) {
-      return problemOf(connection, "solvard_schema cannot be written");
-    }
-  } else if (held != std::to_string(kCollectSchemaVersion)) {
+  if (held != std::to_string(kCollectSchemaVersion)) {
     return "the database holds the collector's tables of layout " + held + ", this solvard knows " +
            std::to_string(kCollectSchemaVersion);
   }
-  for (const std::string_view table : {"attendance_records", "access_records"}) {
-    if (connection.Execute("create table if not exists " + std::string(table) +
-                           std::string(kRecordColumns)) != db::Outcome::kOk) {
-      return problemOf(connection, std::string(table) + " cannot be made");
-    }
+  for (const std::string table : {"attendance_records", "access_records"}) {
+    if (std::string problem = makeTable(connection, table, kRecordColumns); !problem.empty())
+      return problem;
   }
   return {};
 }

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
+#include <thread>
 
 #include "collect_schema.hpp"
 #include "db/database_fixture.hpp"
@@ -293,6 +294,40 @@ TEST_P(CollectTest, TwoCollectorsStartingAtOnceIntoOneDatabaseStoreEveryRecordOn
   ASSERT_EQ(reader->Open(database.text()), db::Outcome::kOk);
   ASSERT_EQ(reader->queryRows("select version from solvard_schema", versions), db::Outcome::kOk);
   EXPECT_EQ(versions, (db::Rows{{"1"}}));
+}
+
+TEST_P(CollectTest, SigtermMidwayFinishesTheRecordInHandAndLosesNone) {
+  // A door terminal on a line paced at 9600 baud, holding more records than a second carries.
+  simulator::Simulator slow(simulator::SimulatorOptions{.paced = true});
+  auto& door = slow.add(std::make_unique<simulator::AccessTerminal>(5));
+  for (int i = 0; i < 300; ++i)
+    door.store(simulator::accessRecord("00000" + std::to_string(10000 + i), 4, 1, 1 + i / 60,
+                                       i / 60, i % 60));
+  slow.start();
+  const fs::path path = folder / "slow.toml";
+  std::ofstream(path) << "database = \"" + database.text() +
+                             "\"\n[[line]]\nname = \"S\"\nport = \"" + slow.path() +
+                             "\"\n[[line.terminal]]\nkind = \"door\"\nmachines = 5\n";
+  auto collector = startCollector({"--config", path.string(), "--json"});
+  const auto acknowledged = [&] {
+    return slow.withState([&] { return door.state().acknowledged.size(); });
+  };
+  for (int i = 0; i < 100 && acknowledged() < 5; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_GE(acknowledged(), 5u);
+  EXPECT_EQ(collector->stop(SIGTERM), 0) << collector->errors();
+  const auto pass = nlohmann::json::parse(collector->output());
+  EXPECT_EQ(pass["result"]["terminals"][0]["error"]["code"], "stopped");
+  slow.stop();
+  const std::size_t forgotten = door.state().acknowledged.size();
+  EXPECT_LT(forgotten, 300u);
+  // Every record the terminal forgot is stored; the one in hand may be stored too, and the
+  // terminal still holds it.
+  const std::string stored = rows("access_records");
+  const auto storedCount = static_cast<std::size_t>(std::count(stored.begin(), stored.end(), '\n'));
+  EXPECT_GE(storedCount, forgotten);
+  EXPECT_LE(storedCount, forgotten + 1);
+  EXPECT_EQ(pass["result"]["terminals"][0]["records"], storedCount);
 }
 
 TEST_P(CollectTest, EveryRepeatsPassesUntilSigtermAndThenEndsWell) {

@@ -72,11 +72,10 @@ class CollectTest : public ::testing::TestWithParam<Engine> {
   }
 
   // A config of both lines; `extraA` goes into line A's table, `clearA` is its clock's policy.
-  std::string config(const std::string& clearA = "never", const std::string& extraA = "") {
-    const std::string text = "database = \"" + database.text() +
-                             "\"\n"
-                             "[[line]]\nname = \"A\"\nport = \"" +
-                             lineA.path() +
+  std::string config(const std::string& clearA = "never", const std::string& extraA = "",
+                     const std::string& top = "") {
+    const std::string text = "database = \"" + database.text() + "\"\n" + top +
+                             "[[line]]\nname = \"A\"\nport = \"" + lineA.path() +
                              "\"\n"
                              "[[line.terminal]]\nkind = \"attend\"\nmachines = 1\nclear = \"" +
                              clearA + "\"\n" +
@@ -197,7 +196,7 @@ TEST_P(CollectTest, ASilentTerminalFailsAloneAndTheOthersAreStored) {
 }
 
 TEST_P(CollectTest, AfterCommitClearsOnlyThatClockOnceItsRecordsAreStored) {
-  const CommandRun got = collect(config("after-commit"), {"--json"});
+  const CommandRun got = collect(config("after-commit", "", "warn_above = 1\n"), {"--json"});
   ASSERT_EQ(got.status, 0) << got.out << got.err;
   EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
   EXPECT_EQ(cleared(lineA, clockA), 1);
@@ -207,6 +206,14 @@ TEST_P(CollectTest, AfterCommitClearsOnlyThatClockOnceItsRecordsAreStored) {
   EXPECT_TRUE(terminals[0]["clear_window_ms"].is_number());
   EXPECT_EQ(terminals[2]["cleared"], false);
   EXPECT_TRUE(terminals[2]["clear_window_ms"].is_null());
+  // Two records are more than warn_above, one is not.
+  EXPECT_EQ(terminals[0]["warned"], true);
+  EXPECT_EQ(terminals[2]["warned"], false);
+  EXPECT_NE(
+      got.err.find("line A terminal 1: more records than warn_above (1): collect more often\n"),
+      std::string::npos)
+      << got.err;
+  EXPECT_EQ(got.err.find("line B terminal 2: more records"), std::string::npos) << got.err;
 }
 
 TEST_P(CollectTest, TheSchemaVersionIsWrittenOnce) {

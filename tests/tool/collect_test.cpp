@@ -15,6 +15,7 @@
 
 #include "collect_schema.hpp"
 #include "db/database_fixture.hpp"
+#include "integration/pg_proxy.hpp"
 #include "run_command.hpp"
 #include "simulate_process.hpp"
 #include "simulator/access_terminal.hpp"
@@ -335,6 +336,46 @@ TEST_P(CollectTest, SigtermMidwayFinishesTheRecordInHandAndLosesNone) {
   EXPECT_GE(storedCount, forgotten);
   EXPECT_LE(storedCount, forgotten + 1);
   EXPECT_EQ(pass["result"]["terminals"][0]["records"], storedCount);
+}
+
+// The connection drops around a clock's commit, through a relay between the collector and the
+// server: after the COMMIT was forwarded (the server committed, its reply is lost) or before (the
+// server rolls back). The pass says the database failed; the next pass stores every record once.
+TEST_P(CollectTest, ACommitWhoseConnectionDropsIsStoredOnceByTheNextPass) {
+  if (GetParam() != Engine::kPostgresql) GTEST_SKIP() << "an SQLite file has no server";
+  const std::string text = database.text();
+  const std::size_t at = text.find("Port=");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::size_t end = text.find(';', at);
+  const auto serverPort = static_cast<uint16_t>(std::stoi(text.substr(at + 5, end - at - 5)));
+  for (const auto drop :
+       {integration::PgProxy::Drop::kAfterCommit, integration::PgProxy::Drop::kBeforeCommit}) {
+    SCOPED_TRACE(drop == integration::PgProxy::Drop::kAfterCommit ? "after" : "before");
+    integration::PgProxy proxy(serverPort);
+    proxy.arm(drop);
+    const std::string direct = config();
+    std::string relayed;
+    {
+      std::ifstream in(direct);
+      relayed.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    relayed.replace(relayed.find("Port=") + 5, end - at - 5, std::to_string(proxy.port()));
+    const fs::path path = folder / "relayed.toml";
+    std::ofstream(path) << relayed;
+    CommandRun got = collect(path.string(), {"--json"});
+    EXPECT_TRUE(proxy.dropped());
+    EXPECT_EQ(got.status, 3) << got.out << got.err;
+    // The pass reached every terminal; the clock whose commit was cut is the one that failed.
+    const auto pass = nlohmann::json::parse(got.out);
+    EXPECT_EQ(pass["error"]["code"], "terminals_failed");
+    const std::string terminals = terminalsOf(pass);
+    EXPECT_EQ(std::count(terminals.begin(), terminals.end(), '!'), 1) << terminals;
+    EXPECT_TRUE(std::regex_search(terminals, std::regex("[AB]/attend/[12]:0!"))) << terminals;
+    got = collect(direct);
+    EXPECT_EQ(got.status, 0) << got.out << got.err;
+    EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
+    EXPECT_EQ(rows("access_records"), kAccessRows);
+  }
 }
 
 TEST_P(CollectTest, EveryRepeatsPassesUntilSigtermAndThenEndsWell) {

@@ -129,4 +129,18 @@ function(solvard_install)
   install(DIRECTORY "${PROJECT_SOURCE_DIR}/lang/"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/solvard/lang" COMPONENT Runtime
           FILES_MATCHING PATTERN "*.rc")
+
+  # The collector's service. Units a package brings go to lib/systemd/system under the prefix
+  # (/usr/lib/systemd/system for /usr, where Debian's packages put theirs, and
+  # /usr/local/lib/systemd/system for /usr/local, which systemd also reads); not under the
+  # multiarch LIBDIR, which systemd never reads. Its ExecStart is written at install time to name
+  # the installed command, so that `cmake --install --prefix` gets it right too.
+  install(CODE "set(SOLVARD_UNIT_SOURCE \"${PROJECT_SOURCE_DIR}/contrib/solvard-collect.service\")
+                set(SOLVARD_UNIT_BINDIR \"${CMAKE_INSTALL_BINDIR}\")"
+          COMPONENT Runtime)
+  install(SCRIPT "${PROJECT_SOURCE_DIR}/cmake/InstallCollectUnit.cmake" COMPONENT Runtime)
+  # An example, as Debian keeps them: the administrator copies it to /etc/solvard/ and edits it,
+  # so no installation ever overwrites a config in use.
+  install(FILES "${PROJECT_SOURCE_DIR}/contrib/collect.toml"
+          DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/solvard/examples" COMPONENT Runtime)
 endfunction()

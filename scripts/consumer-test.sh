@@ -35,9 +35,15 @@ for f in "$libdir/libsolvard.a" "$libdir/pkgconfig/solvard.pc" \
          "$prefix/include/solvard/solvard.hpp" "$prefix/bin/solvard" \
          "$prefix/share/solvard/lang/en.rc" "$prefix/share/solvard/lang/zh-CN.rc" \
          "$prefix/share/man/man1/solvard.1" \
-         "$prefix/share/bash-completion/completions/solvard"; do
+         "$prefix/share/bash-completion/completions/solvard" \
+         "$prefix/lib/systemd/system/solvard-collect.service" \
+         "$prefix/share/doc/solvard/examples/collect.toml"; do
   [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
+# The collector's service starts the installed command, wherever the prefix put it.
+grep -qx "ExecStart=$prefix/bin/solvard collect --config /etc/solvard/collect.toml --every 5m" \
+  "$prefix/lib/systemd/system/solvard-collect.service" ||
+  fail "solvard-collect.service does not start $prefix/bin/solvard"
 # Only the public headers are installed: nothing of the modules' own.
 strays="$(find "$prefix/include" -type f ! -path "$prefix/include/solvard/*")"
 [ -z "$strays" ] || fail "headers outside include/solvard installed: $strays"

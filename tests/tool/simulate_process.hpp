@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-// `solvard simulate` run as scripts run it: a process of its own, its output read through
-// pipes, stopped by a signal. Every wait is bounded.
+// `solvard simulate` (or another long-running command, `collect --every`) run as scripts run it:
+// a process of its own, its output read through pipes, stopped by a signal. Every wait is
+// bounded.
 namespace solvard::tool::testing {
 
 using Clock = std::chrono::steady_clock;
@@ -25,13 +26,14 @@ enum class Input { DevNull, Closed, PipeClosedLater };
 
 class SimulateProcess {
  public:
-  SimulateProcess(const std::vector<std::string>& args, Input input = Input::DevNull) {
+  SimulateProcess(const std::vector<std::string>& args, Input input = Input::DevNull,
+                  const std::string& command = "simulate") {
     int out[2], err[2], in[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 ||
         ::pipe2(in, O_CLOEXEC) != 0) {
       return;
     }
-    std::vector<std::string> words{SOLVARD_PROGRAM, "simulate"};
+    std::vector<std::string> words{SOLVARD_PROGRAM, command};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());

@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
   addDoorCommand(app, status);
   addDemoCommand(app, status);
   addPortsCommand(app, status);
+  addCollectCommand(app, status);
   addDocsCommand(app, status);
   app.footer(
       "Exit status: 0 done (the terminal acknowledged, or the records were downloaded), 1 the "

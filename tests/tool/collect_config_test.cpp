@@ -1,0 +1,138 @@
+// The collector's config: a value it cannot honour ends the command with status 2 and one line
+// naming the file, the line of the config and the key, before any line or database is touched.
+#include "collect_config.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "run_command.hpp"
+
+namespace solvard::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kLine = "[[line]]\nport = \"/dev/null\"\n";
+const std::string kAttend = "[[line.terminal]]\nkind = \"attend\"\nmachines = 1\n";
+
+struct ConfigCase {
+  std::string text;
+  std::string message;  // after "solvard collect: FILE"
+};
+
+class CollectConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("solvard-collect-config-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  std::string write(const std::string& text) {
+    const fs::path path = folder / "collect.toml";
+    std::ofstream(path) << text;
+    return path.string();
+  }
+
+  fs::path folder;
+};
+
+TEST_F(CollectConfigTest, EachRefusalNamesTheFileTheLineAndTheKey) {
+  const ConfigCase cases[] = {
+      {kLine + kAttend, ":1: database: missing\n"},
+      {"database = \"\"\n" + kLine + kAttend,
+       ":1: database: is empty: give an SQLite file or a connection text\n"},
+      {"database = \"c.db\"\n" + kLine + "[[line.terminal]]\nkind = \"clock\"\nmachines = 1\n",
+       ":5: line[1].terminal[1].kind: \"clock\" is not \"attend\" or \"door\"\n"},
+      {"database = \"c.db\"\n" + kLine + "[[line.terminal]]\nkind = \"door\"\nmachines = \"5-1\"\n",
+       ":6: line[1].terminal[1].machines: \"5-1\" runs backwards: write the lower number first\n"},
+      {"database = \"c.db\"\n" + kLine +
+           "[[line.terminal]]\nkind = \"door\"\nmachines = [1, 256]\n",
+       ":6: line[1].terminal[1].machines[2]: 256 is not 0 to 255\n"},
+      {"database = \"c.db\"\n" + kLine + "speed = 9600\n" + kAttend,
+       ":4: line[1].speed: unknown key (a line takes port, baud, name and terminal)\n"},
+      {"database = \"c.db\"\n" + kLine + kAttend +
+           "[[line.terminal]]\nkind = \"door\"\nmachines = \"0-2\"\n",
+       ":9: line[1].terminal[2].machines: machine 1 is already a terminal of this line\n"},
+      {"database = \"c.db\"\n" + kLine + "baud = 0\n" + kAttend,
+       ":4: line[1].baud: 0 is not 1 to 4000000\n"},
+      {"database = \"c.db\"\n" + kLine +
+           "[[line.terminal]]\nkind = \"door\"\nmachines = 3\nclear = \"after-commit\"\n",
+       ":7: line[1].terminal[1].clear: applies to attend terminals (a door terminal forgets "
+       "each record as the next is asked for)\n"},
+      {"database = \"c.db\"\n" + kLine +
+           "[[line.terminal]]\nkind = \"attend\"\nmachines = 3\nclear = \"always\"\n",
+       ":7: line[1].terminal[1].clear: \"always\" is not \"never\" or \"after-commit\"\n"},
+      {"database = \"c.db\"\n", ":1: line: missing: give at least one [[line]] table\n"},
+      {"database = c.db\n", ":1: "},
+  };
+  for (const ConfigCase& c : cases) {
+    const std::string path = write(c.text);
+    const CommandRun got = runCommand(SOLVARD_PROGRAM, {"collect", "--config", path});
+    EXPECT_EQ(got.status, 2) << c.text;
+    EXPECT_EQ(got.out, "");
+    if (c.message.ends_with("\n")) {
+      EXPECT_EQ(got.err, "solvard collect: " + path + c.message) << c.text;
+    } else {
+      // A syntax error is described in toml++'s own words.
+      EXPECT_TRUE(got.err.starts_with("solvard collect: " + path + c.message)) << got.err;
+    }
+  }
+}
+
+TEST_F(CollectConfigTest, AConfigThatCannotBeReadOrAnIntervalThatCannotBeIsAUsageError) {
+  CommandRun got = runCommand(SOLVARD_PROGRAM, {"collect", "--config", "/no/such/collect.toml"});
+  EXPECT_EQ(got.status, 2);
+  EXPECT_EQ(got.err,
+            "solvard collect: /no/such/collect.toml: cannot be read: No such file or directory\n");
+  got = runCommand(SOLVARD_PROGRAM,
+                   {"collect", "--config", write("database = \"c.db\"\n"), "--every", "5x"});
+  EXPECT_EQ(got.status, 2);
+  EXPECT_NE(got.err.find("\"5x\" is not a number with s, m or h (30s, 5m, 1h), 1 s to 24 h"),
+            std::string::npos)
+      << got.err;
+}
+
+TEST_F(CollectConfigTest, MachinesAreListsNumbersAndRangesAndDefaultsFillTheRest) {
+  const CollectConfig config = parseCollectConfig(
+      "database = \"c.db\"\nwarn_above = 50\n" + kLine +
+          "[[line.terminal]]\nkind = \"attend\"\nmachines = [\"1-2\", 7]\nclear = "
+          "\"after-commit\"\n"
+          "[[line]]\nport = \"2\"\nbaud = 19200\nname = \"hall\"\n"
+          "[[line.terminal]]\nkind = \"door\"\nmachines = 0\nwarn_above = 5\nname = \"gate\"\n",
+      "c.toml");
+  ASSERT_EQ(config.lines.size(), 2u);
+  EXPECT_EQ(config.database, "c.db");
+  const CollectLine& first = config.lines[0];
+  EXPECT_EQ(first.name, "/dev/null");
+  EXPECT_EQ(first.baud, 9600u);
+  ASSERT_EQ(first.terminals.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(first.terminals[i].machine, (std::array<int, 3>{1, 2, 7})[i]);
+    EXPECT_EQ(first.terminals[i].clear, ClearPolicy::afterCommit);
+    EXPECT_EQ(first.terminals[i].warnAbove, 50);
+  }
+  const CollectLine& second = config.lines[1];
+  EXPECT_EQ(second.name, "hall");
+  EXPECT_EQ(second.port, "2");
+  EXPECT_EQ(second.baud, 19200u);
+  ASSERT_EQ(second.terminals.size(), 1u);
+  EXPECT_EQ(second.terminals[0].kind, TerminalKind::door);
+  EXPECT_EQ(second.terminals[0].clear, ClearPolicy::never);
+  EXPECT_EQ(second.terminals[0].warnAbove, 5);
+  EXPECT_EQ(second.terminals[0].name, "gate");
+}
+
+TEST_F(CollectConfigTest, TheInstalledExampleReads) {
+  const fs::path example = fs::path(__FILE__).parent_path() / "../../contrib/collect.toml";
+  const CollectConfig config = readCollectConfig(example.string());
+  ASSERT_EQ(config.lines.size(), 2u);
+  EXPECT_EQ(config.database, "collect.db");
+  EXPECT_EQ(config.lines[0].terminals.size(), 6u);  // four clocks and two doors
+  EXPECT_EQ(config.lines[1].name, "warehouse");
+}
+
+}  // namespace
+}  // namespace solvard::tool

@@ -1,0 +1,247 @@
+#include "collect_config.hpp"
+
+#include <toml++/toml.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace solvard::tool {
+namespace {
+
+// Where a value sits, for the messages: the file, the line of the config and the key.
+class Place {
+ public:
+  Place(const std::string& file, std::string key) : file_(&file), key_(std::move(key)) {}
+
+  Place child(const std::string& key) const {
+    return Place(*file_, key_.empty() ? key : key_ + "." + key);
+  }
+  Place item(std::size_t index) const {
+    return Place(*file_, key_ + "[" + std::to_string(index + 1) + "]");
+  }
+
+  [[noreturn]] void fail(const toml::node* at, const std::string& problem) const {
+    std::string where = *file_;
+    if (at != nullptr && at->source().begin.line > 0)
+      where += ":" + std::to_string(at->source().begin.line);
+    throw ConfigError(where + ": " + key_ + ": " + problem);
+  }
+
+ private:
+  const std::string* file_;
+  std::string key_;
+};
+
+// Refuses a key the table does not know: a misspelt "bud" must not leave the baud at its
+// default without a word.
+void onlyKnown(const toml::table& table, const Place& place,
+               std::initializer_list<std::string_view> known, const std::string& takes) {
+  for (const auto& [key, value] : table) {
+    bool found = false;
+    for (const std::string_view name : known) found = found || key.str() == name;
+    if (!found) place.child(std::string(key.str())).fail(&value, "unknown key (" + takes + ")");
+  }
+}
+
+std::string text(const toml::node& node, const Place& place) {
+  const auto* value = node.as_string();
+  if (value == nullptr) place.fail(&node, "is not a text in quotes");
+  return value->get();
+}
+
+int64_t integer(const toml::node& node, const Place& place, int64_t lowest, int64_t highest) {
+  const auto* value = node.as_integer();
+  if (value == nullptr) place.fail(&node, "is not a whole number");
+  const int64_t number = value->get();
+  if (number < lowest || number > highest) {
+    place.fail(&node, std::to_string(number) + " is not " + std::to_string(lowest) + " to " +
+                          std::to_string(highest));
+  }
+  return number;
+}
+
+std::string required(const toml::table& table, const char* key, const Place& place) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) place.child(key).fail(&table, "missing");
+  return text(*node, place.child(key));
+}
+
+std::optional<uint8_t> parseMachine(std::string_view digits) {
+  int number = -1;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || number < 0 ||
+      number > 255) {
+    return std::nullopt;
+  }
+  return static_cast<uint8_t>(number);
+}
+
+// The machine numbers of one entry of `machines`: a number, or a text "7" or "1-4".
+std::vector<uint8_t> machinesOf(const toml::node& node, const Place& place) {
+  if (node.is_integer()) return {static_cast<uint8_t>(integer(node, place, 0, 255))};
+  if (!node.is_string()) place.fail(&node, "is not a machine number or a range such as \"1-4\"");
+  std::string problem;
+  std::vector<uint8_t> numbers = machineRange(node.as_string()->get(), problem);
+  if (!problem.empty()) place.fail(&node, problem);
+  return numbers;
+}
+
+CollectTerminal terminalDefaults(const toml::table& table, const Place& place, int64_t warnAbove) {
+  onlyKnown(table, place, {"kind", "machines", "name", "clear", "warn_above"},
+            "a terminal takes kind, machines, name, clear and warn_above");
+  CollectTerminal terminal;
+  const std::string kind = required(table, "kind", place);
+  if (kind == "attend") {
+    terminal.kind = TerminalKind::attend;
+  } else if (kind == "door") {
+    terminal.kind = TerminalKind::door;
+  } else {
+    place.child("kind").fail(table.get("kind"), "\"" + kind + "\" is not \"attend\" or \"door\"");
+  }
+  if (const toml::node* name = table.get("name")) terminal.name = text(*name, place.child("name"));
+  if (const toml::node* clear = table.get("clear")) {
+    const std::string policy = text(*clear, place.child("clear"));
+    if (terminal.kind == TerminalKind::door) {
+      place.child("clear").fail(clear,
+                                "applies to attend terminals (a door terminal forgets each record "
+                                "as the next is asked for)");
+    }
+    if (policy == "never") {
+      terminal.clear = ClearPolicy::never;
+    } else if (policy == "after-commit") {
+      terminal.clear = ClearPolicy::afterCommit;
+    } else {
+      place.child("clear").fail(clear, "\"" + policy + "\" is not \"never\" or \"after-commit\"");
+    }
+  }
+  terminal.warnAbove = warnAbove;
+  if (const toml::node* warn = table.get("warn_above"))
+    terminal.warnAbove = integer(*warn, place.child("warn_above"), 1, 1'000'000'000);
+  return terminal;
+}
+
+void readTerminals(const toml::table& table, const Place& place, int64_t warnAbove,
+                   CollectLine& line) {
+  const toml::node* node = table.get("terminal");
+  if (node == nullptr) place.child("terminal").fail(&table, "missing: a line needs a terminal");
+  const toml::array* terminals = node->as_array();
+  if (terminals == nullptr || !terminals->is_array_of_tables())
+    place.child("terminal").fail(node, "is not a [[line.terminal]] table");
+  std::set<uint8_t> taken;
+  for (std::size_t i = 0; i < terminals->size(); ++i) {
+    const Place at = place.child("terminal").item(i);
+    const toml::table& entry = *terminals->get(i)->as_table();
+    const CollectTerminal defaults = terminalDefaults(entry, at, warnAbove);
+    const toml::node* machines = entry.get("machines");
+    if (machines == nullptr) at.child("machines").fail(&entry, "missing");
+    std::vector<uint8_t> numbers;
+    if (const toml::array* list = machines->as_array()) {
+      if (list->empty()) at.child("machines").fail(machines, "is an empty list");
+      for (std::size_t k = 0; k < list->size(); ++k) {
+        for (const uint8_t n : machinesOf(*list->get(k), at.child("machines").item(k)))
+          numbers.push_back(n);
+      }
+    } else {
+      numbers = machinesOf(*machines, at.child("machines"));
+    }
+    for (const uint8_t n : numbers) {
+      // One line carries one terminal of each number: a second would answer alongside.
+      if (!taken.insert(n).second) {
+        at.child("machines")
+            .fail(machines, "machine " + std::to_string(n) + " is already a terminal of this line");
+      }
+      CollectTerminal terminal = defaults;
+      terminal.machine = n;
+      line.terminals.push_back(std::move(terminal));
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> machineRange(const std::string& text, std::string& problem) {
+  const auto dash = text.find('-');
+  const std::string first = text.substr(0, dash);
+  const std::string last = dash == std::string::npos ? first : text.substr(dash + 1);
+  const auto low = parseMachine(first);
+  const auto high = parseMachine(last);
+  if (!low || !high) {
+    problem = "\"" + text + "\" is not a machine number 0 to 255 or a range such as \"1-4\"";
+    return {};
+  }
+  if (*low > *high) {
+    problem = "\"" + text + "\" runs backwards: write the lower number first";
+    return {};
+  }
+  std::vector<uint8_t> numbers;
+  for (int n = *low; n <= *high; ++n) numbers.push_back(static_cast<uint8_t>(n));
+  return numbers;
+}
+
+CollectConfig parseCollectConfig(const std::string& source, const std::string& path) {
+  toml::table root;
+  try {
+    root = toml::parse(source, path);
+  } catch (const toml::parse_error& e) {
+    throw ConfigError(path + ":" + std::to_string(e.source().begin.line) + ": " +
+                      std::string(e.description()));
+  }
+  const Place top(path, "");
+  onlyKnown(root, top, {"database", "warn_above", "line"},
+            "the config takes database, warn_above and [[line]] tables");
+  CollectConfig config;
+  config.database = required(root, "database", top);
+  if (config.database.empty())
+    top.child("database")
+        .fail(root.get("database"), "is empty: give an SQLite file or a connection text");
+  int64_t warnAbove = kDefaultWarnAbove;
+  if (const toml::node* warn = root.get("warn_above"))
+    warnAbove = integer(*warn, top.child("warn_above"), 1, 1'000'000'000);
+  const toml::node* node = root.get("line");
+  if (node == nullptr) top.child("line").fail(&root, "missing: give at least one [[line]] table");
+  const toml::array* lines = node->as_array();
+  if (lines == nullptr || !lines->is_array_of_tables())
+    top.child("line").fail(node, "is not a [[line]] table");
+  std::set<std::string> names;
+  for (std::size_t i = 0; i < lines->size(); ++i) {
+    const Place at = top.child("line").item(i);
+    const toml::table& table = *lines->get(i)->as_table();
+    onlyKnown(table, at, {"port", "baud", "name", "terminal"},
+              "a line takes port, baud, name and terminal");
+    CollectLine line;
+    line.port = required(table, "port", at);
+    if (line.port.empty())
+      at.child("port").fail(table.get("port"), "is empty: give a device path or a port number");
+    if (const toml::node* baud = table.get("baud"))
+      line.baud = static_cast<uint32_t>(integer(*baud, at.child("baud"), 1, 4'000'000));
+    line.name = line.port;
+    if (const toml::node* name = table.get("name")) {
+      line.name = text(*name, at.child("name"));
+      if (line.name.empty()) at.child("name").fail(name, "is empty");
+    }
+    // Every record's row carries the name, in a column of 255 characters.
+    if (line.name.size() > 255)
+      at.child(table.get("name") ? "name" : "port").fail(&table, "is longer than 255 characters");
+    // The name goes into every record's row: two lines of one name would mix their terminals.
+    if (!names.insert(line.name).second)
+      at.child("name").fail(&table, "\"" + line.name + "\" names another line too");
+    readTerminals(table, at, warnAbove, line);
+    config.lines.push_back(std::move(line));
+  }
+  return config;
+}
+
+CollectConfig readCollectConfig(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw ConfigError(path + ": cannot be read: " + std::strerror(errno));
+  std::ostringstream text;
+  text << file.rdbuf();
+  return parseCollectConfig(text.str(), path);
+}
+
+}  // namespace solvard::tool

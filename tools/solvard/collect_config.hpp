@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace solvard::tool {
+
+enum class TerminalKind { attend, door };
+
+// When an attendance terminal is told to forget its records: never (the safe default: a punch
+// that comes between the terminal's count reply and the clear is lost by the protocol itself),
+// or right after its records are committed.
+enum class ClearPolicy { never, afterCommit };
+
+struct CollectTerminal {
+  TerminalKind kind = TerminalKind::attend;
+  uint8_t machine = 0;
+  std::string name;  // empty when the config gives none
+  ClearPolicy clear = ClearPolicy::never;
+  int64_t warnAbove = 0;  // more records than this in one download earns a warning line
+};
+
+struct CollectLine {
+  std::string name;  // the config's name, else the port
+  std::string port;  // a device path or a port number, as the other commands take it
+  uint32_t baud = 9600;
+  std::vector<CollectTerminal> terminals;  // one per machine number, in the config's order
+};
+
+struct CollectConfig {
+  std::string database;  // an SQLite file or a connection text
+  std::vector<CollectLine> lines;
+};
+
+inline constexpr int64_t kDefaultWarnAbove = 20000;
+
+// A config the collector refuses: `what` is "FILE:LINE: KEY: problem", the form an editor
+// jumps to.
+class ConfigError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads and checks the collector's TOML config; every value is checked before anything reaches
+// a line or the database.
+CollectConfig readCollectConfig(const std::string& path);
+// The same from the text itself, `path` naming it in the messages.
+CollectConfig parseCollectConfig(const std::string& text, const std::string& path);
+
+// "1-4" or "7": the machine numbers the text names, or the problem.
+std::vector<uint8_t> machineRange(const std::string& text, std::string& problem);
+
+}  // namespace solvard::tool

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "collect_config.hpp"
+#include "solvard/error.hpp"
+
+namespace solvard::tool {
+
+// What one terminal gave in a pass.
+struct TerminalOutcome {
+  std::string line;  // the line's name
+  TerminalKind kind = TerminalKind::attend;
+  int machine = 0;
+  std::string name;
+  int records = 0;  // records committed in this pass (before a failure, for a door terminal)
+  double seconds = 0;
+  std::optional<Error> error;
+  bool cleared = false;  // the attendance terminal was told to forget its records
+  // From the terminal's count reply to the clear's acknowledgement: a punch in this window is
+  // in neither the download nor the terminal.
+  std::optional<double> clearWindowMs;
+  bool warned = false;  // more records than warn_above
+};
+
+struct PassOutcome {
+  std::optional<Error> database;           // the tables could not be made: no terminal was asked
+  std::vector<TerminalOutcome> terminals;  // in the config's order
+};
+
+// How a pass reaches its surroundings: log lines for standard error (called from the lines'
+// threads, one whole line at a time) and whether a signal asked to stop.
+struct PassHooks {
+  std::function<void(const std::string&)> log;
+  std::function<bool()> stopRequested;
+};
+
+// Downloads every terminal of every line into the config's database: each line on a thread of
+// its own, its terminals one after another. A terminal that fails does not stop the others.
+// Once a stop is asked, the record in hand is finished and no further terminal is asked.
+PassOutcome runCollectPass(const CollectConfig& config, const PassHooks& hooks);
+
+}  // namespace solvard::tool

@@ -1,0 +1,98 @@
+#include "collect_store.hpp"
+
+#include <ctime>
+
+#include "db/odbc_connection.hpp"
+
+namespace solvard::tool {
+
+std::string collectedAtNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &utc);
+  return text;
+}
+
+RecordStore::RecordStore(std::string database, std::string line)
+    : database_(std::move(database)),
+      line_(std::move(line)),
+      connection_(db::makeOdbcConnection()) {}
+
+// The statement goes before the connection it was prepared on.
+RecordStore::~RecordStore() { accessInsert_.reset(); }
+
+bool RecordStore::open(std::string& problem) {
+  if (connection_->State() == db::kStateOpen) return true;
+  accessInsert_.reset();
+  if (connection_->Open(database_) == db::Outcome::kOk) return true;
+  problem = connection_->lastDiagnostic().text();
+  return false;
+}
+
+std::unique_ptr<db::PreparedStatement> RecordStore::prepareInsert(const char* table) {
+  return connection_->prepare(std::string("insert into ") + table +
+                              " (line, machine, card, record_date, record_time, collected_at)"
+                              " values (?, cast(? as integer), ?, ?, ?, ?) on conflict do nothing");
+}
+
+bool RecordStore::insert(db::PreparedStatement& statement, int machine, const std::string& card,
+                         const std::string& date, const std::string& time) {
+  const std::string number = std::to_string(machine);
+  const std::string at = collectedAtNow();
+  return statement.execute({line_, number, card, date, time, at}) == db::Outcome::kOk;
+}
+
+bool RecordStore::writeAccess(const AccessRecord& record, std::string& problem) {
+  if (!open(problem)) return false;
+  if (!accessInsert_) accessInsert_ = prepareInsert("access_records");
+  // Outside a transaction each statement commits by itself before it returns.
+  if (accessInsert_ &&
+      insert(*accessInsert_, record.machine.value(), record.card, record.date, record.time)) {
+    return true;
+  }
+  problem = connection_->lastDiagnostic().text();
+  // A statement of a lost session cannot run again; the next record prepares it anew.
+  if (connection_->State() != db::kStateOpen) accessInsert_.reset();
+  return false;
+}
+
+bool AttendanceWriter::refused(const std::string& doing) {
+  problem_ = doing + ": " + store_.connection().lastDiagnostic().text();
+  return false;
+}
+
+bool AttendanceWriter::ready(std::string& problem) {
+  if (store_.open(problem)) return true;
+  problem_ = problem;
+  return false;
+}
+
+bool AttendanceWriter::begin(int32_t /*total*/) {
+  countCame_ = std::chrono::steady_clock::now();
+  problem_.clear();
+  if (store_.connection().BeginTrans() != db::Outcome::kOk) return refused("cannot begin");
+  insert_ = store_.prepareInsert("attendance_records");
+  if (!insert_) return refused("cannot prepare the insert");
+  return true;
+}
+
+bool AttendanceWriter::take(const AttendanceRecord& record) {
+  if (store_.insert(*insert_, record.machine.value(), record.card, record.date, record.time))
+    return true;
+  return refused("cannot insert");
+}
+
+bool AttendanceWriter::commit() {
+  insert_.reset();
+  if (store_.connection().CommitTrans() == db::Outcome::kOk) return true;
+  return refused("cannot commit");
+}
+
+void AttendanceWriter::rollback() {
+  insert_.reset();
+  if (store_.connection().inTransaction()) store_.connection().RollbackTrans();
+}
+
+}  // namespace solvard::tool

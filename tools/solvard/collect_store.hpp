@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "db/connection.hpp"
+#include "solvard/records.hpp"
+
+namespace solvard::tool {
+
+// The records of one line's terminals into the collector's tables, on a connection of the
+// line's own (each line runs on its own thread). Every row is written insert-if-absent, so a
+// record collected twice is stored once.
+class RecordStore {
+ public:
+  RecordStore(std::string database, std::string line);
+  ~RecordStore();
+
+  // Opens the connection when it is not open (again after it was lost). False with the
+  // problem.
+  bool open(std::string& problem);
+  db::Connection& connection() { return *connection_; }
+  const std::string& line() const { return line_; }
+
+  // One access record, committed before it returns: only then may the terminal be prompted for
+  // the next, which makes it forget this one. False with the problem when the database refused.
+  bool writeAccess(const AccessRecord& record, std::string& problem);
+
+ private:
+  friend class AttendanceWriter;
+  std::unique_ptr<db::PreparedStatement> prepareInsert(const char* table);
+  bool insert(db::PreparedStatement& statement, int machine, const std::string& card,
+              const std::string& date, const std::string& time);
+
+  std::string database_;
+  std::string line_;
+  std::unique_ptr<db::Connection> connection_;
+  std::unique_ptr<db::PreparedStatement> accessInsert_;
+};
+
+// An attendance download's records in one transaction: committed once every record came, or
+// none of them.
+class AttendanceWriter final : public AttendanceSink {
+ public:
+  explicit AttendanceWriter(RecordStore& store) : store_(store) {}
+
+  bool ready(std::string& problem) override;
+  bool begin(int32_t total) override;
+  bool take(const AttendanceRecord& record) override;
+  bool commit() override;
+  void rollback() override;
+
+  // When the terminal's count came: a punch after it is not in this download.
+  std::chrono::steady_clock::time_point countCame() const { return countCame_; }
+  // Why the database refused, empty when it did not.
+  const std::string& problem() const { return problem_; }
+
+ private:
+  bool refused(const std::string& doing);
+
+  RecordStore& store_;
+  std::unique_ptr<db::PreparedStatement> insert_;
+  std::chrono::steady_clock::time_point countCame_{};
+  std::string problem_;
+};
+
+// "2026-12-09 17:40:03Z": when a row was collected, in UTC so that lines in several time zones
+// agree.
+std::string collectedAtNow();
+
+}  // namespace solvard::tool

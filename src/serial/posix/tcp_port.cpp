@@ -178,8 +178,10 @@ void TcpPort::open() {
     refusal = failed.description();
   }
   if (refusal) {
+    // A server that dropped the connection refused no setting: the line is just not there.
+    const Kind kind = hungUp_ ? Kind::Other : Kind::SettingsRefused;
     close();
-    failOpen(hungUp_ ? Kind::Other : Kind::SettingsRefused, text, *refusal);
+    failOpen(kind, text, *refusal);
   }
   // As on a local port: bytes the device server holds from before belong to no exchange of
   // ours. DTR on, RTS off, no flow control.

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ make cmake pkg-config libcli11-dev nlohmann-json3-dev tmux libgtest-dev libgmock-dev libbenchmark-dev unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3)
+packages=(g++ make cmake pkg-config libcli11-dev nlohmann-json3-dev tmux libgtest-dev libgmock-dev libbenchmark-dev unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3 ser2net)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -191,6 +191,15 @@ TEST(NetworkPort, ARefusedConnectionNamesTheAddressAndTheSystemsReason) {
   EXPECT_EQ(failure->device, address);
   EXPECT_EQ(failure->reason, "Connection refused");
 
+  // A name resolved first (from the hosts file, no name server asked), every address refused.
+  const std::string named = "tcp://localhost:" + std::to_string(closedPort);
+  TcpPort byName(named);
+  EXPECT_THROW(byName.PortOpen(true), automation::AutomationError);
+  ASSERT_TRUE(byName.openFailure().has_value());
+  EXPECT_EQ(byName.openFailure()->kind, OpenFailure::Kind::Other);
+  EXPECT_EQ(byName.openFailure()->device, named);
+  EXPECT_EQ(byName.openFailure()->reason, "Connection refused");
+
   TcpPort malformed("tcp://127.0.0.1");
   EXPECT_THROW(malformed.PortOpen(true), automation::AutomationError);
   ASSERT_TRUE(malformed.openFailure().has_value());

@@ -18,6 +18,7 @@
 #include "serial/network_address.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
+#include "serial/posix/resolve_address.hpp"
 
 namespace solvard::serial::posix {
 namespace {
@@ -42,14 +43,13 @@ int millisecondsUntil(SteadyClock::time_point deadline) {
 }
 
 // Connects to one resolved address within the deadline: the socket, or -1 and the error.
-int connectOne(const addrinfo& info, SteadyClock::time_point deadline, int& error) {
-  const int fd =
-      ::socket(info.ai_family, info.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, info.ai_protocol);
+int connectOne(const SocketAddress& to, SteadyClock::time_point deadline, int& error) {
+  const int fd = ::socket(to.family, to.type | SOCK_NONBLOCK | SOCK_CLOEXEC, to.protocol);
   if (fd < 0) {
     error = errno;
     return -1;
   }
-  if (::connect(fd, info.ai_addr, info.ai_addrlen) == 0) return fd;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0) return fd;
   if (errno != EINPROGRESS) {
     error = errno;
     ::close(fd);
@@ -121,24 +121,17 @@ void TcpPort::open() {
   if (!address) failOpen(Kind::NotFound, text, "not a network address (tcp://host:port)");
   const auto deadline = SteadyClock::now() + kConnectLimit;
 
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV | AI_ADDRCONFIG;
-  addrinfo* found = nullptr;
-  const int resolved = ::getaddrinfo(address->host.c_str(), address->port.c_str(), &hints, &found);
-  if (resolved != 0) {
-    const Kind kind = resolved == EAI_NONAME || resolved == EAI_FAIL ? Kind::NotFound : Kind::Other;
-    failOpen(kind, text,
-             resolved == EAI_SYSTEM ? systemError(errno) : std::string(::gai_strerror(resolved)));
+  const Resolution resolved = resolveAddress(address->host, address->port, deadline);
+  if (resolved.timedOut || resolved.code != 0) {
+    const bool unknown = resolved.code == EAI_NONAME || resolved.code == EAI_FAIL;
+    failOpen(unknown ? Kind::NotFound : Kind::Other, text, resolved.reason);
   }
   int fd = -1;
   int error = ECONNREFUSED;
-  for (const addrinfo* info = found; info && fd < 0 && SteadyClock::now() < deadline;
-       info = info->ai_next) {
-    fd = connectOne(*info, deadline, error);
+  for (const SocketAddress& one : resolved.addresses) {
+    if (fd >= 0 || SteadyClock::now() >= deadline) break;
+    fd = connectOne(one, deadline, error);
   }
-  ::freeaddrinfo(found);
   if (fd < 0) failOpen(Kind::Other, text, systemError(error));
 
   // Each frame leaves in one segment at once rather than waiting for more to send.

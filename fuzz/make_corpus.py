@@ -195,3 +195,14 @@ for i, (choice, t) in enumerate([
     (4, "00000012345"), (5, "yyyy-MM-dd"), (5, "0000000000"),
 ]):
     write("date_text", f"text-{i:02d}", bytes([choice]) + t.encode("utf-8"))
+
+# A device server's opening as ser2net sends it, its confirmations of 19200 8N1, a reply with a
+# doubled 0xFF and a modem-state notice among the terminals' bytes, and a subnegotiation that
+# never ends. The first byte picks the read size and whether binary is agreed first.
+ser2net_opening = bytes([255, 251, 3, 255, 253, 3, 255, 251, 1, 255, 254, 1, 255, 253, 0,
+                         255, 251, 0, 255, 253, 44])
+confirmations = bytes([255, 250, 44, 101, 0, 0, 0x4B, 0x00, 255, 240, 255, 250, 44, 102, 8,
+                       255, 240, 255, 250, 44, 103, 1, 255, 240, 255, 250, 44, 104, 1, 255, 240])
+write("telnet_stream", "ser2net-opening", bytes([0x02]) + ser2net_opening + confirmations)
+write("telnet_stream", "reply", bytes([0x83, 0x03, 255, 255, 255, 250, 44, 107, 0, 255, 240, 0x02]))
+write("telnet_stream", "endless", bytes([0x01, 255, 250, 44, 101]) + b"x" * 100 + bytes([0x0D, 0]))

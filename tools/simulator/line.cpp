@@ -48,6 +48,18 @@ void makeRaw(int fd, speed_t speed) {
 
 Line::~Line() { close(); }
 
+int32_t Line::currentBaudRate() const {
+  termios tio{};
+  // The slave's settings are the ones the library and a device server change.
+  const int fd = slaveFd_ >= 0 ? slaveFd_ : fd_;
+  if (fd < 0 || ::tcgetattr(fd, &tio) != 0) return 0;
+  const speed_t speed = ::cfgetospeed(&tio);
+  for (const int32_t rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
+    if (speedFor(rate) == speed) return rate;
+  }
+  return 0;
+}
+
 void Line::createPseudoTerminal(const std::string& linkPath) {
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0) fail("posix_openpt");

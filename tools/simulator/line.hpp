@@ -31,6 +31,11 @@ class Line {
   // What the library opens: the published link, the slave, or the device served.
   const std::string& path() const { return path_; }
 
+  // The baud rate the line is set to now, as whoever holds the device last set it (on a
+  // pseudo-terminal, the library or a device server in front of it); 0 when it is not one of
+  // the standard rates or the line is closed.
+  int32_t currentBaudRate() const;
+
   // Writes all of `bytes`, waiting for room as needed; what finds no room for a second is lost,
   // as a serial line's bytes are when nobody reads them, and the simulator can still stop.
   void write(std::span<const uint8_t> bytes);

@@ -66,6 +66,8 @@ class Simulator {
   void stop();
   // The device path the library is to open; known once started.
   const std::string& path() const { return line_.path(); }
+  // The baud rate the line is set to now (see Line::currentBaudRate).
+  int32_t lineBaudRate() const { return line_.currentBaudRate(); }
   // Where TCP clients connect (the port chosen when 0 was asked for); known once started, and
   // only with `listen`.
   std::optional<TcpEndpoint> listening() const;

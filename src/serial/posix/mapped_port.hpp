@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+
+#include "serial/port_control.hpp"
+
+namespace solvard::serial::posix {
+
+// The port of a host that names lines by number: the device a number maps to is known only at
+// the open, and may be a local serial device or a network address (mapPortDevice(3,
+// "rfc2217://host:port")). Both kinds of port are kept told the settings, and the one the
+// device needs is the one opened and driven until it closes.
+class MappedPort final : public PortControl {
+ public:
+  MappedPort(std::unique_ptr<PortControl> local, std::unique_ptr<PortControl> network);
+
+  bool PortOpen() const override { return active().PortOpen(); }
+  void PortOpen(bool open) override;
+  void CommPort(int16_t number) override;
+  void Settings(const std::string& text) override;
+  void InBufferSize(int16_t size) override;
+  void OutBufferSize(int16_t size) override;
+  void InputMode(int16_t mode) override;
+  int InBufferCount() override { return active().InBufferCount(); }
+  void InBufferCount(int count) override { active().InBufferCount(count); }
+  void OutBufferCount(int count) override { active().OutBufferCount(count); }
+  void InputLen(int length) override;
+  Bytes Input() override { return active().Input(); }
+  void Output(std::span<const uint8_t> bytes) override { active().Output(bytes); }
+  void waitForInput(std::chrono::milliseconds limit) override { active().waitForInput(limit); }
+  std::optional<OpenFailure> openFailure() const override { return active().openFailure(); }
+
+ private:
+  PortControl& active() const { return network_ ? *networkPort_ : *local_; }
+  PortControl& idle() const { return network_ ? *local_ : *networkPort_; }
+  // The value goes to the port in use first, so its refusal leaves the other unchanged.
+  template <typename Set>
+  void both(Set set) {
+    set(active());
+    set(idle());
+  }
+
+  std::unique_ptr<PortControl> local_;
+  std::unique_ptr<PortControl> networkPort_;
+  int16_t number_ = 1;
+  bool network_ = false;
+};
+
+}  // namespace solvard::serial::posix

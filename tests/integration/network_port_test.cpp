@@ -1,0 +1,262 @@
+// The network port against a device server the test plays byte for byte: what the host sends
+// on the connection, how it reads the server's answers, and what it says when the server
+// refuses or goes away.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <string>
+
+#include "automation/error.hpp"
+#include "serial/posix/tcp_port.hpp"
+#include "serial/telnet_com_port.hpp"
+#include "solvard/solvard.hpp"
+#include "telnet_peer.hpp"
+
+namespace solvard::integration {
+namespace {
+
+using serial::OpenFailure;
+using serial::posix::TcpPort;
+namespace telnet = serial::telnet;
+
+PeerBytes join(std::initializer_list<PeerBytes> parts) {
+  PeerBytes all;
+  for (const PeerBytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The host's offer as it connects, and a device server's agreement with an echo offer the host
+// must refuse.
+const PeerBytes kOffer{255, 251, 44, 255, 251, 0, 255, 253, 0, 255, 253, 3};
+const PeerBytes kAgreement{255, 253, 44, 255, 253, 0, 255, 251, 0, 255, 251, 3, 255, 251, 1};
+const PeerBytes kRefuseEcho{255, 254, 1};
+
+PeerBytes confirm(uint32_t baud) {
+  return {255,
+          250,
+          44,
+          101,
+          static_cast<uint8_t>(baud >> 24),
+          static_cast<uint8_t>(baud >> 16),
+          static_cast<uint8_t>(baud >> 8),
+          static_cast<uint8_t>(baud),
+          255,
+          240,
+          255,
+          250,
+          44,
+          102,
+          8,
+          255,
+          240,
+          255,
+          250,
+          44,
+          103,
+          1,
+          255,
+          240,
+          255,
+          250,
+          44,
+          104,
+          1,
+          255,
+          240};
+}
+
+// Bytes waiting in the port once they came, or what had come when a second passed.
+serial::Bytes inputWithin(TcpPort& port, int count) {
+  for (int round = 0; round < 20 && port.InBufferCount() < count; ++round) {
+    port.waitForInput(std::chrono::milliseconds(50));
+  }
+  return port.Input();
+}
+
+TEST(NetworkPort, RawTcpCarriesTheFrameAndTheReplyUnchanged) {
+  TestPeer peer;
+  TcpPort port("tcp://127.0.0.1:" + std::to_string(peer.port()));
+  port.Settings("19200,N,8,1");
+  auto server = std::async(std::launch::async, [&] {
+    if (!peer.accept()) return PeerBytes{};
+    const PeerBytes frame = peer.read(3);
+    peer.write({0x03, 0xFF, 0x02});
+    return frame;
+  });
+  port.PortOpen(true);
+  port.Output(serial::Bytes{0x03, 0xFF, 0x11});
+  EXPECT_EQ(inputWithin(port, 3), (serial::Bytes{0x03, 0xFF, 0x02}));
+  EXPECT_EQ(server.get(), (PeerBytes{0x03, 0xFF, 0x11}));
+}
+
+TEST(NetworkPort, ComPortSetsTheLineThenCarriesEscapedBytes) {
+  TestPeer peer;
+  TcpPort port("rfc2217://127.0.0.1:" + std::to_string(peer.port()));
+  port.Settings("19200,N,8,1");
+  auto server = std::async(std::launch::async, [&] {
+    std::vector<PeerBytes> seen;
+    if (!peer.accept()) return seen;
+    seen.push_back(peer.read(kOffer.size()));
+    peer.write(kAgreement);
+    const PeerBytes settings = telnet::lineSettings({19200, serial::Parity::None, 8, 1});
+    seen.push_back(peer.read(kRefuseEcho.size() + settings.size()));
+    peer.write(confirm(19200));
+    seen.push_back(peer.read(4 * 7));
+    seen.push_back(peer.read(4));
+    // A reply with a doubled 0xFF and a modem-state notice in its middle.
+    peer.write({0x03, 255, 255, 255, 250, 44, 107, 0, 255, 240, 0x02});
+    return seen;
+  });
+  port.PortOpen(true);
+  port.Output(serial::Bytes{0x03, 0xFF, 0x11});
+  EXPECT_EQ(inputWithin(port, 3), (serial::Bytes{0x03, 0xFF, 0x02}));
+  const auto seen = server.get();
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0], kOffer);
+  EXPECT_EQ(seen[1],
+            join({kRefuseEcho, telnet::lineSettings({19200, serial::Parity::None, 8, 1})}));
+  // No flow control, DTR on, RTS off, and the server's receive buffer purged.
+  EXPECT_EQ(seen[2], join({telnet::setControl(1), telnet::setControl(8), telnet::setControl(12),
+                           telnet::purgeData(telnet::Purge::Receive)}));
+  EXPECT_EQ(seen[3], (PeerBytes{0x03, 0xFF, 0xFF, 0x11}));
+}
+
+struct Refusal {
+  const char* name;
+  PeerBytes answer;        // after the host's offer
+  PeerBytes confirmation;  // after the host's line settings, if it sends them
+  OpenFailure::Kind kind;
+  std::string reason;
+};
+
+class RefusingServer : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusingServer, FailsTheOpenWithItsReason) {
+  const Refusal& c = GetParam();
+  TestPeer peer;
+  const std::string address = "rfc2217://127.0.0.1:" + std::to_string(peer.port());
+  TcpPort port(address);
+  port.Settings("19200,N,8,1");
+  auto server = std::async(std::launch::async, [&] {
+    if (!peer.accept()) return;
+    (void)peer.read(kOffer.size());
+    peer.write(c.answer);
+    if (c.answer.empty()) peer.hangUp();
+    if (!c.confirmation.empty()) {
+      (void)peer.read(telnet::lineSettings({19200, serial::Parity::None, 8, 1}).size());
+      peer.write(c.confirmation);
+    }
+    // Holds the connection until the host gave up on it.
+    (void)peer.read(1000);
+  });
+  EXPECT_THROW(port.PortOpen(true), automation::AutomationError);
+  EXPECT_FALSE(port.PortOpen());
+  const auto failure = port.openFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, c.kind);
+  EXPECT_EQ(failure->device, address);
+  EXPECT_EQ(failure->reason, c.reason);
+  server.get();
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, RefusingServer,
+                         ::testing::Values(Refusal{"DontComPort",
+                                                   {255, 254, 44},
+                                                   {},
+                                                   OpenFailure::Kind::SettingsRefused,
+                                                   "the device server refuses the COM-PORT-OPTION"},
+                                           Refusal{"OtherBaud",
+                                                   {255, 253, 44},
+                                                   confirm(9600),
+                                                   OpenFailure::Kind::SettingsRefused,
+                                                   "the device server set 9600 baud, not 19200"},
+                                           Refusal{"ClosesTheConnection",
+                                                   {},
+                                                   {},
+                                                   OpenFailure::Kind::Other,
+                                                   "the device server closed the connection"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NetworkPort, ARefusedConnectionNamesTheAddressAndTheSystemsReason) {
+  int closedPort = 0;
+  {
+    TestPeer gone;
+    closedPort = gone.port();
+  }
+  const std::string address = "tcp://127.0.0.1:" + std::to_string(closedPort);
+  TcpPort port(address);
+  EXPECT_THROW(port.PortOpen(true), automation::AutomationError);
+  const auto failure = port.openFailure();
+  ASSERT_TRUE(failure.has_value());
+  EXPECT_EQ(failure->kind, OpenFailure::Kind::Other);
+  EXPECT_EQ(failure->device, address);
+  EXPECT_EQ(failure->reason, "Connection refused");
+
+  // A name resolved first (from the hosts file, no name server asked), every address refused.
+  const std::string named = "tcp://localhost:" + std::to_string(closedPort);
+  TcpPort byName(named);
+  EXPECT_THROW(byName.PortOpen(true), automation::AutomationError);
+  ASSERT_TRUE(byName.openFailure().has_value());
+  EXPECT_EQ(byName.openFailure()->kind, OpenFailure::Kind::Other);
+  EXPECT_EQ(byName.openFailure()->device, named);
+  EXPECT_EQ(byName.openFailure()->reason, "Connection refused");
+
+  TcpPort malformed("tcp://127.0.0.1");
+  EXPECT_THROW(malformed.PortOpen(true), automation::AutomationError);
+  ASSERT_TRUE(malformed.openFailure().has_value());
+  EXPECT_EQ(malformed.openFailure()->kind, OpenFailure::Kind::NotFound);
+}
+
+// A server that hangs up in the middle of an exchange leaves the reply wait with nothing; the
+// next open connects again and the line works.
+TEST(NetworkPort, TheOpenAfterADroppedConnectionConnectsAgain) {
+  TestPeer peer;
+  TcpPort port("tcp://127.0.0.1:" + std::to_string(peer.port()));
+  auto server = std::async(std::launch::async, [&] {
+    if (!peer.accept()) return false;
+    (void)peer.read(2);
+    peer.hangUp();
+    if (!peer.accept()) return false;
+    (void)peer.read(2);
+    peer.write({0x03, 0x02});
+    return true;
+  });
+  port.PortOpen(true);
+  port.Output(serial::Bytes{0x03, 0x11});
+  EXPECT_EQ(inputWithin(port, 2), serial::Bytes{});
+  port.PortOpen(false);
+  port.PortOpen(true);
+  port.Output(serial::Bytes{0x03, 0x11});
+  EXPECT_EQ(inputWithin(port, 2), (serial::Bytes{0x03, 0x02}));
+  EXPECT_TRUE(server.get());
+}
+
+// On the native line: the command during which the device server hung up fails as one whose
+// terminal did not answer, and the next command on the same line connects again.
+TEST(NetworkPort, ACommandCutByAHangUpFailsAndTheNextOneConnectsAgain) {
+  TestPeer peer;
+  const std::string address = "tcp://127.0.0.1:" + std::to_string(peer.port());
+  auto server = std::async(std::launch::async, [&] {
+    std::vector<PeerBytes> frames;
+    if (!peer.accept()) return frames;
+    frames.push_back(peer.read(2));
+    peer.hangUp();
+    if (!peer.accept()) return frames;
+    frames.push_back(peer.read(2));
+    peer.write({0x03, 0x02});
+    return frames;
+  });
+  Line line = Line::make(Device::path(address), LineSettings{9600}).value();
+  DoorTerminal door(line, MachineNumber::make(3).value());
+  const auto cut = door.openDoor();
+  ASSERT_FALSE(cut.ok());
+  EXPECT_EQ(cut.error().code(), Errc::no_reply);
+  EXPECT_EQ(cut.error().detail(),
+            "terminal 3: 0 of 2 bytes of the acknowledgement came after 03 11");
+  const auto next = door.openDoor();
+  EXPECT_TRUE(next.ok()) << next.error().message();
+  EXPECT_EQ(server.get(), (std::vector<PeerBytes>{{0x03, 0x11}, {0x03, 0x11}}));
+}
+
+}  // namespace
+}  // namespace solvard::integration

@@ -1,5 +1,6 @@
 #include "collect_store.hpp"
 
+#include <algorithm>
 #include <ctime>
 
 #include "db/odbc_connection.hpp"
@@ -69,29 +70,44 @@ bool AttendanceWriter::ready(std::string& problem) {
   return false;
 }
 
-bool AttendanceWriter::begin(int32_t /*total*/) {
+bool AttendanceWriter::begin(int32_t total) {
   countCame_ = std::chrono::steady_clock::now();
   problem_.clear();
-  if (store_.connection().BeginTrans() != db::Outcome::kOk) return refused("cannot begin");
-  insert_ = store_.prepareInsert("attendance_records");
-  if (!insert_) return refused("cannot prepare the insert");
+  records_.clear();
+  // The count is the terminal's: at most what its two bytes say, never below zero.
+  records_.reserve(static_cast<std::size_t>(std::clamp(total, 0, 65535)));
   return true;
 }
 
 bool AttendanceWriter::take(const AttendanceRecord& record) {
-  if (store_.insert(*insert_, record.machine.value(), record.card, record.date, record.time))
-    return true;
-  return refused("cannot insert");
+  records_.push_back(record);
+  return true;
 }
 
 bool AttendanceWriter::commit() {
-  insert_.reset();
-  if (store_.connection().CommitTrans() == db::Outcome::kOk) return true;
+  if (store_.connection().BeginTrans() != db::Outcome::kOk) return refused("cannot begin");
+  auto insert = store_.prepareInsert("attendance_records");
+  if (!insert) return abandon("cannot prepare the insert");
+  for (const AttendanceRecord& record : records_) {
+    if (!store_.insert(*insert, record.machine.value(), record.card, record.date, record.time))
+      return abandon("cannot insert");
+  }
+  insert.reset();
+  if (store_.connection().CommitTrans() == db::Outcome::kOk) {
+    records_.clear();
+    return true;
+  }
   return refused("cannot commit");
 }
 
+bool AttendanceWriter::abandon(const std::string& doing) {
+  refused(doing);
+  if (store_.connection().inTransaction()) store_.connection().RollbackTrans();
+  return false;
+}
+
 void AttendanceWriter::rollback() {
-  insert_.reset();
+  records_.clear();
   if (store_.connection().inTransaction()) store_.connection().RollbackTrans();
 }
 

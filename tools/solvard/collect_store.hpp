@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/connection.hpp"
 #include "solvard/records.hpp"
@@ -40,7 +41,10 @@ class RecordStore {
 };
 
 // An attendance download's records in one transaction: committed once every record came, or
-// none of them.
+// none of them. They are held in memory while the terminal streams and written only at the
+// commit, so that the transaction lasts as long as its inserts, not as long as the line takes
+// to carry the records: an SQLite file has one writer, and a transaction open through a
+// download at line speed would hold up every other line's records behind it.
 class AttendanceWriter final : public AttendanceSink {
  public:
   explicit AttendanceWriter(RecordStore& store) : store_(store) {}
@@ -58,9 +62,11 @@ class AttendanceWriter final : public AttendanceSink {
 
  private:
   bool refused(const std::string& doing);
+  // Refused while the transaction is open: it is rolled back, the problem kept.
+  bool abandon(const std::string& doing);
 
   RecordStore& store_;
-  std::unique_ptr<db::PreparedStatement> insert_;
+  std::vector<AttendanceRecord> records_;
   std::chrono::steady_clock::time_point countCame_{};
   std::string problem_;
 };

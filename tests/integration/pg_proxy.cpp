@@ -67,7 +67,11 @@ void PgProxy::serve() {
     pollfd ready{listener_, POLLIN, 0};
     if (::poll(&ready, 1, 50) <= 0) continue;
     const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client >= 0) std::thread([this, client] { relay(client); }).detach();
+    if (client >= 0 && down_) {
+      ::close(client);
+    } else if (client >= 0) {
+      std::thread([this, client] { relay(client); }).detach();
+    }
   }
 }
 
@@ -94,7 +98,7 @@ void PgProxy::relay(int client) {
   std::string pending;
   bool started = false;
   bool open = true;
-  while (open && !stop_) {
+  while (open && !stop_ && !down_) {
     pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
     if (::poll(fds, 2, 50) <= 0) continue;
     char buffer[8192];

@@ -30,6 +30,10 @@ class PgProxy {
     drop_ = drop;
   }
   bool dropped() const { return dropped_; }
+  // The server as if it stopped: every relayed connection closes at once and each new one is
+  // closed as soon as it is accepted, until `serveAgain`.
+  void stopServing() { down_ = true; }
+  void serveAgain() { down_ = false; }
 
  private:
   void serve();
@@ -45,6 +49,7 @@ class PgProxy {
   std::atomic<Drop> drop_{Drop::kNever};
   std::atomic<bool> dropped_{false};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> down_{false};
   std::thread thread_;
 };
 

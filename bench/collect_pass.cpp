@@ -6,7 +6,9 @@
 #include "collect_pass.hpp"
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "simulated_lines_process.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/attend_terminal.hpp"
 #include "simulator/simulator.hpp"
@@ -102,5 +105,92 @@ void CollectPass(benchmark::State& state) {
 }
 
 BENCHMARK(CollectPass)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+double cpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+constexpr int kPacedBaud = 19200;
+constexpr int kPacedClocksPerLine = 4;
+
+// One pass over 8 lines of 4 attendance terminals with SOLVARD_BENCH_COLLECT_RECORDS records
+// each (default 1000), the terminals paced at 19200 baud as real ones send, in a child process
+// of their own, into a fresh SQLite file. A line cannot be collected faster than it carries its
+// bytes (10 bit times each), so the pass is held against the slowest line's line time:
+// `line_ratio` is the wall time over it (target at most 1.05). `cpu_percent` is the CPU time of
+// this process (the collector's threads and SQLite; the terminals are elsewhere) over the wall
+// time, in percent of one core (target below 10).
+void CollectPassPaced(benchmark::State& state) {
+  const int records = recordsPerTerminal();
+  std::random_device random;
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("solvard_bench_paced_" + std::to_string(random()));
+  double wall = 0;
+  double cpu = 0;
+  double lineTime = 0;
+  int stored = 0;
+  std::string failure;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    bench::SimulatedLinesProcess lines(
+        kLines, simulator::SimulatorOptions{.baudRate = kPacedBaud, .paced = true},
+        [records](simulator::Simulator& sim, int line) {
+          for (int t = 0; t < kPacedClocksPerLine; ++t) {
+            sim.add(std::make_unique<simulator::AttendTerminal>(static_cast<uint8_t>(1 + t)))
+                .storeRecords(simulator::sampleRecords(
+                    records, static_cast<uint32_t>(line * kPacedClocksPerLine + t + 1)));
+          }
+        });
+    tool::CollectConfig config;
+    config.database = (folder / "collect.db").string();
+    for (int l = 0; l < kLines; ++l) {
+      tool::CollectLine line;
+      line.name = "L" + std::to_string(l);
+      line.port = lines.paths()[static_cast<std::size_t>(l)];
+      line.baud = kPacedBaud;
+      for (int t = 0; t < kPacedClocksPerLine; ++t) {
+        tool::CollectTerminal terminal;
+        terminal.kind = tool::TerminalKind::attend;
+        terminal.machine = static_cast<uint8_t>(1 + t);
+        terminal.warnAbove = tool::kDefaultWarnAbove;
+        line.terminals.push_back(terminal);
+      }
+      config.lines.push_back(std::move(line));
+    }
+    state.ResumeTiming();
+    const double cpuBefore = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    const tool::PassOutcome pass = tool::runCollectPass(config, {});
+    wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu += cpuSeconds() - cpuBefore;
+    state.PauseTiming();
+    for (const tool::TerminalOutcome& outcome : pass.terminals) {
+      if (outcome.error && failure.empty()) {
+        failure = "line " + outcome.line + " terminal " + std::to_string(outcome.machine) + ": " +
+                  outcome.error->message();
+      }
+      stored += outcome.records;
+    }
+    const std::vector<int64_t> bytes = lines.stop();
+    lineTime +=
+        static_cast<double>(*std::max_element(bytes.begin(), bytes.end())) * 10 / kPacedBaud;
+    state.ResumeTiming();
+  }
+  std::filesystem::remove_all(folder);
+  if (!failure.empty()) state.SkipWithError(failure.c_str());
+  const auto runs = static_cast<double>(state.iterations());
+  state.counters["records"] = stored / runs;
+  state.counters["wall_s"] = wall / runs;
+  state.counters["line_time_s"] = lineTime / runs;
+  state.counters["line_ratio"] = lineTime > 0 ? wall / lineTime : 0;
+  state.counters["cpu_percent"] = wall > 0 ? 100 * cpu / wall : 0;
+}
+
+BENCHMARK(CollectPassPaced)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 }  // namespace

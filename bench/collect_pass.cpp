@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "db/odbc_connection.hpp"
 #include "simulated_lines_process.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/attend_terminal.hpp"
@@ -118,13 +119,23 @@ constexpr int kPacedClocksPerLine = 4;
 
 // One pass over 8 lines of 4 attendance terminals with SOLVARD_BENCH_COLLECT_RECORDS records
 // each (default 1000), the terminals paced at 19200 baud as real ones send, in a child process
-// of their own, into a fresh SQLite file. A line cannot be collected faster than it carries its
-// bytes (10 bit times each), so the pass is held against the slowest line's line time:
-// `line_ratio` is the wall time over it (target at most 1.05). `cpu_percent` is the CPU time of
-// this process (the collector's threads and SQLite; the terminals are elsewhere) over the wall
-// time, in percent of one core (target below 10).
+// of their own, into a fresh SQLite file (`engine:0`) or a fresh schema on the PostgreSQL server
+// SOLVARD_PG_CONNECT names (`engine:1`, skipped without it). A line cannot be collected faster than
+// it carries its bytes (10 bit times each), so the pass is held against the slowest line's line
+// time: `line_ratio` is the wall time over it (target at most 1.05). `cpu_percent` is the CPU time
+// of this process (the collector's threads and, for SQLite, the database engine; the terminals and
+// the PostgreSQL server are elsewhere) over the wall time, in percent of one core (target below
+// 10).
 void CollectPassPaced(benchmark::State& state) {
   const int records = recordsPerTerminal();
+  const bool postgres = state.range(0) == 1;
+  const char* server = std::getenv("SOLVARD_PG_CONNECT");
+  if (postgres && (server == nullptr || *server == '\0')) {
+    state.SkipWithError("SOLVARD_PG_CONNECT is not set");
+    for (auto _ : state) {
+    }
+    return;
+  }
   std::random_device random;
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("solvard_bench_paced_" + std::to_string(random()));
@@ -133,6 +144,7 @@ void CollectPassPaced(benchmark::State& state) {
   double lineTime = 0;
   int stored = 0;
   std::string failure;
+  std::string schema;
   for (auto _ : state) {
     state.PauseTiming();
     std::filesystem::remove_all(folder);
@@ -148,6 +160,16 @@ void CollectPassPaced(benchmark::State& state) {
         });
     tool::CollectConfig config;
     config.database = (folder / "collect.db").string();
+    if (postgres) {
+      schema = "solvard_bench_" + std::to_string(random() % 1000000);
+      auto admin = db::makeOdbcConnection();
+      if (admin->Open(server) != db::Outcome::kOk ||
+          admin->Execute("create schema " + schema) != db::Outcome::kOk) {
+        failure = "cannot make a schema: " + admin->lastDiagnostic().text();
+      }
+      config.database = std::string(server) + (std::string(server).ends_with(";") ? "" : ";") +
+                        "ConnSettings={set search_path to " + schema + "}";
+    }
     for (int l = 0; l < kLines; ++l) {
       tool::CollectLine line;
       line.name = "L" + std::to_string(l);
@@ -182,6 +204,11 @@ void CollectPassPaced(benchmark::State& state) {
     state.ResumeTiming();
   }
   std::filesystem::remove_all(folder);
+  if (!schema.empty()) {
+    auto admin = db::makeOdbcConnection();
+    if (admin->Open(server) == db::Outcome::kOk)
+      admin->Execute("drop schema " + schema + " cascade");
+  }
   if (!failure.empty()) state.SkipWithError(failure.c_str());
   const auto runs = static_cast<double>(state.iterations());
   state.counters["records"] = stored / runs;
@@ -191,6 +218,12 @@ void CollectPassPaced(benchmark::State& state) {
   state.counters["cpu_percent"] = wall > 0 ? 100 * cpu / wall : 0;
 }
 
-BENCHMARK(CollectPassPaced)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(CollectPassPaced)
+    ->ArgName("engine")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <string_view>
 
 #include "db/odbc_connection.hpp"
 
@@ -32,10 +33,27 @@ bool RecordStore::open(std::string& problem) {
   return false;
 }
 
-std::unique_ptr<db::PreparedStatement> RecordStore::prepareInsert(const char* table) {
-  return connection_->prepare(std::string("insert into ") + table +
-                              " (line, machine, card, record_date, record_time, collected_at)"
-                              " values (?, cast(? as integer), ?, ?, ?, ?) on conflict do nothing");
+std::unique_ptr<db::PreparedStatement> RecordStore::prepareInsert(const char* table,
+                                                                  std::size_t rows) {
+  std::string text = std::string("insert into ") + table +
+                     " (line, machine, card, record_date, record_time, collected_at) values ";
+  for (std::size_t i = 0; i < rows; ++i)
+    text += std::string(i == 0 ? "" : ", ") + "(?, cast(? as integer), ?, ?, ?, ?)";
+  return connection_->prepare(text + " on conflict do nothing");
+}
+
+bool RecordStore::insertAttendance(db::PreparedStatement& statement,
+                                   std::span<const AttendanceRecord> records) {
+  const std::string at = collectedAtNow();
+  std::vector<std::string> numbers;
+  numbers.reserve(records.size());
+  std::vector<std::string_view> values;
+  values.reserve(records.size() * 6);
+  for (const AttendanceRecord& record : records) {
+    numbers.push_back(std::to_string(record.machine.value()));
+    values.insert(values.end(), {line_, numbers.back(), record.card, record.date, record.time, at});
+  }
+  return statement.execute(std::span<const std::string_view>(values)) == db::Outcome::kOk;
 }
 
 bool RecordStore::insert(db::PreparedStatement& statement, int machine, const std::string& card,
@@ -86,11 +104,18 @@ bool AttendanceWriter::take(const AttendanceRecord& record) {
 
 bool AttendanceWriter::commit() {
   if (store_.connection().BeginTrans() != db::Outcome::kOk) return refused("cannot begin");
-  auto insert = store_.prepareInsert("attendance_records");
-  if (!insert) return abandon("cannot prepare the insert");
-  for (const AttendanceRecord& record : records_) {
-    if (!store_.insert(*insert, record.machine.value(), record.card, record.date, record.time))
-      return abandon("cannot insert");
+  // Many rows to a statement: each execution is a round trip to a server, and the rows are
+  // written between one terminal's download and the next terminal's request.
+  const std::span<const AttendanceRecord> all(records_);
+  std::unique_ptr<db::PreparedStatement> insert;
+  for (std::size_t done = 0; done < all.size(); done += kRowsPerInsert) {
+    const std::span<const AttendanceRecord> rows =
+        all.subspan(done, std::min(kRowsPerInsert, all.size() - done));
+    // Every full batch shares one statement; the last, shorter one gets its own.
+    if (!insert || rows.size() < kRowsPerInsert)
+      insert = store_.prepareInsert("attendance_records", rows.size());
+    if (!insert) return abandon("cannot prepare the insert");
+    if (!store_.insertAttendance(*insert, rows)) return abandon("cannot insert");
   }
   insert.reset();
   if (store_.connection().CommitTrans() == db::Outcome::kOk) {

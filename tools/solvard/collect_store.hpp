@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,10 @@ class RecordStore {
 
  private:
   friend class AttendanceWriter;
-  std::unique_ptr<db::PreparedStatement> prepareInsert(const char* table);
+  // An insert of `rows` records at once.
+  std::unique_ptr<db::PreparedStatement> prepareInsert(const char* table, std::size_t rows = 1);
+  bool insertAttendance(db::PreparedStatement& statement,
+                        std::span<const AttendanceRecord> records);
   bool insert(db::PreparedStatement& statement, int machine, const std::string& card,
               const std::string& date, const std::string& time);
 
@@ -64,6 +68,9 @@ class AttendanceWriter final : public AttendanceSink {
   bool refused(const std::string& doing);
   // Refused while the transaction is open: it is rolled back, the problem kept.
   bool abandon(const std::string& doing);
+
+  // 6 values a row: 300 to a statement, within every engine's limit on parameters.
+  static constexpr std::size_t kRowsPerInsert = 50;
 
   RecordStore& store_;
   std::vector<AttendanceRecord> records_;

@@ -46,7 +46,9 @@ class DoorTerminal {
 
   // Downloads the stored records, one prompt each. A record is handed over before the terminal
   // is prompted again (the prompt makes the terminal forget it); a record the callback refuses
-  // is kept by the library and handed over first by the next download of this terminal.
+  // is kept by the library and handed over first by the next download of this terminal. A
+  // status that names another machine ends the download with `wrong_machine`, nothing of it
+  // taken and the terminal not prompted again: those are another terminal's bytes.
   Result<AccessSummary> download(AccessCallback onRecord);
   // Into `table` (columns card, date, time) of the database `connection` opens, each record
   // committed before the next prompt.

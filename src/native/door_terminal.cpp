@@ -93,6 +93,12 @@ Result<AccessSummary> finished(const Line::Impl& line, uint8_t machine,
     case Ending::kRecordNotWritten: return Error(refusal, detailed(kept));
     case Ending::kRecordOutcomeUnknown: return Error(Errc::outcome_unknown, detailed(kept));
     case Ending::kStopped: return Error(Errc::stopped, detailed(kept));
+    case Ending::kWrongMachine: {
+      const Error other = line.exchangeFailure(
+          machine, report.written == 0 ? std::string("status of the first prompt")
+                                       : "status after record " + std::to_string(report.written));
+      return Error(Errc::wrong_machine, other.detail() + "; " + kept);
+    }
   }
   return Error(Errc::port_failed, line.notes.logText());
 }
@@ -199,7 +205,8 @@ Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord) {
   Line::Impl& impl = line_->impl();
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     CallbackStore store(std::move(onRecord), machine_);
-    const auto report = prohibit::downloadAccessRecords(machine_.value(), store);
+    const auto report = prohibit::downloadAccessRecords(machine_.value(), store,
+                                                        prohibit::StatusCheck::kMachineNumber);
     return finished(impl, machine_.value(), report, Errc::sink_refused, Errc::sink_refused);
   });
 }
@@ -209,8 +216,8 @@ Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connec
   Line::Impl& impl = line_->impl();
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     db::ConnectionPool connections;
-    const auto report =
-        prohibit::downloadRegisterData(machine_.value(), connection, table, connections);
+    const auto report = prohibit::downloadRegisterData(
+        machine_.value(), connection, table, connections, prohibit::StatusCheck::kMachineNumber);
     if (report.ending == prohibit::RegisterDownloadReport::Ending::kRefused) {
       return Error(Errc::invalid_value, "\"" + table + "\" is not a table name");
     }

@@ -1,5 +1,7 @@
 #include "prohibit/register_download.hpp"
 
+#include <optional>
+
 #include "automation/variant.hpp"
 #include "prohibit/access_record.hpp"
 #include "prohibit/command_codes.hpp"
@@ -19,6 +21,7 @@ namespace {
 constexpr int kStatusLength = 3;
 constexpr int kStatusLimit = 1;
 constexpr int kRecordLimit = 3;
+constexpr std::size_t kStatusMachine = 0;
 constexpr std::size_t kRecordFollows = 2;
 
 // The record wait gives up as soon as three whole seconds have passed, not after more than three.
@@ -45,16 +48,17 @@ std::string describe(const serial::Bytes& record) {
   return text;
 }
 
-enum class Status { RecordFollows, NoRecord, NoAnswer };
+enum class Status { RecordFollows, NoRecord, NoAnswer, FromAnotherMachine };
 
 // Awaits and reads the status that answers a prompt. A status the read did not give whole is
-// taken as no answer.
-Status awaitStatus(serial::Link& link) {
+// taken as no answer. `machine` is the prompted machine number when byte 0 is to be checked.
+Status awaitStatus(serial::Link& link, std::optional<uint8_t> machine) {
   if (link.AwaitReply(kStatusLength, kStatusLimit) == serial::WaitResult::TimedOut) {
     return Status::NoAnswer;
   }
   const serial::Bytes status = link.ReadReply(kStatusLength);
   if (status.size() != std::size_t{kStatusLength}) return Status::NoAnswer;
+  if (machine && status[kStatusMachine] != *machine) return Status::FromAnotherMachine;
   return status[kRecordFollows] != 0 ? Status::RecordFollows : Status::NoRecord;
 }
 
@@ -103,7 +107,7 @@ RegisterDownloadReport& latest() {
 
 RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                                             const std::string& iTable,
-                                            db::ConnectionPool& connections) {
+                                            db::ConnectionPool& connections, StatusCheck check) {
   if (addressesOneTerminal(iMachineNo) && !isTableName(iTable)) {
     logRefusal(iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
     RegisterDownloadReport report;
@@ -115,10 +119,11 @@ RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::strin
   RecordStore store(connections, iConnectString, iTable);
   // With a clock the host injected (virtual time) nothing waits in real time.
   if (serial::hostHooks().clock != nullptr) store.pause = [] {};
-  return downloadAccessRecords(iMachineNo, store);
+  return downloadAccessRecords(iMachineNo, store, check);
 }
 
-RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& store) {
+RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& store,
+                                             StatusCheck check) {
   using Ending = RegisterDownloadReport::Ending;
   RegisterDownloadReport report;
   const std::string line = serial::currentLineDevice();
@@ -152,8 +157,19 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
   link.step([&] { prompt[1] = static_cast<uint8_t>(CommandCode::RecordPrompt); });
   link.SendFrame(prompt);
 
-  switch (awaitStatus(link)) {
+  const std::optional<uint8_t> prompted =
+      check == StatusCheck::kMachineNumber ? std::optional<uint8_t>(prompt[0]) : std::nullopt;
+  // Bytes of another terminal are no status of this one: whatever follows them is not this
+  // terminal's record, and prompting again would acknowledge a record never read.
+  const auto fromAnotherMachine = [&](const std::string& which) {
+    logRefusal(iMachineNo, "the status " + which +
+                               " came from another machine; the terminal was not prompted again");
+    link.closeAndClear();
+    return ended(Ending::kWrongMachine, kError);
+  };
+  switch (awaitStatus(link, prompted)) {
     case Status::NoAnswer: link.closeAndClear(); return ended(Ending::kNoFirstStatus, kError);
+    case Status::FromAnotherMachine: return fromAnotherMachine("of the first prompt");
     case Status::NoRecord: return ended(Ending::kNoData, kNoData);
     case Status::RecordFollows: break;
   }
@@ -202,13 +218,15 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     }
 
     link.SendFrame(prompt);
-    switch (awaitStatus(link)) {
+    switch (awaitStatus(link, prompted)) {
       case Status::NoAnswer:
         logRefusal(iMachineNo, "the terminal did not answer the prompt after record " +
                                    std::to_string(report.written) + "; it may hold more records");
         link.closeAndClear();
         return ended(Ending::kStoppedAnswering, kIsEnd);
       case Status::NoRecord: link.ClosePort(); return ended(Ending::kEnd, kIsEnd);
+      case Status::FromAnotherMachine:
+        return fromAnotherMachine("after record " + std::to_string(report.written));
       case Status::RecordFollows: break;
     }
   }

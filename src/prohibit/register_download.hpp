@@ -31,6 +31,7 @@ struct RegisterDownloadReport {
     kRecordNotWritten,      // a record could not be written; it is kept as pending
     kRecordOutcomeUnknown,  // the connection dropped around a record's commit: it may be stored
     kStopped,               // the host asked the download to stop; the record in hand is written
+    kWrongMachine,          // a status did not name the prompted terminal (StatusCheck)
   };
   Ending ending = Ending::kNotRun;
   int32_t written = 0;         // records of the terminal written in this download
@@ -69,14 +70,27 @@ struct RegisterDownloadReport {
 std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                             const std::string& iTable);
 
+// Which bytes of a status the download reads. A terminal puts its machine number in byte 0, but
+// the automation face has always gone by byte 2 alone, and hosts may have terminals that do
+// not; a host that collects unattended checks byte 0 too, so that bytes left on the line by
+// another terminal (after a network line reconnects, or from two terminals on one number) are
+// never stored as this terminal's records. A status from another machine ends the download with
+// "ERROR", the port closed and its buffers cleared, and the terminal not prompted again.
+enum class StatusCheck {
+  kRecordFlag,     // byte 2 only
+  kMachineNumber,  // byte 0 must be the prompted machine number, then byte 2
+};
+
 // The same download with the database connections taken from `connections`.
 RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                                             const std::string& iTable,
-                                            db::ConnectionPool& connections);
+                                            db::ConnectionPool& connections,
+                                            StatusCheck check = StatusCheck::kRecordFlag);
 
 // The same download into any sink, with every rule above; the sink's `prepare` stands where the
 // database and table are checked, its `save` where each record is written and committed.
-RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& sink);
+RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& sink,
+                                             StatusCheck check = StatusCheck::kRecordFlag);
 
 // The report of the latest download of the library (the automation face has one line).
 const RegisterDownloadReport& lastRegisterDownload();

@@ -223,5 +223,62 @@ TEST_F(NativeLineTest, ARecordTheHostRefusesIsHandedOverFirstByTheNextDownload) 
                                              "9876543210 2001-06-30 17:45"}));
 }
 
+// A status naming another machine is no status of this door: bytes another terminal left on
+// the line after a reconnect, or a second terminal on the same number. Nothing of it is taken
+// and the door is not prompted again, so the record it may be sending is not acknowledged.
+struct ForeignStatusCase {
+  const char* name;
+  std::vector<std::vector<serial::ScriptedPort::Piece>> replies;  // one per prompt
+  std::vector<std::string> taken;
+  std::vector<std::string> prompts;
+  std::string message;
+};
+
+class DoorDownloadStatus : public NativeLineTest,
+                           public ::testing::WithParamInterface<ForeignStatusCase> {};
+
+TEST_P(DoorDownloadStatus, FromAnotherMachineEndsTheDownloadAndTakesNothingOfIt) {
+  const ForeignStatusCase& c = GetParam();
+  for (const auto& reply : c.replies) port->answerNextFrame(reply);
+  std::vector<std::string> taken;
+  const auto got = door(line).download([&](const AccessRecord& r) {
+    taken.push_back(r.card + " " + r.date + " " + r.time);
+    return true;
+  });
+  ASSERT_FALSE(got);
+  EXPECT_EQ(got.error().code(), Errc::wrong_machine);
+  EXPECT_EQ(got.error().message(), c.message);
+  EXPECT_EQ(taken, c.taken);
+  EXPECT_EQ(sent(), c.prompts);
+}
+
+const Bytes kDoorRecord{0x00, 0x00, 0x01, 0x23, 0x45, 0x01, 0x06, 0x29, 0x08, 0x05};
+// What a clock streaming its records leaves on the line: no door record at all.
+const Bytes kClockBytes{0x14, 0x01, 0x02, 0x20, 0x52, 0x11, 0x02, 0x08, 0x05, 0x30};
+
+INSTANTIATE_TEST_SUITE_P(
+    Native, DoorDownloadStatus,
+    ::testing::Values(
+        ForeignStatusCase{"FirstStatus",
+                          {{{100ms, {4, 1, 1}}, {150ms, kDoorRecord}}},
+                          {},
+                          {"03 01"},
+                          "another terminal answered: terminal 3: the status of the first prompt "
+                          "came from machine 4 (04 01 01) after 03 01; 0 records kept"},
+        ForeignStatusCase{"ClockBytesLeftOnTheLine",
+                          {{{100ms, kClockBytes}}},
+                          {},
+                          {"03 01"},
+                          "another terminal answered: terminal 3: the status of the first prompt "
+                          "came from machine 20 (14 01 02) after 03 01; 0 records kept"},
+        ForeignStatusCase{"StatusAfterARecord",
+                          {{{100ms, {3, 1, 1}}, {150ms, kDoorRecord}},
+                           {{100ms, {5, 1, 1}}, {150ms, kDoorRecord}}},
+                          {"0000012345 2001-06-29 08:05"},
+                          {"03 01", "03 01"},
+                          "another terminal answered: terminal 3: the status after record 1 came "
+                          "from machine 5 (05 01 01) after 03 01; 1 records kept"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace solvard::native_testing

@@ -86,6 +86,13 @@ class Line {
   // the device on (empty: none).
   void setByteTrace(ByteTrace trace);
 
+  // Reads and drops what the line receives until nothing has come for `quiet`. Bytes still on
+  // their way from an exchange that was broken off (a clock that went on streaming into a
+  // network connection that dropped, a download another program stopped) would otherwise be
+  // read as the next command's reply. Gives how many bytes were dropped; unexpected_reply when
+  // bytes still come after `limit`, stopped when the host's stopRequested says so.
+  Result<std::size_t> awaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit);
+
   struct Impl;
   // For the library's own parts.
   Impl& impl() { return *impl_; }

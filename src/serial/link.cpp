@@ -111,6 +111,30 @@ void Link::report(int32_t number) {
   }
 }
 
+QuietWait Link::awaitQuiet(std::chrono::nanoseconds quiet, std::chrono::nanoseconds limit,
+                           const std::function<bool()>& stop) {
+  QuietWait wait;
+  const std::chrono::nanoseconds start = services_.clock.now();
+  std::chrono::nanoseconds lastCame = start;
+  for (;;) {
+    if (const int waiting = waitingCount(); waiting > 0) {
+      wait.dropped += ReadReply(waiting).size();
+      lastCame = services_.clock.now();
+    }
+    const std::chrono::nanoseconds now = services_.clock.now();
+    if (now - lastCame >= quiet) return wait;
+    if (now - start >= limit) {
+      wait.end = QuietWait::End::StillReceiving;
+      return wait;
+    }
+    if (stop && stop()) {
+      wait.end = QuietWait::End::Stopped;
+      return wait;
+    }
+    yieldOnce();
+  }
+}
+
 int Link::waitingCount() {
   try {
     return services_.port.InBufferCount();

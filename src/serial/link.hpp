@@ -32,6 +32,13 @@ struct LinkServices {
 };
 
 enum class OpenResult { Opened, CannotOpen };
+
+// How a wait for a quiet line ended, and how many bytes it dropped on the way.
+struct QuietWait {
+  enum class End { Quiet, StillReceiving, Stopped };
+  End end = End::Quiet;
+  std::size_t dropped = 0;
+};
 enum class OnOpenFailure { Report, Silent };
 
 // The serial link as one command sees it: the steps every exchange with a terminal is built of,
@@ -64,6 +71,10 @@ class Link {
   Bytes ReadReply(int count);
   // Closes the port if it is open.
   void ClosePort();
+  // Reads and drops what arrives until nothing has come for `quiet`, or until `limit` has
+  // passed since the wait began, or until `stop` (may be empty) says the host wants to stop.
+  QuietWait awaitQuiet(std::chrono::nanoseconds quiet, std::chrono::nanoseconds limit,
+                       const std::function<bool()>& stop);
   // The ending of an exchange that failed after the open: the port closed, then the bytes left
   // on either side discarded.
   void closeAndClear() {

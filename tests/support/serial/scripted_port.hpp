@@ -30,6 +30,10 @@ class ScriptedPort final : public PortControl {
   void answerNextFrame(std::vector<Piece> answer) { answers_.push_back(std::move(answer)); }
   // Bytes already on their way, as if sent before the command began (they arrive at once).
   void arriveNow(Bytes bytes) { pending_.push_back({clock_.now(), std::move(bytes)}); }
+  // Bytes no frame asked for, arriving `after` from now.
+  void arriveAfter(std::chrono::nanoseconds after, Bytes bytes) {
+    pending_.push_back({clock_.now() + after, std::move(bytes)});
+  }
   // The open fails, as for an absent device or one held by another program.
   void failOpen(bool fail = true) { failOpen_ = fail; }
   // Runs as each frame is written, before its answer is scheduled: a test looks at what else

@@ -50,6 +50,11 @@ const Failure kFailures[] = {
            simulator::DownloadFault::shortRecord(4, 3));
      },
      "A/attend/1:3 A/door/3:2 A/attend/5:0!reply_incomplete B/attend/2:4 B/door/4:1 "},
+    {"DoorStatusFromAnotherMachine", "door:5",
+     [](simulator::Terminal& door) {
+       door.inject(simulator::Fault::wrongMachine(6), simulator::FaultSchedule::every());
+     },
+     "A/attend/1:3 A/door/3:2 A/door/5:0!wrong_machine B/attend/2:4 B/door/4:1 "},
     {"DoorRecordCutShort", "door:5",
      [](simulator::Terminal& door) {
        // The status and eight of the record's ten bytes.
@@ -133,7 +138,8 @@ TEST_P(CollectFailingTerminalTest, FailsAloneAndTheOthersAreStored) {
     EXPECT_EQ(static_cast<simulator::AttendTerminal*>(lineA.terminal(1))->state().recordsCleared,
               1);
   } else {
-    // The door's first record was cut, so no prompt acknowledged it: it holds them all.
+    // The door's first record was cut or refused, so no prompt acknowledged it: it holds them
+    // all.
     EXPECT_EQ(
         std::vector<simulator::Bytes>(door5->state().records.begin(), door5->state().records.end()),
         doorRecords5);

@@ -1,8 +1,11 @@
 #include "collect_pass.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "collect_schema.hpp"
@@ -98,6 +101,34 @@ std::string doneLine(const TerminalOutcome& outcome) {
   return line;
 }
 
+// Bytes an earlier exchange left on their way (a clock that went on streaming into a network
+// connection that dropped, a pass that was stopped) would be read as the next terminal's reply:
+// the line is read until it has been silent for twenty characters' time, at least 100 ms, and
+// for at most a minute, which covers the longest stream a clock sends at the slowest rate.
+constexpr std::chrono::milliseconds kLongestStream{60'000};
+
+std::chrono::milliseconds quietTime(uint32_t baud) {
+  const auto twentyCharacters = std::chrono::milliseconds(200'000 / std::max<uint32_t>(baud, 1));
+  return std::max(std::chrono::milliseconds(100), twentyCharacters);
+}
+
+// Waits for the line to go quiet; an error only when it does not, so the terminals not yet asked
+// are not asked into bytes no one can read. A port that does not open is left to each terminal
+// to report as its own failure, and a stop to the pass's own check.
+std::optional<Error> settleLine(Line& line, const CollectLine& config,
+                                const std::function<void(const std::string&)>& log) {
+  const Result<std::size_t> got = line.awaitQuiet(quietTime(config.baud), kLongestStream);
+  if (got) {
+    if (*got > 0 && log) {
+      log("line " + config.name + ": dropped " + std::to_string(*got) +
+          " bytes an earlier exchange left on the line");
+    }
+    return std::nullopt;
+  }
+  if (got.error().code() == Errc::unexpected_reply) return got.error();
+  return std::nullopt;
+}
+
 void collectLine(const CollectLine& config, const std::string& database, const PassHooks& hooks,
                  std::vector<TerminalOutcome>& outcomes) {
   std::string current = "line " + config.name;
@@ -108,7 +139,17 @@ void collectLine(const CollectLine& config, const std::string& database, const P
   lineHooks.stopRequested = hooks.stopRequested;
   auto made = Line::make(deviceOf(config.port), LineSettings{config.baud}, lineHooks);
   RecordStore store(database, config.name);
+  bool settle = true;
   for (std::size_t i = 0; i < config.terminals.size(); ++i) {
+    if (made && settle) {
+      settle = false;
+      if (auto unsettled = settleLine(*made, config, hooks.log)) {
+        for (std::size_t j = i; j < outcomes.size(); ++j)
+          outcomes[j].error = Error(unsettled->code(), "not asked: " + unsettled->message());
+        if (hooks.log) hooks.log("line " + config.name + ": " + unsettled->message());
+        break;
+      }
+    }
     if (hooks.stopRequested && hooks.stopRequested()) {
       // Every terminal is listed, so one a stop left unasked shows as not done.
       for (std::size_t j = i; j < outcomes.size(); ++j)
@@ -131,6 +172,8 @@ void collectLine(const CollectLine& config, const std::string& database, const P
       outcome.error = Error(Errc::port_failed, e.what());
     }
     outcome.seconds = secondsSince(start);
+    // A failed exchange may have left a terminal sending.
+    settle = outcome.error.has_value();
     outcome.warned = outcome.records > terminal.warnAbove;
     if (hooks.log) {
       hooks.log(current + ": " + doneLine(outcome));

@@ -16,10 +16,6 @@ namespace solvard::tool {
 namespace {
 
 using db::testing::Engine;
-using testing::accessRows;
-using testing::attendRows;
-using testing::distinct;
-using testing::storedRows;
 
 // Terminal 5 on line A goes wrong as `spoil` makes it.
 struct Failure {
@@ -123,12 +119,12 @@ TEST_P(CollectFailingTerminalTest, FailsAloneAndTheOthersAreStored) {
   EXPECT_EQ(pass["error"]["code"], "terminals_failed");
   EXPECT_EQ(pass["error"]["detail"], "1 of 5: line A terminal 5");
 
-  auto attendance = attendRows("A", 1, punches1);
-  testing::append(attendance, attendRows("B", 2, punches2));
-  EXPECT_EQ(storedRows(database.text(), "attendance_records"), distinct(attendance));
-  auto access = accessRows("A", 3, doorRecords3);
-  testing::append(access, accessRows("B", 4, doorRecords4));
-  EXPECT_EQ(storedRows(database.text(), "access_records"), distinct(access));
+  EXPECT_EQ(testing::storedRows(database.text(), "attendance_records"),
+            testing::distinctOf(
+                {testing::attendRows("A", 1, punches1), testing::attendRows("B", 2, punches2)}));
+  EXPECT_EQ(testing::storedRows(database.text(), "access_records"),
+            testing::distinctOf({testing::accessRows("A", 3, doorRecords3),
+                                 testing::accessRows("B", 4, doorRecords4)}));
 
   lineA.stop();
   lineB.stop();
@@ -148,14 +144,8 @@ TEST_P(CollectFailingTerminalTest, FailsAloneAndTheOthersAreStored) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CollectFailingTerminalTest,
-                         ::testing::Combine(::testing::Values(Engine::kSqlite, Engine::kPostgresql),
-                                            ::testing::ValuesIn(kFailures)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == Engine::kSqlite
-                                                  ? "Sqlite"
-                                                  : "Postgresql") +
-                                  std::get<1>(info.param).name;
-                         });
+                         ::testing::Combine(testing::bothEngines(), ::testing::ValuesIn(kFailures)),
+                         testing::EngineAndCaseName());
 
 }  // namespace
 }  // namespace solvard::tool

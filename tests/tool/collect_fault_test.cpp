@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -18,17 +17,12 @@
 #include "db/database_fixture.hpp"
 #include "integration/pg_proxy.hpp"
 #include "ser2net_process.hpp"
-#include "simulate_process.hpp"
 #include "simulator/simulator.hpp"
 
 namespace solvard::tool {
 namespace {
 
 using db::testing::Engine;
-using testing::accessRows;
-using testing::attendRows;
-using testing::distinct;
-using testing::storedRows;
 
 enum class Cut {
   DeviceServerDuringDoorRecords,  // ser2net killed once door 4 acknowledged a few records
@@ -129,21 +123,6 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
                            19200}});
   }
 
-  std::unique_ptr<testing::SimulateProcess> startCollector(const std::string& path) {
-    const char* saved = std::getenv("XDG_STATE_HOME");
-    const std::optional<std::string> before =
-        saved == nullptr ? std::nullopt : std::optional<std::string>(saved);
-    ::setenv("XDG_STATE_HOME", folder.env().at("XDG_STATE_HOME").c_str(), 1);
-    auto process = std::make_unique<testing::SimulateProcess>(
-        std::vector<std::string>{"--config", path, "--json"}, testing::Input::DevNull, "collect");
-    if (before) {
-      ::setenv("XDG_STATE_HOME", before->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_STATE_HOME");
-    }
-    return process;
-  }
-
   std::size_t acknowledged(simulator::Simulator& sim, simulator::AccessTerminal* door) {
     return sim.withState([&] { return door->state().acknowledged.size(); });
   }
@@ -188,26 +167,26 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
   }
 
   std::vector<std::string> startedAttendance() const {
-    auto rows = attendRows("L", 1, punches1);
-    testing::append(rows, attendRows("N", 2, punches2));
-    return distinct(rows);
+    return testing::distinctOf(
+        {testing::attendRows("L", 1, punches1), testing::attendRows("N", 2, punches2)});
   }
   std::vector<std::string> startedAccess() const {
-    auto rows = accessRows("L", 3, doors3);
-    testing::append(rows, accessRows("N", 4, doors4));
-    return distinct(rows);
+    return testing::distinctOf(
+        {testing::accessRows("L", 3, doors3), testing::accessRows("N", 4, doors4)});
   }
   // What the terminals still hold.
   std::vector<std::string> heldAttendance() {
-    auto rows = local.withState([&] { return attendRows("L", 1, clock1->records()); });
-    testing::append(rows, remote.withState([&] { return attendRows("N", 2, clock2->records()); }));
-    return distinct(rows);
+    auto rows = local.withState([&] { return testing::attendRows("L", 1, clock1->records()); });
+    testing::append(
+        rows, remote.withState([&] { return testing::attendRows("N", 2, clock2->records()); }));
+    return testing::distinct(rows);
   }
   std::vector<std::string> heldAccess() {
-    auto rows = local.withState([&] { return accessRows("L", 3, door3->state().records); });
-    testing::append(rows,
-                    remote.withState([&] { return accessRows("N", 4, door4->state().records); }));
-    return distinct(rows);
+    auto rows =
+        local.withState([&] { return testing::accessRows("L", 3, door3->state().records); });
+    testing::append(rows, remote.withState(
+                              [&] { return testing::accessRows("N", 4, door4->state().records); }));
+    return testing::distinct(rows);
   }
 
   db::testing::Database database{std::get<0>(GetParam())};
@@ -226,7 +205,7 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
 
 TEST_P(CollectFaultTest, NothingIsLostOrStoredTwiceAndTheNextPassStoresTheRest) {
   const Case& c = std::get<1>(GetParam());
-  auto collector = startCollector(config());
+  auto collector = folder.startCollector({"--config", config(), "--json"});
   cutMidway();
   const std::optional<int> status = collector->exitStatus(std::chrono::seconds(60));
   EXPECT_EQ(status, c.exitStatus) << collector->output() << collector->errors();
@@ -235,8 +214,9 @@ TEST_P(CollectFaultTest, NothingIsLostOrStoredTwiceAndTheNextPassStoresTheRest) 
 
   // Read straight from the server, not through the relay.
   const std::vector<std::string> storedAttendance =
-      storedRows(database.text(), "attendance_records");
-  const std::vector<std::string> storedAccess = storedRows(database.text(), "access_records");
+      testing::storedRows(database.text(), "attendance_records");
+  const std::vector<std::string> storedAccess =
+      testing::storedRows(database.text(), "access_records");
   for (const auto& [stored, held, started] :
        {std::tuple{storedAttendance, heldAttendance(), startedAttendance()},
         std::tuple{storedAccess, heldAccess(), startedAccess()}}) {
@@ -272,22 +252,16 @@ TEST_P(CollectFaultTest, NothingIsLostOrStoredTwiceAndTheNextPassStoresTheRest) 
   nlohmann::json again;
   const CommandRun got = folder.collect(config(), again);
   EXPECT_EQ(got.status, 0) << got.out << got.err;
-  EXPECT_EQ(storedRows(database.text(), "attendance_records"), startedAttendance());
-  EXPECT_EQ(storedRows(database.text(), "access_records"),
-            testing::without(startedAccess(), distinct(inTransit)));
+  EXPECT_EQ(testing::storedRows(database.text(), "attendance_records"), startedAttendance());
+  EXPECT_EQ(testing::storedRows(database.text(), "access_records"),
+            testing::without(startedAccess(), testing::distinct(inTransit)));
   EXPECT_EQ(heldAttendance(), std::vector<std::string>{});
   EXPECT_EQ(heldAccess(), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, CollectFaultTest,
-                         ::testing::Combine(::testing::Values(Engine::kSqlite, Engine::kPostgresql),
-                                            ::testing::ValuesIn(kCases)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == Engine::kSqlite
-                                                  ? "Sqlite"
-                                                  : "Postgresql") +
-                                  std::get<1>(info.param).name;
-                         });
+                         ::testing::Combine(testing::bothEngines(), ::testing::ValuesIn(kCases)),
+                         testing::EngineAndCaseName());
 
 }  // namespace
 }  // namespace solvard::tool

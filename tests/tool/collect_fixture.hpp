@@ -4,17 +4,24 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "db/database_fixture.hpp"
 #include "run_command.hpp"
+#include "simulate_process.hpp"
 
 // What the collector's tests share: a folder and a state folder of the test's own, a config
-// written there, `solvard collect` run on it with a bounded wait, and its JSON pass read back.
+// written there, `solvard collect` run on it with a bounded wait or in the background, and its
+// JSON pass read back.
 namespace solvard::tool::testing {
 
 namespace fs = std::filesystem;
@@ -81,6 +88,22 @@ class CollectFolder {
     return run;
   }
 
+  // `solvard collect` with `args` in the background. It takes this process's environment, so its
+  // state folder is set to the test's own while it starts.
+  std::unique_ptr<SimulateProcess> startCollector(const std::vector<std::string>& args) const {
+    const char* saved = std::getenv("XDG_STATE_HOME");
+    const std::optional<std::string> before =
+        saved == nullptr ? std::nullopt : std::optional<std::string>(saved);
+    ::setenv("XDG_STATE_HOME", env_.at("XDG_STATE_HOME").c_str(), 1);
+    auto process = std::make_unique<SimulateProcess>(args, Input::DevNull, "collect");
+    if (before) {
+      ::setenv("XDG_STATE_HOME", before->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_STATE_HOME");
+    }
+    return process;
+  }
+
  private:
   fs::path path_;
   std::map<std::string, std::string> env_;
@@ -98,5 +121,22 @@ inline std::string terminalsOf(const nlohmann::json& pass) {
   }
   return text;
 }
+
+// Both database engines, for a suite that runs each case into each.
+inline auto bothEngines() {
+  return ::testing::Values(db::testing::Engine::kSqlite, db::testing::Engine::kPostgresql);
+}
+
+// A test's name for an (engine, case) parameter: the engine, then the case's own name, as in
+// "SqliteDoorRecordCutShort".
+struct EngineAndCaseName {
+  template <typename Case>
+  std::string operator()(
+      const ::testing::TestParamInfo<std::tuple<db::testing::Engine, Case>>& info) const {
+    return std::string(std::get<0>(info.param) == db::testing::Engine::kSqlite ? "Sqlite"
+                                                                               : "Postgresql") +
+           std::get<1>(info.param).name;
+  }
+};
 
 }  // namespace solvard::tool::testing

@@ -17,10 +17,6 @@ namespace solvard::tool {
 namespace {
 
 using db::testing::Engine;
-using testing::accessRows;
-using testing::attendRows;
-using testing::distinct;
-using testing::storedRows;
 
 struct Network {
   const char* name;
@@ -69,14 +65,12 @@ class CollectMixedLinesTest : public ::testing::TestWithParam<std::tuple<Engine,
 
   // Every record the four terminals held, as the tables are to hold them.
   std::vector<std::string> expectedAttendance() const {
-    auto rows = attendRows("L", 1, localPunches);
-    testing::append(rows, attendRows("N", 2, remotePunches));
-    return distinct(rows);
+    return testing::distinctOf(
+        {testing::attendRows("L", 1, localPunches), testing::attendRows("N", 2, remotePunches)});
   }
   std::vector<std::string> expectedAccess() const {
-    auto rows = accessRows("L", 3, localDoorRecords);
-    testing::append(rows, accessRows("N", 4, remoteDoorRecords));
-    return distinct(rows);
+    return testing::distinctOf({testing::accessRows("L", 3, localDoorRecords),
+                                testing::accessRows("N", 4, remoteDoorRecords)});
   }
 
   db::testing::Database database{std::get<0>(GetParam())};
@@ -99,8 +93,8 @@ TEST_P(CollectMixedLinesTest, EveryRecordOfBothLinesIsStoredOnceAndASecondPassAd
   CommandRun got = folder.collect(config, pass);
   ASSERT_EQ(got.status, 0) << got.out << got.err;
   EXPECT_EQ(testing::terminalsOf(pass), "L/attend/1:140 L/door/3:6 N/attend/2:25 N/door/4:4 ");
-  EXPECT_EQ(storedRows(database.text(), "attendance_records"), expectedAttendance());
-  EXPECT_EQ(storedRows(database.text(), "access_records"), expectedAccess());
+  EXPECT_EQ(testing::storedRows(database.text(), "attendance_records"), expectedAttendance());
+  EXPECT_EQ(testing::storedRows(database.text(), "access_records"), expectedAccess());
   // The door terminals were told their records are kept; the clocks keep theirs (never
   // cleared).
   EXPECT_EQ(local.withState([&] {
@@ -115,19 +109,14 @@ TEST_P(CollectMixedLinesTest, EveryRecordOfBothLinesIsStoredOnceAndASecondPassAd
   got = folder.collect(config, pass);
   ASSERT_EQ(got.status, 0) << got.out << got.err;
   EXPECT_EQ(testing::terminalsOf(pass), "L/attend/1:140 L/door/3:0 N/attend/2:25 N/door/4:0 ");
-  EXPECT_EQ(storedRows(database.text(), "attendance_records"), expectedAttendance());
-  EXPECT_EQ(storedRows(database.text(), "access_records"), expectedAccess());
+  EXPECT_EQ(testing::storedRows(database.text(), "attendance_records"), expectedAttendance());
+  EXPECT_EQ(testing::storedRows(database.text(), "access_records"), expectedAccess());
 }
 
 INSTANTIATE_TEST_SUITE_P(LocalAndNetwork, CollectMixedLinesTest,
-                         ::testing::Combine(::testing::Values(Engine::kSqlite, Engine::kPostgresql),
+                         ::testing::Combine(testing::bothEngines(),
                                             ::testing::Values(kRaw, kComPort)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == Engine::kSqlite
-                                                  ? "Sqlite"
-                                                  : "Postgresql") +
-                                  std::get<1>(info.param).name;
-                         });
+                         testing::EngineAndCaseName());
 
 }  // namespace
 }  // namespace solvard::tool

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "db/odbc_connection.hpp"
+#include "query_text.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/attend_terminal.hpp"
 
@@ -74,14 +75,21 @@ inline std::vector<std::string> distinct(std::vector<std::string> rows) {
   return rows;
 }
 
+// The rows a table is to hold for the records of several terminals together.
+inline std::vector<std::string> distinctOf(
+    std::initializer_list<std::vector<std::string>> terminals) {
+  std::vector<std::string> rows;
+  for (const std::vector<std::string>& terminal : terminals) append(rows, terminal);
+  return distinct(std::move(rows));
+}
+
 // Every row of a collector table, sorted; one row "unreadable: ..." when it cannot be read.
 inline std::vector<std::string> storedRows(const std::string& database, const std::string& table) {
-  auto reader = db::makeOdbcConnection();
   db::Rows result;
-  if (reader->Open(database) != db::Outcome::kOk ||
-      reader->queryRows("select line, machine, card, record_date, record_time from " + table,
-                        result) != db::Outcome::kOk) {
-    return {"unreadable: " + reader->lastDiagnostic().text()};
+  std::string failure;
+  if (!readRows(database, "select line, machine, card, record_date, record_time from " + table,
+                result, failure)) {
+    return {failure};
   }
   std::vector<std::string> rows;
   for (const db::Row& row : result) {

@@ -3,21 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <regex>
 #include <thread>
 
+#include "collect_fixture.hpp"
 #include "collect_schema.hpp"
 #include "db/database_fixture.hpp"
 #include "integration/pg_proxy.hpp"
+#include "query_text.hpp"
 #include "run_command.hpp"
-#include "simulate_process.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/attend_terminal.hpp"
 #include "simulator/simulator.hpp"
@@ -59,17 +58,10 @@ class CollectTest : public ::testing::TestWithParam<Engine> {
         .store(simulator::accessRecord("0000000042", 3, 1, 2, 6, 7));
     lineA.start();
     lineB.start();
-    folder = fs::temp_directory_path() /
-             ("solvard-collect-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    env["XDG_STATE_HOME"] = (folder / "state").string();
   }
   void TearDown() override {
     lineA.stop();
     lineB.stop();
-    fs::remove_all(folder);
   }
 
   // A config of both lines; `extraA` goes into line A's table, `clearA` is its clock's policy.
@@ -86,7 +78,7 @@ class CollectTest : public ::testing::TestWithParam<Engine> {
                              "[[line.terminal]]\nkind = \"attend\"\nmachines = \"2\"\n"
                              "[[line.terminal]]\nkind = \"door\"\nmachines = \"4-4\"\nname = "
                              "\"gate\"\n";
-    const fs::path path = folder / "collect.toml";
+    const fs::path path = folder.path() / "collect.toml";
     std::ofstream(path) << text;
     return path.string();
   }
@@ -94,41 +86,13 @@ class CollectTest : public ::testing::TestWithParam<Engine> {
   CommandRun collect(const std::string& configPath, std::vector<std::string> more = {}) {
     std::vector<std::string> words{"collect", "--config", configPath};
     words.insert(words.end(), more.begin(), more.end());
-    return runCommand(SOLVARD_PROGRAM, words, env);
-  }
-
-  // `solvard collect` in the background; it takes this process's environment, so its state
-  // folder is set to the test's own while it starts.
-  std::unique_ptr<testing::SimulateProcess> startCollector(const std::vector<std::string>& args) {
-    const char* saved = std::getenv("XDG_STATE_HOME");
-    const std::optional<std::string> before =
-        saved == nullptr ? std::nullopt : std::optional<std::string>(saved);
-    ::setenv("XDG_STATE_HOME", env["XDG_STATE_HOME"].c_str(), 1);
-    auto process =
-        std::make_unique<testing::SimulateProcess>(args, testing::Input::DevNull, "collect");
-    if (before) {
-      ::setenv("XDG_STATE_HOME", before->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_STATE_HOME");
-    }
-    return process;
+    return runCommand(SOLVARD_PROGRAM, words, folder.env());
   }
 
   std::string rows(const std::string& table) {
-    auto reader = db::makeOdbcConnection();
-    db::Rows result;
-    if (reader->Open(database.text()) != db::Outcome::kOk ||
-        reader->queryRows("select line, machine, card, record_date, record_time from " + table +
-                              " order by line, machine, card",
-                          result) != db::Outcome::kOk) {
-      return "unreadable: " + reader->lastDiagnostic().text();
-    }
-    std::string text;
-    for (const db::Row& row : result) {
-      for (const std::string& cell : row) text += cell + " ";
-      text += "\n";
-    }
-    return text;
+    return testing::queryText(database.text(),
+                              "select line, machine, card, record_date, record_time from " + table +
+                                  " order by line, machine, card");
   }
 
   int cleared(simulator::Simulator& sim, simulator::AttendTerminal* clock) {
@@ -139,21 +103,8 @@ class CollectTest : public ::testing::TestWithParam<Engine> {
   simulator::Simulator lineA, lineB;
   simulator::AttendTerminal* clockA = nullptr;
   simulator::AttendTerminal* clockB = nullptr;
-  fs::path folder;
-  std::map<std::string, std::string> env;
+  testing::CollectFolder folder{"collect"};
 };
-
-// "A/attend/1:2" for each terminal of a pass's JSON object, and its error code when it failed.
-std::string terminalsOf(const nlohmann::json& pass) {
-  std::string text;
-  for (const auto& t : pass["result"]["terminals"]) {
-    text += t["line"].get<std::string>() + "/" + t["kind"].get<std::string>() + "/" +
-            std::to_string(t["machine"].get<int>()) + ":" + std::to_string(t["records"].get<int>());
-    if (!t["error"].is_null()) text += "!" + t["error"]["code"].get<std::string>();
-    text += " ";
-  }
-  return text;
-}
 
 TEST_P(CollectTest, EveryRecordIsStoredOnceAndASecondPassAddsNothing) {
   const std::string path = config();
@@ -172,7 +123,7 @@ TEST_P(CollectTest, EveryRecordIsStoredOnceAndASecondPassAddsNothing) {
   got = collect(path, {"--json"});
   ASSERT_EQ(got.status, 0) << got.out << got.err;
   const auto pass = nlohmann::json::parse(got.out);
-  EXPECT_EQ(terminalsOf(pass), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
+  EXPECT_EQ(testing::terminalsOf(pass), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
   EXPECT_EQ(pass["ok"], true);
   EXPECT_TRUE(pass["error"].is_null());
   EXPECT_TRUE(pass["machine"].is_null());
@@ -187,7 +138,7 @@ TEST_P(CollectTest, ASilentTerminalFailsAloneAndTheOthersAreStored) {
   const CommandRun got = collect(path, {"--json"});
   EXPECT_EQ(got.status, 1) << got.out << got.err;
   const auto pass = nlohmann::json::parse(got.out);
-  EXPECT_EQ(terminalsOf(pass),
+  EXPECT_EQ(testing::terminalsOf(pass),
             "A/attend/1:2 A/door/3:2 A/door/9:0!no_reply B/attend/2:1 B/door/4:1 ");
   EXPECT_EQ(pass["ok"], false);
   EXPECT_EQ(pass["error"]["code"], "terminals_failed");
@@ -268,7 +219,7 @@ TEST_P(CollectTest, ARefusedDoorRecordIsKeptAndWrittenFirstByTheNextPass) {
   const std::string path = config();
   CommandRun got = collect(path, {"--json"});
   EXPECT_EQ(got.status, 3) << got.out << got.err;
-  EXPECT_EQ(terminalsOf(nlohmann::json::parse(got.out)),
+  EXPECT_EQ(testing::terminalsOf(nlohmann::json::parse(got.out)),
             "A/attend/1:2 A/door/3:1!sink_refused B/attend/2:1 B/door/4:1 ");
   EXPECT_EQ(rows("access_records"),
             "A 3 0000012345 2001-06-29 08:05 \nB 4 0000000042 2003-01-02 06:07 \n");
@@ -289,10 +240,10 @@ TEST_P(CollectTest, TwoCollectorsStartingAtOnceIntoOneDatabaseStoreEveryRecordOn
   }
   const std::size_t second = whole.find("[[line]]", whole.find("[[line]]") + 1);
   const std::string head = whole.substr(0, whole.find("[[line]]"));
-  std::ofstream(folder / "a.toml") << whole.substr(0, second);
-  std::ofstream(folder / "b.toml") << head + whole.substr(second);
-  auto first = startCollector({"--config", (folder / "a.toml").string()});
-  auto other = startCollector({"--config", (folder / "b.toml").string()});
+  std::ofstream(folder.path() / "a.toml") << whole.substr(0, second);
+  std::ofstream(folder.path() / "b.toml") << head + whole.substr(second);
+  auto first = folder.startCollector({"--config", (folder.path() / "a.toml").string()});
+  auto other = folder.startCollector({"--config", (folder.path() / "b.toml").string()});
   EXPECT_EQ(first->exitStatus(std::chrono::seconds(20)), 0) << first->errors();
   EXPECT_EQ(other->exitStatus(std::chrono::seconds(20)), 0) << other->errors();
   EXPECT_EQ(rows("attendance_records"), kAttendanceRows);
@@ -312,11 +263,11 @@ TEST_P(CollectTest, SigtermMidwayFinishesTheRecordInHandAndLosesNone) {
     door.store(simulator::accessRecord("00000" + std::to_string(10000 + i), 4, 1, 1 + i / 60,
                                        i / 60, i % 60));
   slow.start();
-  const fs::path path = folder / "slow.toml";
+  const fs::path path = folder.path() / "slow.toml";
   std::ofstream(path) << "database = \"" + database.text() +
                              "\"\n[[line]]\nname = \"S\"\nport = \"" + slow.path() +
                              "\"\n[[line.terminal]]\nkind = \"door\"\nmachines = 5\n";
-  auto collector = startCollector({"--config", path.string(), "--json"});
+  auto collector = folder.startCollector({"--config", path.string(), "--json"});
   const auto acknowledged = [&] {
     return slow.withState([&] { return door.state().acknowledged.size(); });
   };
@@ -360,7 +311,7 @@ TEST_P(CollectTest, ACommitWhoseConnectionDropsIsStoredOnceByTheNextPass) {
       relayed.assign(std::istreambuf_iterator<char>(in), {});
     }
     relayed.replace(relayed.find("Port=") + 5, end - at - 5, std::to_string(proxy.port()));
-    const fs::path path = folder / "relayed.toml";
+    const fs::path path = folder.path() / "relayed.toml";
     std::ofstream(path) << relayed;
     CommandRun got = collect(path.string(), {"--json"});
     EXPECT_TRUE(proxy.dropped());
@@ -368,7 +319,7 @@ TEST_P(CollectTest, ACommitWhoseConnectionDropsIsStoredOnceByTheNextPass) {
     // The pass reached every terminal; the clock whose commit was cut is the one that failed.
     const auto pass = nlohmann::json::parse(got.out);
     EXPECT_EQ(pass["error"]["code"], "terminals_failed");
-    const std::string terminals = terminalsOf(pass);
+    const std::string terminals = testing::terminalsOf(pass);
     EXPECT_EQ(std::count(terminals.begin(), terminals.end(), '!'), 1) << terminals;
     EXPECT_TRUE(std::regex_search(terminals, std::regex("[AB]/attend/[12]:0!"))) << terminals;
     got = collect(direct);
@@ -380,12 +331,12 @@ TEST_P(CollectTest, ACommitWhoseConnectionDropsIsStoredOnceByTheNextPass) {
 
 TEST_P(CollectTest, EveryRepeatsPassesUntilSigtermAndThenEndsWell) {
   const std::string path = config();
-  auto collector = startCollector({"--config", path, "--every", "1s", "--json"});
+  auto collector = folder.startCollector({"--config", path, "--every", "1s", "--json"});
   // Two passes, a second apart: the second finds the door terminals emptied by the first.
   const std::string passes = collector->outputLines(2, std::chrono::seconds(20));
   ASSERT_EQ(std::count(passes.begin(), passes.end(), '\n'), 2) << passes << collector->errors();
   const auto second = nlohmann::json::parse(passes.substr(passes.find('\n') + 1));
-  EXPECT_EQ(terminalsOf(second), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
+  EXPECT_EQ(testing::terminalsOf(second), "A/attend/1:2 A/door/3:0 B/attend/2:1 B/door/4:0 ");
   EXPECT_EQ(collector->stop(SIGTERM), 0);
   EXPECT_EQ(rows("access_records"), kAccessRows);
 }

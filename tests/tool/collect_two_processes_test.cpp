@@ -5,24 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 
 #include "collect_fixture.hpp"
 #include "collect_records.hpp"
 #include "db/database_fixture.hpp"
-#include "simulate_process.hpp"
 #include "simulator/simulator.hpp"
 
 namespace solvard::tool {
 namespace {
 
 using db::testing::Engine;
-using testing::accessRows;
-using testing::attendRows;
-using testing::distinct;
-using testing::storedRows;
 
 std::vector<simulator::Bytes> doorRecords(int first, int count) {
   std::vector<simulator::Bytes> records;
@@ -53,21 +46,6 @@ class CollectTwoProcessesTest : public ::testing::TestWithParam<Engine> {
  protected:
   void SetUp() override {
     if (!database.create()) GTEST_SKIP() << "SOLVARD_PG_CONNECT is not set";
-  }
-
-  std::unique_ptr<testing::SimulateProcess> startCollector(const std::string& path) {
-    const char* saved = std::getenv("XDG_STATE_HOME");
-    const std::optional<std::string> before =
-        saved == nullptr ? std::nullopt : std::optional<std::string>(saved);
-    ::setenv("XDG_STATE_HOME", folder.env().at("XDG_STATE_HOME").c_str(), 1);
-    auto process = std::make_unique<testing::SimulateProcess>(
-        std::vector<std::string>{"--config", path, "--json"}, testing::Input::DevNull, "collect");
-    if (before) {
-      ::setenv("XDG_STATE_HOME", before->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_STATE_HOME");
-    }
-    return process;
   }
 
   static std::size_t held(simulator::Simulator& sim) {
@@ -104,8 +82,8 @@ TEST_P(CollectTwoProcessesTest, OverlappingRecordsFromTwoAtOnceAreStoredExactlyO
       database.text(), {{"shared", lineX->path(), {"attend:1", "door:3"}, 19200}}, "x.toml");
   const std::string configY = folder.config(
       database.text(), {{"shared", lineY->path(), {"attend:1", "door:3"}, 19200}}, "y.toml");
-  auto first = startCollector(configX);
-  auto other = startCollector(configY);
+  auto first = folder.startCollector({"--config", configX, "--json"});
+  auto other = folder.startCollector({"--config", configY, "--json"});
   EXPECT_EQ(first->exitStatus(std::chrono::seconds(60)), 0) << first->output() << first->errors();
   EXPECT_EQ(other->exitStatus(std::chrono::seconds(60)), 0) << other->output() << other->errors();
   // Each collector downloaded every record of its own line, stored or not.
@@ -115,10 +93,10 @@ TEST_P(CollectTwoProcessesTest, OverlappingRecordsFromTwoAtOnceAreStoredExactlyO
         << collector->output();
   }
 
-  EXPECT_EQ(storedRows(database.text(), "attendance_records"),
-            distinct(attendRows("shared", 1, punches)));
-  auto access = accessRows("shared", 3, doorRecords(0, 200));
-  EXPECT_EQ(storedRows(database.text(), "access_records"), distinct(access));
+  EXPECT_EQ(testing::storedRows(database.text(), "attendance_records"),
+            testing::distinct(testing::attendRows("shared", 1, punches)));
+  auto access = testing::accessRows("shared", 3, doorRecords(0, 200));
+  EXPECT_EQ(testing::storedRows(database.text(), "access_records"), testing::distinct(access));
   EXPECT_EQ(held(*lineX), 0u);
   EXPECT_EQ(held(*lineY), 0u);
 }

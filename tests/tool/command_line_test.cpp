@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "db/odbc_connection.hpp"
+#include "query_text.hpp"
 #include "run_command.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/attend_terminal.hpp"
@@ -43,31 +43,15 @@ class CommandLineTest : public ::testing::Test {
   }
 
   // Runs the command with "{port}" and "{db}" in the words replaced.
-  CommandRun run(std::vector<std::string> words) {
-    const auto replace = [](std::string& word, const std::string& mark, const std::string& by) {
-      if (const auto at = word.find(mark); at != std::string::npos)
-        word.replace(at, mark.size(), by);
-    };
-    for (std::string& word : words) {
-      replace(word, "{port}", sim.path());
-      replace(word, "{db}", (folder / "records.db").string());
-    }
-    return runCommand(SOLVARD_PROGRAM, words, env);
+  CommandRun run(const std::vector<std::string>& words) {
+    return runCommand(
+        SOLVARD_PROGRAM,
+        replaceMarks(words, {{"{port}", sim.path()}, {"{db}", (folder / "records.db").string()}}),
+        env);
   }
 
   std::string dbRows(const std::string& query) {
-    auto reader = db::makeOdbcConnection();
-    db::Rows rows;
-    if (reader->Open((folder / "records.db").string()) != db::Outcome::kOk ||
-        reader->queryRows(query, rows) != db::Outcome::kOk) {
-      return "unreadable: " + reader->lastDiagnostic().text();
-    }
-    std::string text;
-    for (const db::Row& row : rows) {
-      for (const std::string& cell : row) text += cell + " ";
-      text += "\n";
-    }
-    return text;
+    return testing::queryText((folder / "records.db").string(), query);
   }
 
   simulator::Simulator sim;

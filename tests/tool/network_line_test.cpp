@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "db/odbc_connection.hpp"
+#include "query_text.hpp"
 #include "run_command.hpp"
 #include "ser2net_process.hpp"
 #include "simulator/access_terminal.hpp"
@@ -59,27 +59,15 @@ class NetworkLineTest : public ::testing::TestWithParam<Mode> {
   }
 
   // Runs the command with "{port}" and "{db}" in the words replaced.
-  CommandRun run(std::vector<std::string> words) {
-    for (std::string& word : words) {
-      if (word == "{port}") word = address;
-      if (word == "{db}") word = (folder / "records.db").string();
-    }
-    return runCommand(SOLVARD_PROGRAM, words, env, std::chrono::seconds(30));
+  CommandRun run(const std::vector<std::string>& words) {
+    return runCommand(
+        SOLVARD_PROGRAM,
+        replaceMarks(words, {{"{port}", address}, {"{db}", (folder / "records.db").string()}}), env,
+        std::chrono::seconds(30));
   }
 
   std::string dbRows(const std::string& query) {
-    auto reader = db::makeOdbcConnection();
-    db::Rows rows;
-    if (reader->Open((folder / "records.db").string()) != db::Outcome::kOk ||
-        reader->queryRows(query, rows) != db::Outcome::kOk) {
-      return "unreadable: " + reader->lastDiagnostic().text();
-    }
-    std::string text;
-    for (const db::Row& row : rows) {
-      for (const std::string& cell : row) text += cell + " ";
-      text += "\n";
-    }
-    return text;
+    return testing::queryText((folder / "records.db").string(), query);
   }
 
   simulator::Simulator sim;

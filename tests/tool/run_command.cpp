@@ -69,4 +69,16 @@ CommandRun runCommand(const std::string& program, const std::vector<std::string>
   return run;
 }
 
+std::vector<std::string> replaceMarks(std::vector<std::string> words,
+                                      const std::map<std::string, std::string>& marks) {
+  for (std::string& word : words) {
+    for (const auto& [mark, by] : marks) {
+      // Searched on after the value put in, so a value holding the mark is left as it is.
+      for (auto at = word.find(mark); at != std::string::npos; at = word.find(mark, at + by.size()))
+        word.replace(at, mark.size(), by);
+    }
+  }
+  return words;
+}
+
 }  // namespace solvard::tool

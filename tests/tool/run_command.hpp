@@ -20,4 +20,10 @@ CommandRun runCommand(const std::string& program, const std::vector<std::string>
                       const std::map<std::string, std::string>& env = {},
                       std::chrono::milliseconds limit = std::chrono::seconds(60));
 
+// `words` with each mark of `marks` (as "{port}" or "{db}") replaced by its value wherever it
+// stands in a word ("--db={db}" as well as "{db}") and as often as it does: a mark left in would
+// reach the program as a path of that name and create a file called "{db}" where it runs.
+std::vector<std::string> replaceMarks(std::vector<std::string> words,
+                                      const std::map<std::string, std::string>& marks);
+
 }  // namespace solvard::tool

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
+#include "acknowledged_actions.hpp"
 #include "query_text.hpp"
 #include "run_command.hpp"
 #include "simulator/access_terminal.hpp"
@@ -68,57 +69,10 @@ struct Case {
 };
 
 TEST_F(CommandLineTest, EveryActionSaysWhatTheTerminalAcknowledged) {
-  const Case cases[] = {
-      {{"door", "open", "-m", "3", "-p", "{port}"}, 0, "terminal 3 acknowledged: lock opened\n"},
-      {{"door", "state", "--machine=3", "--port={port}"},
-       0,
-       "terminal 3 acknowledged: it answers (the terminal tells no more than that)\n"},
-      {{"door", "mode", "-m", "3", "-p", "{port}", "--mode", "255"},
-       0,
-       "terminal 3 acknowledged: lock mode 255\n"},
-      {{"door", "delay", "-m", "3", "-p", "{port}", "--seconds=10"},
-       0,
-       "terminal 3 acknowledged: reset delay 10 s\n"},
-      {{"door", "unlock-state", "-m", "3", "-p", "{port}"},
-       0,
-       "terminal 3 acknowledged: lock held open\n"},
-      {{"door", "time", "-m", "3", "-p", "{port}", "--date", "2001-06-29", "--weekday", "5",
-        "--time", "13:05:09"},
-       0,
-       "terminal 3 acknowledged: date 2001-06-29, weekday 5, time 13:05:09\n"},
-      {{"door", "allow", "-m", "3", "-p", "{port}", "--card", "12345", "--from", "2001-06-29",
-        "--to", "2002-12-31", "--start", "08:30", "--end", "17:45", "--weekdays", "1-5"},
-       0,
-       "terminal 3 acknowledged: card 0000012345 may open from 2001-06-29 to 2002-12-31, 08:30 "
-       "to 17:45, weekdays 1 to 5\n"},
-      {{"door", "deny", "-m", "3", "-p", "{port}", "--card", "12345"},
-       0,
-       "terminal 3 acknowledged: card 0000012345 taken off the open list\n"},
-      {{"door", "clear-list", "-m", "3", "-p", "{port}"},
-       0,
-       "terminal 3 acknowledged: open list emptied\n"},
-      {{"door", "clear-records", "-m", "3", "-p", "{port}"},
-       0,
-       "terminal 3 acknowledged: open records cleared\n"},
-      {{"door", "id", "-m", "3", "-p", "{port}"}, 0, "terminal 3 identity: 1234567890\n"},
-      {{"attend", "clear-records", "-m", "1", "-p", "{port}"},
-       0,
-       "terminal 1 acknowledged: stored records cleared\n"},
-      {{"attend", "clear-cards", "-m", "1", "-p", "{port}"},
-       0,
-       "terminal 1 acknowledged: card list cleared\n"},
-      {{"attend", "delete-card", "-m", "1", "-p", "{port}", "--card", "1234"},
-       0,
-       "terminal 1 acknowledged: card 001234 deleted\n"},
-      {{"attend", "flow", "-m", "1", "-p", "{port}", "--flow", "12", "--original", "12345"},
-       0,
-       "terminal 1 acknowledged: card 0000012345 given flow number 000012\n"},
-      {{"attend", "card-number", "-m", "1", "-p", "{port}"},
-       0,
-       "terminal 1: original card number 0012345678\n"},
-      {{"clock", "set", "-m", "1", "-p", "{port}", "--date", "2001-06-29", "--time", "09:48:32"},
-       0,
-       "terminal 1 acknowledged: date 2001-06-29, time 09:48:32\n"},
+  std::vector<Case> cases;
+  for (auto& action : testing::everyAcknowledgedAction())
+    cases.push_back({std::move(action.words), 0, std::move(action.out)});
+  const Case failures[] = {
       // Another machine number: nobody answers, and the words say what was sent.
       {{"door", "open", "-m", "9", "-p", "{port}"},
        1,
@@ -131,6 +85,7 @@ TEST_F(CommandLineTest, EveryActionSaysWhatTheTerminalAcknowledged) {
        "solvard attend clear-cards: the terminal did not answer: terminal 7: 0 of 1 bytes of the "
        "acknowledgement came after 07 02 0C\n"},
   };
+  cases.insert(cases.end(), std::begin(failures), std::end(failures));
   for (const Case& c : cases) {
     const CommandRun got = run(c.words);
     EXPECT_EQ(got.status, c.status) << c.words[0] << " " << c.words[1] << "\n" << got.err;

@@ -1,4 +1,5 @@
-// The `solvard` command and the native line on a line reached through ser2net on 127.0.0.1:
+// The `solvard` command, every action of it, and the native line on a line reached through
+// ser2net on 127.0.0.1:
 // raw TCP and Telnet with the COM-PORT-OPTION in front of simulated terminals on a
 // pseudo-terminal, the baud rate the host asked for arriving at the line, and a device server
 // that goes away and comes back.
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "acknowledged_actions.hpp"
 #include "query_text.hpp"
 #include "run_command.hpp"
 #include "ser2net_process.hpp"
@@ -37,6 +39,7 @@ class NetworkLineTest : public ::testing::TestWithParam<Mode> {
     auto& clock = sim.add(std::make_unique<simulator::AttendTerminal>(1, "0012345678"));
     clock.storeRecords(simulator::sampleRecords(5));
     auto& door = sim.add(std::make_unique<simulator::AccessTerminal>(3));
+    doorTerminal = &door;
     door.setIdentity("1234567890");
     door.store(simulator::accessRecord("0000012345", 1, 6, 29, 8, 5));
     door.store(simulator::accessRecord("9876543210", 1, 6, 30, 17, 45));
@@ -71,34 +74,39 @@ class NetworkLineTest : public ::testing::TestWithParam<Mode> {
   }
 
   simulator::Simulator sim;
+  simulator::AccessTerminal* doorTerminal = nullptr;
   std::unique_ptr<Ser2net> server;
   std::string address;
   fs::path folder;
   std::map<std::string, std::string> env;
 };
 
-struct Case {
-  std::vector<std::string> words;
-  std::string out;
-};
-
-TEST_P(NetworkLineTest, CommandsGiveWhatTheyGiveOnALocalPort) {
-  const Case cases[] = {
-      {{"door", "open", "-m", "3", "-p", "{port}", "-b", "19200"},
-       "terminal 3 acknowledged: lock opened\n"},
-      {{"door", "id", "-m", "3", "-p", "{port}", "-b", "19200"},
-       "terminal 3 identity: 1234567890\n"},
-      {{"attend", "card-number", "-m", "1", "-p", "{port}", "-b", "19200"},
-       "terminal 1: original card number 0012345678\n"},
-      // The automation face reaches the address through the port number it is mapped to.
-      {{"invoke", "Prohibit", "OpenLock", "3", "--port", "{port}"}, "result: -1\n"},
-  };
-  for (const Case& c : cases) {
-    const CommandRun got = run(c.words);
-    EXPECT_EQ(got.status, 0) << c.words[1] << got.err;
-    EXPECT_EQ(got.out, c.out) << c.words[1];
-    EXPECT_EQ(got.err, "") << c.words[1];
+TEST_P(NetworkLineTest, EveryCommandGivesWhatItGivesOnALocalPort) {
+  std::vector<testing::AcknowledgedAction> actions = testing::everyAcknowledgedAction();
+  for (auto& action : actions) {
+    action.words.push_back("-b");
+    action.words.push_back("19200");
   }
+  // The automation face reaches the address through the port number it is mapped to.
+  actions.push_back({{"invoke", "Prohibit", "OpenLock", "3", "--port", "{port}"}, "result: -1\n"});
+  for (const auto& action : actions) {
+    const CommandRun got = run(action.words);
+    EXPECT_EQ(got.status, 0) << action.words[0] << " " << action.words[1] << "\n" << got.err;
+    EXPECT_EQ(got.out, action.out) << action.words[1];
+    EXPECT_EQ(got.err, "") << action.words[1];
+  }
+  const auto door = sim.withState([&] { return doorTerminal->state(); });
+  EXPECT_EQ(door.lockMode, 255);
+  EXPECT_EQ(door.resetDelay, 10);
+  EXPECT_EQ(door.date, "01-06-29");
+  EXPECT_EQ(door.weekday, 5);
+  EXPECT_EQ(door.time, "13:05:09");
+  EXPECT_EQ(door.lockOpened, 2);  // door open, then OpenLock through the automation face
+  EXPECT_EQ(door.lockStateQueries, 1);
+  EXPECT_EQ(door.lockOpenStateSet, 1);
+  EXPECT_EQ(door.openListCleared, 1);
+  EXPECT_EQ(door.openRecordsCleared, 1);
+  EXPECT_TRUE(door.openList.empty());  // allowed, then denied
 }
 
 TEST_P(NetworkLineTest, DownloadsWriteEveryRecord) {

@@ -1,9 +1,5 @@
 #include "serial/posix/tcp_port.hpp"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,7 +14,7 @@
 #include "serial/network_address.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
-#include "serial/posix/resolve_address.hpp"
+#include "serial/posix/tcp_connect.hpp"
 
 namespace solvard::serial::posix {
 namespace {
@@ -30,55 +26,10 @@ std::string systemError(int error) { return std::strerror(error); }
 // Output waits this long at most for room in the socket's send queue.
 constexpr std::chrono::seconds kOutputLimit{2};
 
-// A connection idle this long is probed, so a device server that vanished without closing is
-// noticed by the system rather than waited on forever.
-constexpr int kKeepIdleSeconds = 10;
-constexpr int kKeepIntervalSeconds = 5;
-constexpr int kKeepProbes = 3;
-
 int millisecondsUntil(SteadyClock::time_point deadline) {
   const auto left =
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
   return static_cast<int>(std::max<int64_t>(0, left.count()));
-}
-
-// Connects to one resolved address within the deadline: the socket, or -1 and the error.
-int connectOne(const SocketAddress& to, SteadyClock::time_point deadline, int& error) {
-  const int fd = ::socket(to.family, to.type | SOCK_NONBLOCK | SOCK_CLOEXEC, to.protocol);
-  if (fd < 0) {
-    error = errno;
-    return -1;
-  }
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0) return fd;
-  if (errno != EINPROGRESS) {
-    error = errno;
-    ::close(fd);
-    return -1;
-  }
-  pollfd done{fd, POLLOUT, 0};
-  int ready = 0;
-  do {
-    ready = ::poll(&done, 1, millisecondsUntil(deadline));
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) {
-    error = ETIMEDOUT;
-    ::close(fd);
-    return -1;
-  }
-  int result = 0;
-  socklen_t size = sizeof result;
-  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &size) != 0) result = errno;
-  if (result != 0) {
-    error = result;
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-void setOption(int fd, int level, int name, int value) {
-  // A system without an option (keepalive timing on some) still gives a working line.
-  (void)::setsockopt(fd, level, name, &value, sizeof value);
 }
 
 }  // namespace
@@ -121,29 +72,9 @@ void TcpPort::open() {
   if (!address) failOpen(Kind::NotFound, text, "not a network address (tcp://host:port)");
   const auto deadline = SteadyClock::now() + kConnectLimit;
 
-  const Resolution resolved = resolveAddress(address->host, address->port, deadline);
-  if (resolved.timedOut || resolved.code != 0) {
-    const bool unknown = resolved.code == EAI_NONAME || resolved.code == EAI_FAIL;
-    failOpen(unknown ? Kind::NotFound : Kind::Other, text, resolved.reason);
-  }
-  int fd = -1;
-  int error = ECONNREFUSED;
-  for (const SocketAddress& one : resolved.addresses) {
-    if (fd >= 0 || SteadyClock::now() >= deadline) break;
-    fd = connectOne(one, deadline, error);
-  }
-  if (fd < 0) failOpen(Kind::Other, text, systemError(error));
-
-  // Each frame leaves in one segment at once rather than waiting for more to send.
-  setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-  setOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-#ifdef TCP_KEEPIDLE
-  setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdleSeconds);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalSeconds);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepProbes);
-#endif
-
-  fd_ = fd;
+  const Connection connection = connectToServer(address->host, address->port, deadline);
+  if (connection.fd < 0) failOpen(connection.kind, text, connection.reason);
+  fd_ = connection.fd;
   hungUp_ = false;
   openAddress_ = text;
   comPort_ = address->mode == NetworkAddress::Mode::ComPort;

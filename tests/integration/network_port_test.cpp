@@ -121,6 +121,44 @@ TEST(NetworkPort, ComPortSetsTheLineThenCarriesEscapedBytes) {
   EXPECT_EQ(seen[3], (PeerBytes{0x03, 0xFF, 0xFF, 0x11}));
 }
 
+// A setting the device server answers with another rate is refused on the open line and the
+// line's own settings are sent again; the terminals' bytes that came among the answers are
+// kept for the host.
+TEST(NetworkPort, ASettingRefusedOnTheOpenLineIsTakenBackAndItsBytesKept) {
+  TestPeer peer;
+  TcpPort port("rfc2217://127.0.0.1:" + std::to_string(peer.port()));
+  port.Settings("19200,N,8,1");
+  auto server = std::async(std::launch::async, [&] {
+    std::vector<PeerBytes> seen;
+    if (!peer.accept()) return seen;
+    (void)peer.read(kOffer.size());
+    peer.write(kAgreement);
+    const PeerBytes settings = telnet::lineSettings({19200, serial::Parity::None, 8, 1});
+    (void)peer.read(kRefuseEcho.size() + settings.size());
+    peer.write(confirm(19200));
+    (void)peer.read(4 * 7);
+    const PeerBytes asked = telnet::lineSettings({38400, serial::Parity::None, 8, 1});
+    seen.push_back(peer.read(asked.size()));
+    peer.write(join({{0x03, 255, 255}, confirm(9600), {0x02}}));
+    seen.push_back(peer.read(settings.size()));
+    peer.write(confirm(19200));
+    return seen;
+  });
+  port.PortOpen(true);
+  try {
+    port.Settings("38400,N,8,1");
+    ADD_FAILURE() << "accepted";
+  } catch (const automation::AutomationError& error) {
+    EXPECT_EQ(error.description(),
+              "Invalid property value: the device server set 9600 baud, not 38400");
+  }
+  EXPECT_TRUE(port.PortOpen());
+  EXPECT_EQ(inputWithin(port, 3), (serial::Bytes{0x03, 0xFF, 0x02}));
+  EXPECT_EQ(server.get(),
+            (std::vector<PeerBytes>{telnet::lineSettings({38400, serial::Parity::None, 8, 1}),
+                                    telnet::lineSettings({19200, serial::Parity::None, 8, 1})}));
+}
+
 struct Refusal {
   const char* name;
   PeerBytes answer;        // after the host's offer

@@ -1,9 +1,5 @@
 #include "serial/posix/tcp_port.hpp"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,169 +7,55 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
-#include <utility>
 
 #include "automation/error.hpp"
 #include "serial/network_address.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
-#include "serial/posix/resolve_address.hpp"
+#include "serial/posix/tcp_connect.hpp"
 
 namespace solvard::serial::posix {
 namespace {
-
-using SteadyClock = std::chrono::steady_clock;
 
 std::string systemError(int error) { return std::strerror(error); }
 
 // Output waits this long at most for room in the socket's send queue.
 constexpr std::chrono::seconds kOutputLimit{2};
 
-// A connection idle this long is probed, so a device server that vanished without closing is
-// noticed by the system rather than waited on forever.
-constexpr int kKeepIdleSeconds = 10;
-constexpr int kKeepIntervalSeconds = 5;
-constexpr int kKeepProbes = 3;
+// Emptying the receive buffer reads and drops at most this many buffers' worth, so a line
+// that never falls quiet cannot keep the command there.
+constexpr int kDiscardRounds = 16;
 
-int millisecondsUntil(SteadyClock::time_point deadline) {
+int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
   const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   return static_cast<int>(std::max<int64_t>(0, left.count()));
-}
-
-// Connects to one resolved address within the deadline: the socket, or -1 and the error.
-int connectOne(const SocketAddress& to, SteadyClock::time_point deadline, int& error) {
-  const int fd = ::socket(to.family, to.type | SOCK_NONBLOCK | SOCK_CLOEXEC, to.protocol);
-  if (fd < 0) {
-    error = errno;
-    return -1;
-  }
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to.address), to.length) == 0) return fd;
-  if (errno != EINPROGRESS) {
-    error = errno;
-    ::close(fd);
-    return -1;
-  }
-  pollfd done{fd, POLLOUT, 0};
-  int ready = 0;
-  do {
-    ready = ::poll(&done, 1, millisecondsUntil(deadline));
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) {
-    error = ETIMEDOUT;
-    ::close(fd);
-    return -1;
-  }
-  int result = 0;
-  socklen_t size = sizeof result;
-  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &size) != 0) result = errno;
-  if (result != 0) {
-    error = result;
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-void setOption(int fd, int level, int name, int value) {
-  // A system without an option (keepalive timing on some) still gives a working line.
-  (void)::setsockopt(fd, level, name, &value, sizeof value);
 }
 
 }  // namespace
 
-TcpPort::TcpPort() = default;
+TcpPort::~TcpPort() { PortOpen(false); }
 
-TcpPort::TcpPort(std::string address) : address_(std::move(address)) {}
-
-TcpPort::~TcpPort() {
-  if (fd_ >= 0) close();
-}
-
-void TcpPort::failOpen(OpenFailure::Kind kind, const std::string& address,
-                       const std::string& reason) {
-  openFailure_ = OpenFailure{kind, address, reason};
-  throw port_errors::portUnavailable(address + ": " + reason);
-}
-
-void TcpPort::requireOpen() const {
-  if (fd_ < 0) throw port_errors::portNotOpen();
-}
-
-void TcpPort::requireClosed() const {
-  if (fd_ >= 0) throw port_errors::portAlreadyOpen();
-}
-
-void TcpPort::PortOpen(bool open) {
-  if (open) {
-    requireClosed();
-    this->open();
-  } else if (fd_ >= 0) {
-    close();
-  }
-}
-
-void TcpPort::open() {
+void TcpPort::openDevice(const std::string& text) {
   using Kind = OpenFailure::Kind;
-  const std::string text = address_.empty() ? portDevicePath(portNumber_) : address_;
   const auto address = parseNetworkAddress(text);
   if (!address) failOpen(Kind::NotFound, text, "not a network address (tcp://host:port)");
-  const auto deadline = SteadyClock::now() + kConnectLimit;
+  const Connection connection =
+      connectToServer(address->host, address->port, Clock::now() + kConnectLimit);
+  if (connection.fd < 0) failOpen(connection.kind, text, connection.reason);
 
-  const Resolution resolved = resolveAddress(address->host, address->port, deadline);
-  if (resolved.timedOut || resolved.code != 0) {
-    const bool unknown = resolved.code == EAI_NONAME || resolved.code == EAI_FAIL;
-    failOpen(unknown ? Kind::NotFound : Kind::Other, text, resolved.reason);
-  }
-  int fd = -1;
-  int error = ECONNREFUSED;
-  for (const SocketAddress& one : resolved.addresses) {
-    if (fd >= 0 || SteadyClock::now() >= deadline) break;
-    fd = connectOne(one, deadline, error);
-  }
-  if (fd < 0) failOpen(Kind::Other, text, systemError(error));
-
-  // Each frame leaves in one segment at once rather than waiting for more to send.
-  setOption(fd, IPPROTO_TCP, TCP_NODELAY, 1);
-  setOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-#ifdef TCP_KEEPIDLE
-  setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, kKeepIdleSeconds);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalSeconds);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepProbes);
-#endif
-
-  fd_ = fd;
-  hungUp_ = false;
-  openAddress_ = text;
+  fd_ = connection.fd;
+  dropped_ = false;
+  address_ = text;
   comPort_ = address->mode == NetworkAddress::Mode::ComPort;
   telnet_ = telnet::Session{};
-  buffer_.clear();
-  if (!comPort_) {
-    openFailure_.reset();
-    return;
-  }
-  std::optional<std::string> refusal;
-  try {
-    sendAll(telnet_.opening());
-    const auto agreed = SteadyClock::now() + kNegotiationLimit;
-    while (!telnet_.comPortAgreed() && readUntil(agreed)) {
-    }
-    if (!telnet_.comPortAgreed()) {
-      refusal = hungUp_ ? "the device server closed the connection"
-                        : "the device server did not answer the COM-PORT-OPTION";
-    } else if (!*telnet_.comPortAgreed()) {
-      refusal = "the device server refuses the COM-PORT-OPTION";
-    } else {
-      refusal = applyLine(SteadyClock::now() + kNegotiationLimit);
-    }
-  } catch (const automation::AutomationError& failed) {
-    refusal = failed.description();
-  }
+  pending_.clear();
+  if (!comPort_) return;
+  std::optional<std::string> refusal = agreeComPort();
+  if (!refusal) refusal = settingsRefusal();
   if (refusal) {
     // A server that dropped the connection refused no setting: the line is just not there.
-    const Kind kind = hungUp_ ? Kind::Other : Kind::SettingsRefused;
-    close();
+    const Kind kind = dropped_ ? Kind::Other : Kind::SettingsRefused;
+    closeDevice();
     failOpen(kind, text, *refusal);
   }
   // As on a local port: bytes the device server holds from before belong to no exchange of
@@ -188,80 +70,112 @@ void TcpPort::open() {
   try {
     sendAll(setup);
   } catch (const automation::AutomationError& failed) {
-    close();
+    closeDevice();
     failOpen(Kind::Other, text, failed.description());
   }
-  buffer_.clear();
-  openFailure_.reset();
+  pending_.clear();
 }
 
-std::optional<std::string> TcpPort::applyLine(SteadyClock::time_point deadline) {
+std::optional<std::string> TcpPort::agreeComPort() {
+  try {
+    sendAll(telnet_.opening());
+    const auto deadline = Clock::now() + kNegotiationLimit;
+    while (!telnet_.comPortAgreed() && negotiateUntil(deadline)) {
+    }
+  } catch (const automation::AutomationError& failed) {
+    return failed.description();
+  }
+  if (!telnet_.comPortAgreed()) {
+    return dropped_ ? "the device server closed the connection"
+                    : "the device server did not answer the COM-PORT-OPTION";
+  }
+  if (!*telnet_.comPortAgreed()) return "the device server refuses the COM-PORT-OPTION";
+  return std::nullopt;
+}
+
+std::optional<std::string> TcpPort::applySettings(const LineSettings& line) {
+  if (!comPort_) return std::nullopt;
+  // Nothing is sent on a connection known to be gone, nor waited for.
+  if (dropped_) return "the device server closed the connection";
+  const auto deadline = Clock::now() + kNegotiationLimit;
   telnet_.clearConfirmed();
-  sendAll(telnet::lineSettings(line_));
+  sendAll(telnet::lineSettings(line));
+  const auto& confirmed = telnet_.confirmed();
   const auto complete = [&] {
-    const auto& line = telnet_.confirmed();
-    return line.baudRate && line.dataBits && line.parity && line.stopBits;
+    return confirmed.baudRate && confirmed.dataBits && confirmed.parity && confirmed.stopBits;
   };
-  while (!complete() && readUntil(deadline)) {
+  while (!complete() && negotiateUntil(deadline)) {
   }
-  const auto& line = telnet_.confirmed();
   if (!complete()) {
-    return hungUp_ ? "the device server closed the connection"
-                   : "the device server did not confirm the line settings";
+    return dropped_ ? "the device server closed the connection"
+                    : "the device server did not confirm the line settings";
   }
-  if (*line.baudRate != static_cast<uint32_t>(line_.baudRate)) {
-    return "the device server set " + std::to_string(*line.baudRate) + " baud, not " +
-           std::to_string(line_.baudRate);
+  if (*confirmed.baudRate != static_cast<uint32_t>(line.baudRate)) {
+    return "the device server set " + std::to_string(*confirmed.baudRate) + " baud, not " +
+           std::to_string(line.baudRate);
   }
-  if (*line.dataBits != line_.dataBits || *line.parity != telnet::parityCode(line_.parity) ||
-      *line.stopBits != line_.stopBits) {
+  if (*confirmed.dataBits != line.dataBits ||
+      *confirmed.parity != telnet::parityCode(line.parity) ||
+      *confirmed.stopBits != line.stopBits) {
     return "the device server did not take the data bits, parity and stop bits";
   }
   return std::nullopt;
 }
 
-void TcpPort::close() {
+void TcpPort::closeDevice() {
+  if (fd_ < 0) return;
   ::close(fd_);
   fd_ = -1;
-  hungUp_ = false;
-  buffer_.clear();
+  dropped_ = false;
+  pending_.clear();
 }
 
-bool TcpPort::readUntil(SteadyClock::time_point deadline) {
-  if (hungUp_) return false;
+bool TcpPort::negotiateUntil(Clock::time_point deadline) {
+  const std::size_t capacity = static_cast<std::size_t>(inBufferSize());
+  if (dropped_ || pending_.size() >= capacity) return false;
   pollfd input{fd_, POLLIN, 0};
   const int ready = ::poll(&input, 1, millisecondsUntil(deadline));
   if (ready < 0 && errno == EINTR) return true;
   if (ready <= 0) return false;
-  drain();
-  return !hungUp_;
+  pull(capacity);
+  return !dropped_;
 }
 
-void TcpPort::drain() {
+void TcpPort::pull(std::size_t capacity) {
   uint8_t chunk[512];
-  const std::size_t capacity = static_cast<std::size_t>(inBufferSize_);
-  while (!hungUp_ && buffer_.size() < capacity) {
+  while (!dropped_ && pending_.size() < capacity) {
     // Telnet never makes data longer on the way in, so what is read fits the room left.
-    const std::size_t want = std::min(sizeof chunk, capacity - buffer_.size());
+    const std::size_t want = std::min(sizeof chunk, capacity - pending_.size());
     const ssize_t n = ::recv(fd_, chunk, want, MSG_DONTWAIT);
     if (n > 0) {
+      const std::span<const uint8_t> got(chunk, static_cast<std::size_t>(n));
       if (!comPort_) {
-        buffer_.insert(buffer_.end(), chunk, chunk + n);
+        pending_.insert(pending_.end(), got.begin(), got.end());
         continue;
       }
       Bytes reply;
-      telnet_.receive(std::span<const uint8_t>(chunk, static_cast<std::size_t>(n)), buffer_, reply);
+      telnet_.receive(got, pending_, reply);
       if (!reply.empty()) sendAll(reply);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) hungUp_ = true;
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) dropped_ = true;
     return;
   }
 }
 
+TcpPort::Received TcpPort::readWaiting(std::span<uint8_t> room) {
+  pull(room.size());
+  Received got;
+  got.count = std::min(pending_.size(), room.size());
+  std::copy_n(pending_.begin(), got.count, room.begin());
+  pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(got.count));
+  got.failed = dropped_ && pending_.empty();
+  return got;
+}
+
 void TcpPort::sendAll(std::span<const uint8_t> bytes) {
-  const auto deadline = SteadyClock::now() + kOutputLimit;
+  const auto deadline = Clock::now() + kOutputLimit;
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n =
@@ -272,99 +186,19 @@ void TcpPort::sendAll(std::span<const uint8_t> bytes) {
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      hungUp_ = true;
-      throw port_errors::portIoFailed(openAddress_ + ": " + systemError(errno));
+      dropped_ = true;
+      throw port_errors::portIoFailed(address_ + ": " + systemError(errno));
     }
     pollfd room{fd_, POLLOUT, 0};
     if (::poll(&room, 1, millisecondsUntil(deadline)) <= 0) {
-      throw port_errors::portIoFailed(openAddress_ + ": send queue full");
+      throw port_errors::portIoFailed(address_ + ": send queue full");
     }
   }
 }
 
-void TcpPort::CommPort(int16_t number) {
-  requireClosed();
-  checkPortNumber(number);
-  portNumber_ = number;
-}
-
-// Over raw TCP the device server's own configuration sets the line, so the text is only kept;
-// with the COM-PORT-OPTION an open port sends it at once and keeps the old one if refused.
-void TcpPort::Settings(const std::string& text) {
-  const LineSettings line = parseSettings(text);
-  if (fd_ < 0 || !comPort_) {
-    line_ = line;
-    return;
-  }
-  const LineSettings previous = std::exchange(line_, line);
-  const auto refusal = applyLine(SteadyClock::now() + kNegotiationLimit);
-  if (!refusal) return;
-  line_ = previous;
-  throw automation::AutomationError(automation::errors::kInvalidPropertyValue,
-                                    "Invalid property value: " + *refusal);
-}
-
-void TcpPort::InBufferSize(int16_t size) {
-  requireClosed();
-  checkBufferSize(size);
-  inBufferSize_ = size;
-}
-
-void TcpPort::OutBufferSize(int16_t size) {
-  requireClosed();
-  checkBufferSize(size);
-  outBufferSize_ = size;
-}
-
-void TcpPort::InputMode(int16_t mode) { checkInputMode(mode); }
-
-int TcpPort::InBufferCount() {
-  requireOpen();
-  drain();
-  return static_cast<int>(buffer_.size());
-}
-
-void TcpPort::InBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
-  requireOpen();
-  // What has come already is read and dropped (its negotiation still answered); what the
-  // device server still holds from the terminals it drops itself.
-  // Bounded, so a line that never falls quiet cannot keep the command here.
-  for (int round = 0; round < 16; ++round) {
-    buffer_.clear();
-    drain();
-    if (buffer_.empty()) break;
-  }
-  buffer_.clear();
-  if (comPort_) sendAll(telnet::purgeData(telnet::Purge::Receive));
-}
-
-void TcpPort::OutBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
-  requireOpen();
-  // Frames leave the host at once; only the device server's queue to the line can be waiting.
-  if (comPort_) sendAll(telnet::purgeData(telnet::Purge::Transmit));
-}
-
-void TcpPort::InputLen(int length) {
-  if (length < 0) throw automation::errors::invalidPropertyValue();
-  inputLen_ = length;
-}
-
-Bytes TcpPort::Input() {
-  requireOpen();
-  drain();
-  const std::size_t n =
-      inputLen_ == 0 ? buffer_.size() : std::min<std::size_t>(inputLen_, buffer_.size());
-  Bytes taken(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  return taken;
-}
-
-void TcpPort::Output(std::span<const uint8_t> bytes) {
-  requireOpen();
-  if (hungUp_) throw port_errors::portIoFailed(openAddress_ + ": the connection was closed");
-  // The whole frame goes to the socket in one write, escaped as one piece.
+// The whole frame goes to the socket in one write, escaped as one piece.
+void TcpPort::writeBytes(std::span<const uint8_t> bytes) {
+  if (dropped_) throw port_errors::portIoFailed(address_ + ": the connection was closed");
   if (comPort_) {
     sendAll(telnet_.send(bytes));
   } else {
@@ -372,17 +206,35 @@ void TcpPort::Output(std::span<const uint8_t> bytes) {
   }
 }
 
-void TcpPort::waitForInput(std::chrono::milliseconds limit) {
-  const auto deadline = SteadyClock::now() + limit;
-  const bool full = buffer_.size() >= static_cast<std::size_t>(inBufferSize_);
-  if (fd_ >= 0 && !hungUp_ && !full) {
-    pollfd input{fd_, POLLIN, 0};
-    const int ready = ::poll(&input, 1, static_cast<int>(limit.count()));
-    if (ready <= 0 || (input.revents & POLLIN) != 0) return;
-    // Closed or failed without data: polling again would return at once, so sleep instead.
-    hungUp_ = true;
+// poll() tells of input without taking it: nothing goes into the room. A poll that ends
+// otherwise than by hang-up or error (a signal) also ends the wait, as callers wait in loops.
+TcpPort::WaitEnd TcpPort::awaitInput(Clock::time_point deadline, std::span<uint8_t>, std::size_t&) {
+  if (!pending_.empty()) return WaitEnd::Over;
+  if (dropped_) return WaitEnd::Failed;
+  pollfd input{fd_, POLLIN, 0};
+  const int ready = ::poll(&input, 1, millisecondsUntil(deadline));
+  if (ready <= 0 || (input.revents & POLLIN) != 0) return WaitEnd::Over;
+  // Closed or failed without data: polling again would return at once.
+  dropped_ = true;
+  return WaitEnd::Failed;
+}
+
+// What has come already is read and dropped (its negotiation still answered); what the device
+// server still holds from the terminals it drops itself.
+void TcpPort::discardInput() {
+  const std::size_t capacity = static_cast<std::size_t>(inBufferSize());
+  for (int round = 0; round < kDiscardRounds; ++round) {
+    pending_.clear();
+    pull(capacity);
+    if (pending_.empty()) break;
   }
-  std::this_thread::sleep_until(deadline);
+  pending_.clear();
+  if (comPort_) sendAll(telnet::purgeData(telnet::Purge::Receive));
+}
+
+// Frames leave the host at once; only the device server's queue to the line can be waiting.
+void TcpPort::discardOutput() {
+  if (comPort_) sendAll(telnet::purgeData(telnet::Purge::Transmit));
 }
 
 }  // namespace solvard::serial::posix

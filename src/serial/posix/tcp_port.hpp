@@ -3,9 +3,9 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 
-#include "serial/port_control.hpp"
-#include "serial/port_values.hpp"
+#include "serial/port_base.hpp"
 #include "serial/telnet_com_port.hpp"
 
 namespace solvard::serial::posix {
@@ -15,67 +15,53 @@ namespace solvard::serial::posix {
 // the host sets the device's baud rate, data bits, parity and stop bits with the
 // COM-PORT-OPTION. Each open connects anew, so a command after a dropped connection connects
 // again; a connection that drops during a command ends its reply wait with nothing more.
-// The receive buffer, InputLen and the settings text behave as on a local port.
-class TcpPort final : public PortControl {
+class TcpPort final : public PortBase {
  public:
   // A port on the network address its port number maps to.
-  TcpPort();
+  TcpPort() = default;
   // A port that always connects to `address`, whatever port number it is given.
-  explicit TcpPort(std::string address);
+  explicit TcpPort(std::string address) : PortBase(std::move(address)) {}
   ~TcpPort() override;
-  TcpPort(const TcpPort&) = delete;
-  TcpPort& operator=(const TcpPort&) = delete;
-
-  bool PortOpen() const override { return fd_ >= 0; }
-  void PortOpen(bool open) override;
-  void CommPort(int16_t number) override;
-  void Settings(const std::string& text) override;
-  void InBufferSize(int16_t size) override;
-  void OutBufferSize(int16_t size) override;
-  void InputMode(int16_t mode) override;
-  int InBufferCount() override;
-  void InBufferCount(int count) override;
-  void OutBufferCount(int count) override;
-  void InputLen(int length) override;
-  Bytes Input() override;
-  void Output(std::span<const uint8_t> bytes) override;
-  void waitForInput(std::chrono::milliseconds limit) override;
-  std::optional<OpenFailure> openFailure() const override { return openFailure_; }
 
   // How long an open waits for the connection, and then for the device server's answers.
   static constexpr std::chrono::seconds kConnectLimit{5};
   static constexpr std::chrono::seconds kNegotiationLimit{3};
 
  private:
-  void open();
-  void close();
-  // Sends the line settings and waits until the server confirmed each; the reason when it
-  // did not, or set other values.
-  std::optional<std::string> applyLine(std::chrono::steady_clock::time_point deadline);
-  // Reads what the socket holds, up to the room in the receive buffer.
-  void drain();
-  // Reads once, waiting at most until `deadline`; false when the connection is gone.
-  bool readUntil(std::chrono::steady_clock::time_point deadline);
-  void sendAll(std::span<const uint8_t> bytes);
-  void requireOpen() const;
-  void requireClosed() const;
-  [[noreturn]] void failOpen(OpenFailure::Kind kind, const std::string& address,
-                             const std::string& reason);
+  void openDevice(const std::string& address) override;
+  void closeDevice() override;
+  // Over raw TCP the device server's own configuration sets the line: nothing is sent. With
+  // the COM-PORT-OPTION the settings are sent and each is waited for until the server
+  // confirmed it; the reason when it did not, or set other values.
+  std::optional<std::string> applySettings(const LineSettings& line) override;
+  Received readWaiting(std::span<uint8_t> room) override;
+  void writeBytes(std::span<const uint8_t> bytes) override;
+  WaitEnd awaitInput(Clock::time_point deadline, std::span<uint8_t> room,
+                     std::size_t& taken) override;
+  void discardInput() override;
+  void discardOutput() override;
 
+  // Agrees on the COM-PORT-OPTION with the device server; the reason when it would not.
+  std::optional<std::string> agreeComPort();
+  // Reads once, waiting at most until `deadline`, keeping the terminals' bytes among the
+  // server's answers for the receive buffer; false when nothing more can come or be kept.
+  bool negotiateUntil(Clock::time_point deadline);
+  // Takes what the socket holds without waiting, until `pending_` holds `capacity` bytes:
+  // the terminals' bytes are kept, the server's negotiation answered.
+  void pull(std::size_t capacity);
+  void sendAll(std::span<const uint8_t> bytes);
+
+  // The address of the open connection, for the texts of its failures.
   std::string address_;
-  std::string openAddress_;
   bool comPort_ = false;
-  std::optional<OpenFailure> openFailure_;
-  int16_t portNumber_ = 1;
-  LineSettings line_;
-  int16_t inBufferSize_ = 1024;
-  int16_t outBufferSize_ = 512;
-  int inputLen_ = 0;
   int fd_ = -1;
   // The server closed the connection, or it failed: nothing more will come.
-  bool hungUp_ = false;
+  bool dropped_ = false;
   telnet::Session telnet_;
-  Bytes buffer_;
+  // The terminals' bytes taken off the connection and not yet handed to the receive buffer:
+  // those that came among the server's answers while the line was set, or with an answer
+  // that could not be sent. Never more than the receive buffer holds.
+  Bytes pending_;
 };
 
 }  // namespace solvard::serial::posix

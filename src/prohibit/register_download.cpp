@@ -1,7 +1,5 @@
 #include "prohibit/register_download.hpp"
 
-#include <optional>
-
 #include "automation/variant.hpp"
 #include "prohibit/access_record.hpp"
 #include "prohibit/command_codes.hpp"
@@ -51,14 +49,18 @@ std::string describe(const serial::Bytes& record) {
 enum class Status { RecordFollows, NoRecord, NoAnswer, FromAnotherMachine };
 
 // Awaits and reads the status that answers a prompt. A status the read did not give whole is
-// taken as no answer. `machine` is the prompted machine number when byte 0 is to be checked.
-Status awaitStatus(serial::Link& link, std::optional<uint8_t> machine) {
+// taken as no answer. `machine` is the prompted machine number when byte 0 is to be checked,
+// else kAnyMachine.
+constexpr int kAnyMachine = -1;
+Status awaitStatus(serial::Link& link, int machine) {
   if (link.AwaitReply(kStatusLength, kStatusLimit) == serial::WaitResult::TimedOut) {
     return Status::NoAnswer;
   }
   const serial::Bytes status = link.ReadReply(kStatusLength);
   if (status.size() != std::size_t{kStatusLength}) return Status::NoAnswer;
-  if (machine && status[kStatusMachine] != *machine) return Status::FromAnotherMachine;
+  if (machine != kAnyMachine && status[kStatusMachine] != machine) {
+    return Status::FromAnotherMachine;
+  }
   return status[kRecordFollows] != 0 ? Status::RecordFollows : Status::NoRecord;
 }
 
@@ -157,8 +159,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
   link.step([&] { prompt[1] = static_cast<uint8_t>(CommandCode::RecordPrompt); });
   link.SendFrame(prompt);
 
-  const std::optional<uint8_t> prompted =
-      check == StatusCheck::kMachineNumber ? std::optional<uint8_t>(prompt[0]) : std::nullopt;
+  const int prompted = check == StatusCheck::kMachineNumber ? int{prompt[0]} : kAnyMachine;
   // Bytes of another terminal are no status of this one: whatever follows them is not this
   // terminal's record, and prompting again would acknowledge a record never read.
   const auto fromAnotherMachine = [&](const std::string& which) {

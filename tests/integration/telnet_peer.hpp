@@ -1,24 +1,80 @@
 #pragma once
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <vector>
 
 // A device server played by the test on 127.0.0.1: it accepts the host's connections one at a
-// time and reads and writes exact bytes, every wait bounded by two seconds.
+// time and reads and writes exact bytes, every wait bounded by two seconds. The same on both
+// platforms; only the few socket calls below differ.
 namespace solvard::integration {
 
 using PeerBytes = std::vector<uint8_t>;
 
+namespace peer_socket {
+#ifdef _WIN32
+using Handle = SOCKET;
+inline const Handle kNone = INVALID_SOCKET;
+inline bool started() {
+  static const bool ok = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  return ok;
+}
+inline Handle open() { return started() ? ::socket(AF_INET, SOCK_STREAM, 0) : kNone; }
+inline Handle accept(Handle listener) { return ::accept(listener, nullptr, nullptr); }
+inline void close(Handle s) { ::closesocket(s); }
+inline bool readable(Handle s, int ms) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(s, &set);
+  timeval left{ms / 1000, (ms % 1000) * 1000};
+  return ::select(0, &set, nullptr, nullptr, &left) > 0;
+}
+inline int receive(Handle s, uint8_t* into, std::size_t size) {
+  return ::recv(s, reinterpret_cast<char*>(into), static_cast<int>(size), 0);
+}
+inline void send(Handle s, const PeerBytes& bytes) {
+  (void)::send(s, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0);
+}
+#else
+using Handle = int;
+inline constexpr Handle kNone = -1;
+inline Handle open() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+inline Handle accept(Handle listener) {
+  return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+}
+inline void close(Handle s) { ::close(s); }
+inline bool readable(Handle s, int ms) {
+  pollfd ready{s, POLLIN, 0};
+  return ::poll(&ready, 1, ms) > 0;
+}
+inline int receive(Handle s, uint8_t* into, std::size_t size) {
+  return static_cast<int>(::recv(s, into, size, 0));
+}
+inline void send(Handle s, const PeerBytes& bytes) {
+  (void)::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+#endif
+}  // namespace peer_socket
+
 class TestPeer {
  public:
   TestPeer() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listener_ = peer_socket::open();
+    if (listener_ == peer_socket::kNone) return;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -31,7 +87,7 @@ class TestPeer {
   }
   ~TestPeer() {
     hangUp();
-    if (listener_ >= 0) ::close(listener_);
+    if (listener_ != peer_socket::kNone) peer_socket::close(listener_);
   }
   TestPeer(const TestPeer&) = delete;
   TestPeer& operator=(const TestPeer&) = delete;
@@ -41,23 +97,24 @@ class TestPeer {
   // Takes the next connection; false when none came in time.
   bool accept() {
     hangUp();
-    pollfd ready{listener_, POLLIN, 0};
-    if (::poll(&ready, 1, kLimitMs) <= 0) return false;
-    client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    return client_ >= 0;
+    if (!peer_socket::readable(listener_, kLimitMs)) return false;
+    client_ = peer_socket::accept(listener_);
+    return client_ != peer_socket::kNone;
   }
 
   // Exactly `count` bytes, or fewer if they did not come in time.
   PeerBytes read(std::size_t count) {
     PeerBytes got;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLimitMs);
-    while (got.size() < count && client_ >= 0) {
+    while (got.size() < count && client_ != peer_socket::kNone) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
-      pollfd ready{client_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+      if (left.count() <= 0 || !peer_socket::readable(client_, static_cast<int>(left.count()))) {
+        break;
+      }
       uint8_t chunk[256];
-      const ssize_t n = ::recv(client_, chunk, std::min(sizeof chunk, count - got.size()), 0);
+      const int n =
+          peer_socket::receive(client_, chunk, std::min(sizeof chunk, count - got.size()));
       if (n <= 0) break;
       got.insert(got.end(), chunk, chunk + n);
     }
@@ -65,18 +122,18 @@ class TestPeer {
   }
 
   void write(const PeerBytes& bytes) {
-    if (client_ >= 0) (void)::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (client_ != peer_socket::kNone) peer_socket::send(client_, bytes);
   }
 
   void hangUp() {
-    if (client_ >= 0) ::close(client_);
-    client_ = -1;
+    if (client_ != peer_socket::kNone) peer_socket::close(client_);
+    client_ = peer_socket::kNone;
   }
 
  private:
   static constexpr int kLimitMs = 2000;
-  int listener_ = -1;
-  int client_ = -1;
+  peer_socket::Handle listener_ = peer_socket::kNone;
+  peer_socket::Handle client_ = peer_socket::kNone;
   int port_ = 0;
 };
 

@@ -1,21 +1,21 @@
+#include "serial/mapped_port.hpp"
 #include "serial/network_address.hpp"
 #include "serial/port_devices.hpp"
-#include "serial/posix/mapped_port.hpp"
 #include "serial/posix/posix_port.hpp"
-#include "serial/posix/tcp_port.hpp"
 #include "serial/shared_port.hpp"
+#include "serial/tcp_port.hpp"
 
 namespace solvard::serial {
 
 std::string platformPortDevice(int16_t number) { return "/dev/ttyS" + std::to_string(number - 1); }
 
 std::unique_ptr<PortControl> makePlatformPort() {
-  return std::make_unique<posix::MappedPort>(std::make_unique<posix::PosixPort>(),
-                                             std::make_unique<posix::TcpPort>());
+  return std::make_unique<MappedPort>(std::make_unique<posix::PosixPort>(),
+                                      std::make_unique<TcpPort>());
 }
 
 std::unique_ptr<PortControl> makePlatformPort(const std::string& device) {
-  if (isNetworkDevice(device)) return std::make_unique<posix::TcpPort>(device);
+  if (isNetworkDevice(device)) return std::make_unique<TcpPort>(device);
   return std::make_unique<posix::PosixPort>(device);
 }
 

@@ -3,22 +3,12 @@
 #include <netdb.h>
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
-#include <memory>
-#include <mutex>
-#include <thread>
+
+#include "serial/bounded_call.hpp"
 
 namespace solvard::serial::posix {
 namespace {
-
-// Shared by the caller and the resolving thread, whichever finishes with it last.
-struct Pending {
-  std::mutex mutex;
-  std::condition_variable done;
-  bool finished = false;
-  Resolution result;
-};
 
 Resolution lookUp(const std::string& host, const std::string& port) {
   Resolution result;
@@ -51,22 +41,15 @@ Resolution lookUp(const std::string& host, const std::string& port) {
 
 Resolution resolveAddress(const std::string& host, const std::string& port,
                           std::chrono::steady_clock::time_point deadline) {
-  auto pending = std::make_shared<Pending>();
-  std::thread([pending, host, port] {
-    Resolution result = lookUp(host, port);
-    std::lock_guard lock(pending->mutex);
-    pending->result = std::move(result);
-    pending->finished = true;
-    pending->done.notify_all();
-  }).detach();
-  std::unique_lock lock(pending->mutex);
-  if (!pending->done.wait_until(lock, deadline, [&] { return pending->finished; })) {
+  std::optional<Resolution> done =
+      callWithin<Resolution>([host, port] { return lookUp(host, port); }, deadline);
+  if (!done) {
     Resolution late;
     late.timedOut = true;
     late.reason = "the host name was not resolved in time";
     return late;
   }
-  return std::move(pending->result);
+  return std::move(*done);
 }
 
 }  // namespace solvard::serial::posix

@@ -1,9 +1,9 @@
-#include "serial/posix/mapped_port.hpp"
+#include "serial/mapped_port.hpp"
 
 #include "serial/network_address.hpp"
 #include "serial/port_devices.hpp"
 
-namespace solvard::serial::posix {
+namespace solvard::serial {
 
 MappedPort::MappedPort(std::unique_ptr<PortControl> local, std::unique_ptr<PortControl> network)
     : local_(std::move(local)), networkPort_(std::move(network)) {}
@@ -38,4 +38,4 @@ void MappedPort::InputLen(int length) {
   both([&](PortControl& port) { port.InputLen(length); });
 }
 
-}  // namespace solvard::serial::posix
+}  // namespace solvard::serial

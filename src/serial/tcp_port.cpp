@@ -1,22 +1,13 @@
-#include "serial/posix/tcp_port.hpp"
-
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "serial/tcp_port.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "automation/error.hpp"
 #include "serial/network_address.hpp"
 #include "serial/port_errors.hpp"
-#include "serial/posix/tcp_connect.hpp"
 
-namespace solvard::serial::posix {
+namespace solvard::serial {
 namespace {
-
-std::string systemError(int error) { return std::strerror(error); }
 
 // Output waits this long at most for room in the socket's send queue.
 constexpr std::chrono::seconds kOutputLimit{2};
@@ -24,12 +15,6 @@ constexpr std::chrono::seconds kOutputLimit{2};
 // Emptying the receive buffer reads and drops at most this many buffers' worth, so a line
 // that never falls quiet cannot keep the command there.
 constexpr int kDiscardRounds = 16;
-
-int millisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-  const auto left =
-      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  return static_cast<int>(std::max<int64_t>(0, left.count()));
-}
 
 }  // namespace
 
@@ -39,11 +24,9 @@ void TcpPort::openDevice(const std::string& text) {
   using Kind = OpenFailure::Kind;
   const auto address = parseNetworkAddress(text);
   if (!address) failOpen(Kind::NotFound, text, "not a network address (tcp://host:port)");
-  const Connection connection =
-      connectToServer(address->host, address->port, Clock::now() + kConnectLimit);
-  if (connection.fd < 0) failOpen(connection.kind, text, connection.reason);
+  const auto refused = socket_->connect(address->host, address->port, Clock::now() + kConnectLimit);
+  if (refused) failOpen(refused->kind, text, refused->reason);
 
-  fd_ = connection.fd;
   dropped_ = false;
   address_ = text;
   comPort_ = address->mode == NetworkAddress::Mode::ComPort;
@@ -123,9 +106,8 @@ std::optional<std::string> TcpPort::applySettings(const LineSettings& line) {
 }
 
 void TcpPort::closeDevice() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  if (!socket_->isOpen()) return;
+  socket_->close();
   dropped_ = false;
   pending_.clear();
 }
@@ -133,10 +115,10 @@ void TcpPort::closeDevice() {
 bool TcpPort::negotiateUntil(Clock::time_point deadline) {
   const std::size_t capacity = static_cast<std::size_t>(inBufferSize());
   if (dropped_ || pending_.size() >= capacity) return false;
-  pollfd input{fd_, POLLIN, 0};
-  const int ready = ::poll(&input, 1, millisecondsUntil(deadline));
-  if (ready < 0 && errno == EINTR) return true;
-  if (ready <= 0) return false;
+  using Readiness = NetworkSocket::Readiness;
+  const Readiness ready = socket_->waitReadable(deadline);
+  if (ready == Readiness::Interrupted) return true;
+  if (ready == Readiness::TimedOut) return false;
   pull(capacity);
   return !dropped_;
 }
@@ -146,9 +128,9 @@ void TcpPort::pull(std::size_t capacity) {
   while (!dropped_ && pending_.size() < capacity) {
     // Telnet never makes data longer on the way in, so what is read fits the room left.
     const std::size_t want = std::min(sizeof chunk, capacity - pending_.size());
-    const ssize_t n = ::recv(fd_, chunk, want, MSG_DONTWAIT);
-    if (n > 0) {
-      const std::span<const uint8_t> got(chunk, static_cast<std::size_t>(n));
+    const NetworkSocket::Transfer read = socket_->receive(std::span(chunk, want));
+    if (read.state == NetworkSocket::State::Done) {
+      const std::span<const uint8_t> got(chunk, read.count);
       if (!comPort_) {
         pending_.insert(pending_.end(), got.begin(), got.end());
         continue;
@@ -158,8 +140,7 @@ void TcpPort::pull(std::size_t capacity) {
       if (!reply.empty()) sendAll(reply);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) dropped_ = true;
+    if (read.state != NetworkSocket::State::WouldBlock) dropped_ = true;
     return;
   }
 }
@@ -178,19 +159,16 @@ void TcpPort::sendAll(std::span<const uint8_t> bytes) {
   const auto deadline = Clock::now() + kOutputLimit;
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n =
-        ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0) {
-      done += static_cast<std::size_t>(n);
+    const NetworkSocket::Transfer sent = socket_->send(bytes.subspan(done));
+    if (sent.state == NetworkSocket::State::Done && sent.count > 0) {
+      done += sent.count;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+    if (sent.state == NetworkSocket::State::Failed || sent.state == NetworkSocket::State::Closed) {
       dropped_ = true;
-      throw port_errors::portIoFailed(address_ + ": " + systemError(errno));
+      throw port_errors::portIoFailed(address_ + ": " + sent.reason);
     }
-    pollfd room{fd_, POLLOUT, 0};
-    if (::poll(&room, 1, millisecondsUntil(deadline)) <= 0) {
+    if (!socket_->waitWritable(deadline)) {
       throw port_errors::portIoFailed(address_ + ": send queue full");
     }
   }
@@ -206,14 +184,12 @@ void TcpPort::writeBytes(std::span<const uint8_t> bytes) {
   }
 }
 
-// poll() tells of input without taking it: nothing goes into the room. A poll that ends
+// The socket tells of input without taking it: nothing goes into the room. A wait that ends
 // otherwise than by hang-up or error (a signal) also ends the wait, as callers wait in loops.
 TcpPort::WaitEnd TcpPort::awaitInput(Clock::time_point deadline, std::span<uint8_t>, std::size_t&) {
   if (!pending_.empty()) return WaitEnd::Over;
   if (dropped_) return WaitEnd::Failed;
-  pollfd input{fd_, POLLIN, 0};
-  const int ready = ::poll(&input, 1, millisecondsUntil(deadline));
-  if (ready <= 0 || (input.revents & POLLIN) != 0) return WaitEnd::Over;
+  if (socket_->waitReadable(deadline) != NetworkSocket::Readiness::HungUp) return WaitEnd::Over;
   // Closed or failed without data: polling again would return at once.
   dropped_ = true;
   return WaitEnd::Failed;
@@ -237,4 +213,4 @@ void TcpPort::discardOutput() {
   if (comPort_) sendAll(telnet::purgeData(telnet::Purge::Transmit));
 }
 
-}  // namespace solvard::serial::posix
+}  // namespace solvard::serial

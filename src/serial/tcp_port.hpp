@@ -1,26 +1,30 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "serial/network_socket.hpp"
 #include "serial/port_base.hpp"
 #include "serial/telnet_com_port.hpp"
 
-namespace solvard::serial::posix {
+namespace solvard::serial {
 
 // A line reached through a device server (ser2net and the like) at tcp://host:port, where the
 // terminals' bytes travel as they are, or rfc2217://host:port, where they travel in Telnet and
 // the host sets the device's baud rate, data bits, parity and stop bits with the
 // COM-PORT-OPTION. Each open connects anew, so a command after a dropped connection connects
-// again; a connection that drops during a command ends its reply wait with nothing more.
+// again; a connection that drops during a command ends its reply wait with nothing more. The
+// connection itself goes through the platform's sockets (NetworkSocket).
 class TcpPort final : public PortBase {
  public:
   // A port on the network address its port number maps to.
-  TcpPort() = default;
+  TcpPort() : socket_(makeNetworkSocket()) {}
   // A port that always connects to `address`, whatever port number it is given.
-  explicit TcpPort(std::string address) : PortBase(std::move(address)) {}
+  explicit TcpPort(std::string address)
+      : PortBase(std::move(address)), socket_(makeNetworkSocket()) {}
   ~TcpPort() override;
 
   // How long an open waits for the connection, and then for the device server's answers.
@@ -54,7 +58,7 @@ class TcpPort final : public PortBase {
   // The address of the open connection, for the texts of its failures.
   std::string address_;
   bool comPort_ = false;
-  int fd_ = -1;
+  std::unique_ptr<NetworkSocket> socket_;
   // The server closed the connection, or it failed: nothing more will come.
   bool dropped_ = false;
   telnet::Session telnet_;
@@ -64,4 +68,4 @@ class TcpPort final : public PortBase {
   Bytes pending_;
 };
 
-}  // namespace solvard::serial::posix
+}  // namespace solvard::serial

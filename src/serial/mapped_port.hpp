@@ -4,7 +4,7 @@
 
 #include "serial/port_control.hpp"
 
-namespace solvard::serial::posix {
+namespace solvard::serial {
 
 // The port of a host that names lines by number: the device a number maps to is known only at
 // the open, and may be a local serial device or a network address (mapPortDevice(3,
@@ -46,4 +46,4 @@ class MappedPort final : public PortControl {
   bool network_ = false;
 };
 
-}  // namespace solvard::serial::posix
+}  // namespace solvard::serial

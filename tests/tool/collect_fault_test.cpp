@@ -155,9 +155,7 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
   void restore() {
     switch (cut()) {
       case Cut::DeviceServerDuringDoorRecords:
-      case Cut::DeviceServerDuringClockStream:
-        ASSERT_TRUE(server->start());
-        break;
+      case Cut::DeviceServerDuringClockStream: ASSERT_TRUE(server->start()); break;
       case Cut::LocalLineVanishes:
         local.stop();
         local.start();

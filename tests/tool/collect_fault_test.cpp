@@ -154,6 +154,8 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
   // Brings back what was cut.
   void restore() {
     switch (cut()) {
+      // Only the device server comes back: the terminals behind it go on sending what they
+      // began, which the next pass must wait out rather than read as replies.
       case Cut::DeviceServerDuringDoorRecords:
       case Cut::DeviceServerDuringClockStream: ASSERT_TRUE(server->start()); break;
       case Cut::LocalLineVanishes:

@@ -88,7 +88,7 @@ fail() { echo "windows-test: FAIL: $*" >&2; return 1; }
 
 # ---- packages ---------------------------------------------------------------------------------
 packages=(mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb xdotool socat sqlite3 imagemagick
-  python3 locales libsqliteodbc unixodbc cmake make)
+  python3 locales libsqliteodbc unixodbc cmake make file binutils)
 stage_install() {
   local missing=() p
   for p in "${packages[@]}"; do
@@ -210,7 +210,13 @@ export WINEPREFIX="$work/prefix"
 # No display: the library then shows its operator messages as lines on standard error, which the
 # suites compare, and nothing modal can wait for a click.
 unset DISPLAY WAYLAND_DISPLAY
-wine_bin=$(command -v wine || command -v wine64)
+# Found when the prefix is made, not here: on a fresh machine the package stage installs Wine.
+wine_bin=
+find_wine() {
+  wine_bin=$(command -v wine || command -v wine64) ||
+    { fail "no wine or wine64 on PATH (install the package wine, or run without --no-install)"; return 1; }
+  command -v wineserver >/dev/null || { fail "no wineserver on PATH (install the package wine)"; return 1; }
+}
 w() { timeout "${WINE_STEP_TIMEOUT:-120}" "$wine_bin" "$@"; }
 ws() { timeout 60 wineserver "$@"; }
 
@@ -235,6 +241,7 @@ start_services() {
   ws -p >>"$work/logs/wineserver.log" 2>&1 && w cmd /c ver >/dev/null
 }
 stage_prefix() {
+  find_wine || return 1
   rm -rf "$WINEPREFIX"
   timeout 300 wineboot -i >"$work/logs/wineboot.log" 2>&1 || { fail "wineboot -i"; return 1; }
   ws -w || { fail "wineserver -w after wineboot"; return 1; }

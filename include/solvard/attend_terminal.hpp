@@ -39,7 +39,9 @@ class AttendTerminal {
   // Every record to `onRecord`, once all have come; none when the download fails.
   Result<AttendanceSummary> download(AttendanceCallback onRecord);
   // Into the tables WorkCardSource and WorkCardReadTime of the database `connection` opens
-  // (an ODBC connection text; a text without '=' is an SQLite file), in one transaction.
+  // (an ODBC connection text; a text without '=' is an SQLite file), in one transaction. In an
+  // SQLite file the tables are made first where they are missing (the file too); any other
+  // database must hold them (sql/<engine>/attend.sql).
   Result<AttendanceSummary> downloadToDatabase(const std::string& connection);
 
  private:

@@ -51,7 +51,8 @@ class DoorTerminal {
   // taken and the terminal not prompted again: those are another terminal's bytes.
   Result<AccessSummary> download(AccessCallback onRecord);
   // Into `table` (columns card, date, time) of the database `connection` opens, each record
-  // committed before the next prompt.
+  // committed before the next prompt. In an SQLite file (a text without '=') the table is made
+  // first when it is missing; any other database must hold it (sql/<engine>/access_records.sql).
   Result<AccessSummary> downloadToDatabase(const std::string& connection, const std::string& table);
 
  private:

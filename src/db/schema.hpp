@@ -7,9 +7,10 @@
 
 namespace solvard::db {
 
-// The tables the downloads write to. The library itself never creates them (the host's database
-// is the host's business); the `solvard` command does, when it prepares an SQLite database, and
-// sql/<engine>/ holds the same tables as scripts for the other engines. Every column is text.
+// The tables the downloads write to. The native downloads make them in an SQLite file where they
+// are missing (native/sqlite_tables.hpp), and so the `solvard` command does; any other database
+// is the host's business, and sql/<engine>/ holds the same tables as scripts for the other
+// engines. The automation classes never make them. Every column is text.
 
 // `WorkCardSource` and `WorkCardReadTime`: MachineNo, CardNo, CardDate, CardTime.
 // Creates each one that is missing, on an open connection with no transaction open (a failed

@@ -7,6 +7,7 @@
 #include "attend/original_card_no.hpp"
 #include "db/odbc_connection.hpp"
 #include "native/line_impl.hpp"
+#include "native/sqlite_tables.hpp"
 #include "native/wall_clock.hpp"
 #include "ui/messages.hpp"
 
@@ -236,6 +237,7 @@ Result<AttendanceSummary> AttendTerminal::download(AttendanceCallback onRecord) 
 }
 
 Result<AttendanceSummary> AttendTerminal::downloadToDatabase(const std::string& connection) {
+  if (auto problem = native::prepareAttendanceFile(connection)) return *problem;
   // The line's own connection for this download, closed after it: no state shared with other
   // lines or with the automation classes.
   const std::unique_ptr<db::Connection> database = db::makeOdbcConnection();

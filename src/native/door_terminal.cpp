@@ -4,6 +4,7 @@
 
 #include "db/pool.hpp"
 #include "native/line_impl.hpp"
+#include "native/sqlite_tables.hpp"
 #include "native/wall_clock.hpp"
 #include "prohibit/access_record.hpp"
 #include "prohibit/clock_commands.hpp"
@@ -11,6 +12,7 @@
 #include "prohibit/open_list.hpp"
 #include "prohibit/register_download.hpp"
 #include "prohibit/simple_commands.hpp"
+#include "prohibit/table_name.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard {
@@ -213,6 +215,10 @@ Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord) {
 
 Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connection,
                                                        const std::string& table) {
+  if (!prohibit::isTableName(table)) {
+    return Error(Errc::invalid_value, "\"" + table + "\" is not a table name");
+  }
+  if (auto problem = native::prepareAccessRecordFile(connection, table)) return *problem;
   Line::Impl& impl = line_->impl();
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     db::ConnectionPool connections;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "db/odbc_connection.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/attend_terminal.hpp"
 #include "simulator/simulator.hpp"
@@ -222,15 +223,58 @@ TEST(NativeLines, DatabaseFailuresNameTheDatabasesOwnWords) {
       << closed.error().detail();
   EXPECT_TRUE(sim.frames().empty());
 
-  // A database without the tables refuses the first insert: rolled back, the SQLSTATE shown.
-  const std::string file = temporaryPath("solvard-empty") + ".db";
+  // A table that refuses every row refuses the first insert: rolled back, the SQLSTATE shown.
+  const std::string file = temporaryPath("solvard-refusing") + ".db";
+  {
+    auto setup = db::makeOdbcConnection();
+    ASSERT_EQ(setup->Open(file), db::Outcome::kOk);
+    ASSERT_EQ(setup->Execute("CREATE TABLE WorkCardSource (MachineNo TEXT, CardNo TEXT "
+                             "CHECK (CardNo = ''), CardDate TEXT, CardTime TEXT)"),
+              db::Outcome::kOk);
+    (void)setup->Close();
+  }
   const auto refused = terminal.downloadToDatabase(file);
   std::filesystem::remove(file);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().code(), Errc::database_refused);
   EXPECT_EQ(refused.error().detail().rfind("record 1 of 3: ", 0), 0u) << refused.error().detail();
-  EXPECT_NE(refused.error().detail().find("no such table: WorkCardSource"), std::string::npos)
+  EXPECT_NE(refused.error().detail().find("CHECK constraint failed"), std::string::npos)
       << refused.error().detail();
+}
+
+// A host that names a new SQLite file gets its records there, as the command's user does: the
+// download makes the tables it writes to. A door's table of the host's name likewise.
+TEST(NativeLines, ANewSqliteFileGetsItsTablesAndEveryRecord) {
+  Simulator sim;
+  auto& clock = sim.add(std::make_unique<simulator::AttendTerminal>(1));
+  auto& door = sim.add(std::make_unique<simulator::AccessTerminal>(3));
+  clock.storeRecords(simulator::sampleRecords(4));
+  door.store(simulator::accessRecord("0000123456", 26, 12, 10, 8, 30));
+  door.store(simulator::accessRecord("0000654321", 26, 12, 10, 8, 31));
+  sim.start();
+  Line line = lineOn(sim.path());
+  const std::string file = temporaryPath("solvard-new") + ".db";
+  std::filesystem::remove(file);
+
+  const auto clocked = AttendTerminal(line, machine(1)).downloadToDatabase(file);
+  ASSERT_TRUE(clocked) << clocked.error().message();
+  EXPECT_EQ(clocked->records, 4);
+  const auto opened = DoorTerminal(line, machine(3)).downloadToDatabase(file, "\"Access Records\"");
+  ASSERT_TRUE(opened) << opened.error().message();
+  EXPECT_EQ(opened->records, 2);
+
+  auto reader = db::makeOdbcConnection();
+  ASSERT_EQ(reader->Open(file), db::Outcome::kOk);
+  db::Rows rows;
+  ASSERT_EQ(reader->queryRows("SELECT (SELECT COUNT(*) FROM WorkCardSource), (SELECT COUNT(*) "
+                              "FROM WorkCardReadTime), (SELECT COUNT(*) FROM \"Access "
+                              "Records\")",
+                              rows),
+            db::Outcome::kOk);
+  (void)reader->Close();
+  std::filesystem::remove(file);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0], (db::Row{"4", "1", "2"}));  // WorkCardReadTime: the last record read
 }
 
 TEST(NativeLines, AnotherMachineAnsweringIsNamed) {

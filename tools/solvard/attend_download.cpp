@@ -5,23 +5,10 @@
 #include <iostream>
 
 #include "db/connection_text.hpp"
-#include "db/odbc_connection.hpp"
-#include "db/schema.hpp"
 #include "download_line.hpp"
 #include "solvard/attend_terminal.hpp"
 
 namespace solvard::tool {
-
-bool prepareSqliteFile(const std::string& path, std::string& problem) {
-  auto connection = db::makeOdbcConnection();
-  if (connection->Open(path) != db::Outcome::kOk) {
-    problem = connection->lastDiagnostic().text();
-    return false;
-  }
-  const db::Diagnostic failure = db::ensureAttendanceTables(*connection);
-  problem = failure.text();
-  return failure.empty();
-}
 
 namespace {
 
@@ -54,14 +41,6 @@ ActionReport downloadAttendance(const LineOptions& options, const std::string& d
   // A download always says how many records it wrote, none when it could not begin.
   report.records = 0;
   report.seconds = 0.0;
-  if (db::namesSqliteFile(database)) {
-    std::string problem;
-    if (!prepareSqliteFile(database, problem)) {
-      report.error = Error(Errc::database_unavailable,
-                           "cannot prepare the SQLite file " + database + ": " + problem);
-      return report;
-    }
-  }
   DownloadLine line(options);
   AttendTerminal clock(line.line(), MachineNumber::make(options.machine).value());
   const Result<AttendanceSummary> got =

@@ -8,10 +8,6 @@
 // `solvard attend download` and the demonstration share these.
 namespace solvard::tool {
 
-// Makes the attendance tables in the SQLite file `path` where they are missing (the file too).
-// False with the reason.
-bool prepareSqliteFile(const std::string& path, std::string& problem);
-
 // Every record of the terminal into WorkCardSource and WorkCardReadTime of `database` (a
 // connection text with "=", or an SQLite file whose tables are made when missing), in one
 // transaction, with the progress on standard error. Named in the sentences by its path when it

@@ -4,8 +4,6 @@
 #include <iostream>
 
 #include "db/connection_text.hpp"
-#include "db/odbc_connection.hpp"
-#include "db/schema.hpp"
 #include "download_line.hpp"
 #include "pending_file.hpp"
 #include "prohibit/pending_records.hpp"
@@ -30,22 +28,6 @@ bool qualified(std::string_view name) {
     }
   }
   return false;
-}
-
-// Makes the table in an SQLite file when it is missing, as the library never does. Other
-// databases are the host's to prepare.
-std::optional<Error> prepareTable(const std::string& table, const std::string& database) {
-  if (!db::namesSqliteFile(database)) return std::nullopt;
-  auto connection = db::makeOdbcConnection();
-  db::Diagnostic problem;
-  if (connection->Open(database) != db::Outcome::kOk) {
-    problem = connection->lastDiagnostic();
-  } else {
-    problem = db::ensureAccessRecordTable(*connection, table);
-  }
-  if (problem.empty()) return std::nullopt;
-  return Error(Errc::database_unavailable,
-               "the table " + table + " in " + database + " could not be made: " + problem.text());
 }
 
 // What a person can do about a download that did not end well.
@@ -83,10 +65,6 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
   // A download always says how many records it wrote, none when it could not begin.
   report.records = 0;
   report.seconds = 0.0;
-  if (auto problem = prepareTable(table, database)) {
-    report.error = *problem;
-    return report;
-  }
   DownloadLine line(options);
   DoorTerminal door(line.line(), MachineNumber::make(options.machine).value());
   // The terminal forgets a record at the next prompt, so a record the database refused must

@@ -107,4 +107,44 @@ download() {
 download "$work/cmake-build/consumer" 37
 download "$work/cmake-build/consumer_static" 5
 download "$work/pc-consumer" 123
+
+# The README's C++ example as it stands there, built with the README's own pkg-config lines
+# against this prefix (for its /opt/solvard), and run from a folder of its own on a simulated
+# line (for its /dev/ttyUSB0) with door 3 and attendance terminal 1: the door opens, and the
+# records reach a new records.db, whose tables the download makes.
+echo "== the README's C++ example, built with the README's pkg-config lines"
+example="$work/readme-example"
+mkdir -p "$example"
+awk '/^## Using the C\+\+ API/ { inside = 1 } inside && /^```cpp$/ { copying = 1; next }
+     copying && /^```$/ { exit } copying' README.md >"$example/app.cpp"
+grep -q 'int main' "$example/app.cpp" || fail "no C++ example with a main in the README's 'Using the C++ API'"
+grep -q '"/dev/ttyUSB0"' "$example/app.cpp" || fail "the README's C++ example no longer opens /dev/ttyUSB0"
+sed -i "s|\"/dev/ttyUSB0\"|\"$work/line\"|" "$example/app.cpp"
+pc_export="$(grep -m1 '^export PKG_CONFIG_PATH=/opt/solvard/' README.md)" ||
+  fail "the README sets no PKG_CONFIG_PATH for /opt/solvard"
+build_line="$(grep -m1 '^g++ -std=c++20 app.cpp ' README.md)" || fail "the README has no g++ line for app.cpp"
+(
+  cd "$example"
+  unset PKG_CONFIG_PATH
+  eval "${pc_export//\/opt\/solvard/$prefix}"
+  eval "$build_line"
+) || fail "the README's C++ example does not build with: $build_line"
+check_shared "$example/a.out"
+rm -f "$work/line"
+"$prefix/bin/solvard" simulate --door 3 --attend 1 --records 41 --link "$work/line" --quiet \
+  </dev/null >"$work/simulate.out" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do
+  [ -e "$work/line" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || fail "simulator ended: $(cat "$work/simulate.out")"
+  sleep 0.1
+done
+out="$(cd "$example" && ./a.out 2>"$example/stderr")" ||
+  fail "the README's example failed: $(cat "$example/stderr")"
+stop_simulator
+[ "$out" = "41 records in records.db" ] || fail "the README's example printed '$out'"
+[ ! -s "$example/stderr" ] || fail "the README's example said on standard error: $(cat "$example/stderr")"
+rows="$(sqlite3 "$example/records.db" 'SELECT COUNT(*) FROM WorkCardSource')"
+[ "$rows" = 41 ] || fail "records.db holds $rows rows of the 41 records"
+echo "the README's example: door 3 opened, $rows records in a new records.db"
 echo "consumer-test: passed"

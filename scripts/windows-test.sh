@@ -87,8 +87,10 @@ summary() {
 fail() { echo "windows-test: FAIL: $*" >&2; return 1; }
 
 # ---- packages ---------------------------------------------------------------------------------
+# The message boxes are drawn with fonts of their own: Wine's MS Sans Serif (fonts-wine) and a
+# Chinese face for the zh-CN module's text (fonts-wqy-microhei), whatever else the machine has.
 packages=(mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb xdotool socat sqlite3 imagemagick
-  python3 locales libsqliteodbc unixodbc cmake make file binutils)
+  python3 locales libsqliteodbc unixodbc cmake make file binutils fonts-wine fonts-wqy-microhei)
 stage_install() {
   local missing=() p
   for p in "${packages[@]}"; do
@@ -494,7 +496,10 @@ stage_suites() {
 # ---- the message box on a display -------------------------------------------------------------
 # msgbox_host (tests/windows/msgbox) shows the box under Xvfb; xdotool plays the operator and
 # ImageMagick keeps a screenshot of each box in $work/boxes. What the host prints (the window as
-# it reads it, and the answer) is compared with tests/windows/msgbox/<case>.expected.
+# it reads it, and the answer) is compared with tests/windows/msgbox/<case>.expected: the layout's
+# rules (Label1 in whole lines of its font, the buttons 200 twips below it, the form 500 twips
+# below them), not one machine's pixels, which hang on the fonts a face name finds. The pixels
+# are in $work/boxes/<case>.stderr.
 box_dir="$root/tests/windows/msgbox"
 # case|host arguments|keys the operator presses|locale
 box_cases=(

@@ -83,22 +83,27 @@ if grep -q 'NEEDED.*libsolvard' <<<"$(readelf -d "$work/cmake-build/consumer_sta
   fail "consumer_static needs libsolvard.so"
 fi
 
-# Runs program $1 against a simulated attendance terminal 1 holding $2 records; it must print
-# exactly that count.
-download() {
-  local program="$1" records="$2" link="$work/line" out
+# Starts the installed simulator with the terminals given ($@) on the line $work/line, and waits
+# until it is there. It runs until stop_simulator sends it SIGTERM; it reads no input.
+start_simulator() {
+  local link="$work/line"
   rm -f "$link"
-  # The simulator runs until stop_simulator sends it SIGTERM; it reads no input.
-  "$prefix/bin/solvard" simulate --attend 1 --records "$records" --link "$link" --quiet \
-    </dev/null >"$work/simulate.out" 2>&1 &
+  "$prefix/bin/solvard" simulate "$@" --link "$link" --quiet </dev/null >"$work/simulate.out" 2>&1 &
   sim_pid=$!
   for _ in $(seq 100); do
-    [ -e "$link" ] && break
+    [ -e "$link" ] && return 0
     kill -0 "$sim_pid" 2>/dev/null || fail "simulator ended: $(cat "$work/simulate.out")"
     sleep 0.1
   done
-  [ -e "$link" ] || fail "simulator published no line at $link"
-  out="$("$program" "$link")" || fail "$(basename "$program") failed (printed '$out')"
+  fail "simulator published no line at $link"
+}
+
+# Runs program $1 against a simulated attendance terminal 1 holding $2 records; it must print
+# exactly that count.
+download() {
+  local program="$1" records="$2" out
+  start_simulator --attend 1 --records "$records"
+  out="$("$program" "$work/line")" || fail "$(basename "$program") failed (printed '$out')"
   stop_simulator
   [ "$out" = "$records" ] ||
     fail "$(basename "$program") reported '$out' records, the terminal held $records"
@@ -130,15 +135,7 @@ build_line="$(grep -m1 '^g++ -std=c++20 app.cpp ' README.md)" || fail "the READM
   eval "$build_line"
 ) || fail "the README's C++ example does not build with: $build_line"
 check_shared "$example/a.out"
-rm -f "$work/line"
-"$prefix/bin/solvard" simulate --door 3 --attend 1 --records 41 --link "$work/line" --quiet \
-  </dev/null >"$work/simulate.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -e "$work/line" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || fail "simulator ended: $(cat "$work/simulate.out")"
-  sleep 0.1
-done
+start_simulator --door 3 --attend 1 --records 41
 out="$(cd "$example" && ./a.out 2>"$example/stderr")" ||
   fail "the README's example failed: $(cat "$example/stderr")"
 stop_simulator

@@ -144,7 +144,8 @@ done
 test_log="$logs/test.log"
 if [ -f "$test_log" ]; then
   echo "  native tests:    $(grep -E 'tests passed|tests failed' "$test_log" | head -1)"
-  grep -E '^consumer-test: ok|^== consumer' "$test_log" | sed 's/^/  /' | tail -3
+  grep -E '^consumer-test: |^the README' "$test_log" | sed 's/^/  installed package: /'
+  grep -E '^pg-test-server: (running|port)' "$test_log" | sed 's/^/  /' | head -2
   sed -n '/^windows-test: stage times/,/^windows-test: logs/p' "$test_log" | sed 's/^/  /'
 fi
 failed=0

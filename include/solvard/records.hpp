@@ -23,6 +23,13 @@ struct AccessRecord {
   std::string card;  // ten digits
   std::string date;  // "yyyy-MM-dd"
   std::string time;  // "hh:mm"
+  // The record's own identity, sixteen hex digits made when it arrived (or "v1" for a record
+  // kept by an earlier release): a card presented twice in one minute is two records with two
+  // identities, and a record handed over again (kept after the host refused it, or after a
+  // write whose outcome the host could not learn) comes with the identity it had. A store that
+  // keys its rows by it stores every record once.
+  std::string occurrence;
+  bool keptEarlier = false;  // kept by an earlier download of this terminal, handed over first
 };
 
 // Where a download hands its records. An attendance download hands them over once all have

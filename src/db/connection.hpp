@@ -37,6 +37,8 @@ class StatementHandle {
   // Runs the statement with `values` bound, in order, as text parameters; any result set is
   // released at once.
   virtual Outcome execute(std::span<const std::string_view> values, Diagnostic& diagnostic) = 0;
+  // The rows the last execution inserted, changed or deleted; -1 when the backend cannot say.
+  virtual int64_t changedRows() const { return -1; }
 };
 
 // A statement with '?' markers compiled once and run many times with bound text values: the
@@ -52,6 +54,9 @@ class PreparedStatement {
   Outcome execute(std::initializer_list<std::string_view> values) {
     return execute(std::span<const std::string_view>(values.begin(), values.size()));
   }
+  // The rows the last execution inserted, changed or deleted (an insert that met a conflict it
+  // was told to skip counts only what it wrote); -1 when the backend cannot say.
+  int64_t changedRows() const { return handle_->changedRows(); }
 
  private:
   Connection& owner_;

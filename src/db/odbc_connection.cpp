@@ -233,6 +233,7 @@ class OdbcStatement final : public StatementHandle {
   ~OdbcStatement() override;
 
   Outcome execute(std::span<const std::string_view> values, Diagnostic& diagnostic) override;
+  int64_t changedRows() const override { return changed_; }
 
   // The session ends: the handle goes with it.
   void release() {
@@ -244,6 +245,7 @@ class OdbcStatement final : public StatementHandle {
  private:
   OdbcConnection* owner_;
   SQLHSTMT stmt_;
+  int64_t changed_ = -1;
 };
 
 class OdbcConnection final : public Connection {
@@ -578,6 +580,9 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
   const Outcome outcome = succeeded(rc) || rc == SQL_NO_DATA
                               ? Outcome::kOk
                               : owner_->fail(SQL_HANDLE_STMT, stmt_, diagnostic);
+  changed_ = -1;
+  SQLLEN count = -1;
+  if (outcome == Outcome::kOk && succeeded(SQLRowCount(stmt_, &count))) changed_ = count;
   SQLFreeStmt(stmt_, SQL_CLOSE);
   return outcome;
 }

@@ -52,11 +52,13 @@ class CallbackStore final : public prohibit::AccessRecordSink {
   CallbackStore(AccessCallback onRecord, MachineNumber machine)
       : onRecord_(std::move(onRecord)), machine_(machine) {}
   bool prepare(std::string&) override { return true; }
-  prohibit::StoreOutcome save(std::span<const uint8_t> record) override {
+  prohibit::StoreOutcome save(std::span<const uint8_t> record,
+                              const prohibit::RecordOrigin& origin) override {
     using State = prohibit::StoreOutcome::State;
     const auto row = prohibit::decodeAccessRecord(record);
     if (!row) return {State::kNotWritten, "the record came short"};
-    if (!onRecord_({machine_, row->card, row->date, row->time})) {
+    if (!onRecord_(
+            {machine_, row->card, row->date, row->time, origin.occurrence, origin.keptEarlier})) {
       return {State::kNotWritten, "the host did not take it"};
     }
     return {State::kWritten, {}};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "serial/device_key.hpp"
+
 namespace solvard::prohibit {
 namespace {
 
@@ -13,14 +15,14 @@ std::shared_ptr<PendingRecords>& slot() {
 
 }  // namespace
 
-std::vector<PendingRecord> PendingRecordsInMemory::recordsOf(const std::string& line,
-                                                             int16_t machineNo) {
+bool PendingRecordsInMemory::recordsOf(const std::string& line, int16_t machineNo,
+                                       std::vector<PendingRecord>& found, std::string&) {
   std::lock_guard lock(mutex_);
-  std::vector<PendingRecord> found;
+  found.clear();
   for (const PendingRecord& kept : records_) {
-    if (kept.line == line && kept.machineNo == machineNo) found.push_back(kept);
+    if (kept.machineNo == machineNo && serial::sameDevice(kept.line, line)) found.push_back(kept);
   }
-  return found;
+  return true;
 }
 
 bool PendingRecordsInMemory::keep(const PendingRecord& record, std::string&) {

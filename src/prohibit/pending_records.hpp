@@ -18,7 +18,8 @@ namespace solvard::prohibit {
 struct PendingRecord {
   std::string line;  // the device the terminal's line is reached through
   int16_t machineNo = 0;
-  serial::Bytes record;  // the ten bytes as the terminal sent them
+  serial::Bytes record;    // the ten bytes as the terminal sent them
+  std::string occurrence;  // its identity, made when it arrived (prohibit/occurrence.hpp)
 
   friend bool operator==(const PendingRecord&, const PendingRecord&) = default;
 };
@@ -29,8 +30,25 @@ struct PendingRecord {
 class PendingRecords {
  public:
   virtual ~PendingRecords() = default;
-  // The records kept for one terminal, oldest first.
-  virtual std::vector<PendingRecord> recordsOf(const std::string& line, int16_t machineNo) = 0;
+  // Whether a record could be kept now; false, with the reason, when the store cannot be read
+  // or written. Asked before a terminal is prompted, since a record the host then refuses has
+  // nowhere else to go.
+  virtual bool ready(std::string& problem) {
+    (void)problem;
+    return true;
+  }
+  // The records kept for one terminal, oldest first; `line` matches the line however it is
+  // named (serial/device_key.hpp). False, with the reason, when the store cannot be read: then
+  // the terminal must not be prompted, since a kept record of it may be among those unread.
+  virtual bool recordsOf(const std::string& line, int16_t machineNo,
+                         std::vector<PendingRecord>& found, std::string& problem) = 0;
+  // The records kept for one terminal, none when the store cannot be read.
+  std::vector<PendingRecord> recordsOf(const std::string& line, int16_t machineNo) {
+    std::vector<PendingRecord> found;
+    std::string problem;
+    recordsOf(line, machineNo, found, problem);
+    return found;
+  }
   // Keeps one more. False when it could not be kept (the reason in `problem`).
   virtual bool keep(const PendingRecord& record, std::string& problem) = 0;
   // Forgets one, now written. False when it could not be forgotten (the reason in `problem`).
@@ -40,7 +58,9 @@ class PendingRecords {
 // Kept in memory, for as long as the library is loaded.
 class PendingRecordsInMemory final : public PendingRecords {
  public:
-  std::vector<PendingRecord> recordsOf(const std::string& line, int16_t machineNo) override;
+  using PendingRecords::recordsOf;
+  bool recordsOf(const std::string& line, int16_t machineNo, std::vector<PendingRecord>& found,
+                 std::string& problem) override;
   bool keep(const PendingRecord& record, std::string& problem) override;
   bool forget(const PendingRecord& record, std::string& problem) override;
 

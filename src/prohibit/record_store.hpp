@@ -36,7 +36,10 @@ class RecordStore final : public AccessRecordSink {
   StoreOutcome SaveRegisterRecord(std::span<const uint8_t> record);
 
   bool prepare(std::string& problem) override { return ready(problem); }
-  StoreOutcome save(std::span<const uint8_t> record) override { return SaveRegisterRecord(record); }
+  // The host's table has no column for a record's identity: the row is the record's values.
+  StoreOutcome save(std::span<const uint8_t> record, const RecordOrigin&) override {
+    return SaveRegisterRecord(record);
+  }
 
   // The pause between questions about a lost commit (tests run it in no time).
   std::function<void()> pause = db::pauseBeforeAskingAgain;

@@ -4,6 +4,7 @@
 #include "prohibit/access_record.hpp"
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
+#include "prohibit/occurrence.hpp"
 #include "prohibit/pending_records.hpp"
 #include "prohibit/record_store.hpp"
 #include "prohibit/table_name.hpp"
@@ -65,30 +66,41 @@ Status awaitStatus(serial::Link& link, int machine) {
 }
 
 // Writes the records kept for this terminal by earlier downloads, oldest first, before its
-// first prompt acknowledges the last of them. False when one still cannot be written: then
-// nothing may be sent.
+// first prompt acknowledges the last of them. False when one still cannot be written, or the
+// kept records cannot be read: then nothing may be sent.
 bool writePending(const std::string& line, int16_t machineNo, AccessRecordSink& store,
                   RegisterDownloadReport& report) {
   PendingRecords& pending = pendingRecords();
-  for (const PendingRecord& kept : pending.recordsOf(line, machineNo)) {
-    const StoreOutcome stored = store.save(kept.record);
+  std::vector<PendingRecord> kept;
+  std::string unread;
+  if (!pending.recordsOf(line, machineNo, kept, unread)) {
+    logRefusal(machineNo,
+               "the records kept from earlier downloads cannot be read, so the "
+               "terminal was not prompted: " +
+                   unread);
+    return false;
+  }
+  for (const PendingRecord& record : kept) {
+    const std::string occurrence =
+        record.occurrence.empty() ? std::string(kEarlierOccurrence) : record.occurrence;
+    const StoreOutcome stored = store.save(record.record, {occurrence, true});
     if (stored.state == StoreOutcome::State::kNotWritten) {
-      logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
+      logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
                                 ") still cannot be written, so the terminal was not prompted: " +
                                 stored.problem);
       return false;
     }
     if (!stored.written()) {
-      logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
+      logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
                                 "): " + stored.problem + "; it is no longer kept");
     } else {
       ++report.pendingWritten;
-      logRefusal(machineNo, "a record kept from an earlier download (" + describe(kept.record) +
+      logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
                                 ") is now written");
     }
     std::string problem;
-    if (!pending.forget(kept, problem)) {
-      logRefusal(machineNo, "the kept record " + describe(kept.record) +
+    if (!pending.forget(record, problem)) {
+      logRefusal(machineNo, "the kept record " + describe(record.record) +
                                 " could not be forgotten: " + problem);
       return false;
     }
@@ -144,6 +156,11 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     logRefusal(iMachineNo, problem + "; nothing was sent");
     return ended(Ending::kDatabaseNotReady, kError);
   }
+  // A record the store then refuses is kept, so the kept-records store must take one too.
+  if (!pendingRecords().ready(problem)) {
+    logRefusal(iMachineNo, "records cannot be kept: " + problem + "; nothing was sent");
+    return ended(Ending::kPendingNotWritten, kError);
+  }
   if (!writePending(line, iMachineNo, store, report)) {
     return ended(Ending::kPendingNotWritten, kError);
   }
@@ -183,7 +200,8 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       return ended(Ending::kRecordIncomplete, kError);
     }
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
-    const StoreOutcome stored = store.save(record);
+    const std::string occurrence = newOccurrence();
+    const StoreOutcome stored = store.save(record, {occurrence, false});
     if (stored.state == StoreOutcome::State::kUnknown) {
       // Kept, it could be written twice; dropped, it could be lost: the log keeps its values
       // for a person to look for.
@@ -198,7 +216,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       // download's first prompt, which is why the record is kept until then.
       std::string why;
       const bool kept = record.size() == kAccessRecordLength &&
-                        pendingRecords().keep({line, iMachineNo, record}, why);
+                        pendingRecords().keep({line, iMachineNo, record, occurrence}, why);
       logRefusal(iMachineNo,
                  "record " + std::to_string(report.written + 1) + " (" + describe(record) +
                      ") not written, the terminal was not prompted again: " + stored.problem +

@@ -1,6 +1,10 @@
 #include "pending_file.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,13 +12,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "db/odbc_connection.hpp"
 #include "integration/simulator_fixture.hpp"
+#include "pending_text.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/faults.hpp"
+#include "state_folder.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -33,34 +41,185 @@ fs::path freshFolder(const std::string& name) {
 
 TEST(PendingFileTest, KeepsRecordsPerTerminalAcrossKeepersAndForgetsOneCopy) {
   const fs::path folder = freshFolder("solvard-pending");
-  const PendingRecord first{"/dev/pts/7", 3, kRecord};
-  const PendingRecord other{"/dev/pts/7", 4, kRecord};
+  const PendingRecord first{"/dev/pts/7", 3, kRecord, "00000000000000a1"};
+  const PendingRecord again{"/dev/pts/7", 3, kRecord, "00000000000000a2"};  // presented twice
+  const PendingRecord other{"/dev/pts/7", 4, kRecord, "00000000000000a3"};
   std::string problem;
   {
     PendingFile keeper(folder / "state" / "pending");
     ASSERT_TRUE(keeper.keep(first, problem)) << problem;
-    ASSERT_TRUE(keeper.keep(first, problem)) << problem;  // read twice: two records
+    ASSERT_TRUE(keeper.keep(again, problem)) << problem;
     ASSERT_TRUE(keeper.keep(other, problem)) << problem;
   }
-  PendingFile again(folder / "state" / "pending");  // as a new process finds it
-  EXPECT_EQ(again.recordsOf("/dev/pts/7", 3), (std::vector<PendingRecord>{first, first}));
-  EXPECT_TRUE(again.recordsOf("/dev/pts/8", 3).empty());
-  ASSERT_TRUE(again.forget(first, problem)) << problem;
-  EXPECT_EQ(again.recordsOf("/dev/pts/7", 3), std::vector<PendingRecord>{first});
-  EXPECT_EQ(again.recordsOf("/dev/pts/7", 4), std::vector<PendingRecord>{other});
+  PendingFile later(folder / "state" / "pending");  // as a new process finds it
+  EXPECT_EQ(later.recordsOf("/dev/pts/7", 3), (std::vector<PendingRecord>{first, again}));
+  EXPECT_TRUE(later.recordsOf("/dev/pts/8", 3).empty());
+  ASSERT_TRUE(later.forget(first, problem)) << problem;
+  EXPECT_EQ(later.recordsOf("/dev/pts/7", 3), std::vector<PendingRecord>{again});
+  EXPECT_EQ(later.recordsOf("/dev/pts/7", 4), std::vector<PendingRecord>{other});
+  EXPECT_EQ(fs::status(folder / "state").permissions() & fs::perms::all, fs::perms::owner_all);
   fs::remove_all(folder);
 }
 
-TEST(PendingFileTest, ReadsOnlyWhatIsARecordAndWritesNoLineThatWouldSplit) {
-  const std::string text =
-      "3 1234567890010629080 /dev/pts/1\n"     // 19 digits
-      "300 12345678900106290805 /dev/pts/1\n"  // no such machine
-      "3 12345678900106290zz5 /dev/pts/1\n"    // not hex
-      "3 12345678900106290805\n"               // no line
-      "3 12345678900106290805 /dev/pts/1\n";
-  EXPECT_EQ(readPendingText(text), (std::vector<PendingRecord>{{"/dev/pts/1", 3, kRecord}}));
-  EXPECT_EQ(writePendingText({{"/dev/a\nb", 3, kRecord}, {"/dev/pts/1", 3, kRecord}}),
-            "3 12345678900106290805 /dev/pts/1\n");
+// The file's text: what reads as records, and every kind of damage named by its line.
+TEST(PendingFileTest, ReadsWholeRecordsAndNamesTheFirstDamagedLine) {
+  const PendingRecord record{"/dev/pts/1", 3, kRecord, "00000000000000a1"};
+  const std::string written = writePendingText({record});
+  ASSERT_EQ(written,
+            "solvard kept access records 2\n"
+            "3 12345678900106290805 00000000000000a1 " +
+                written.substr(written.rfind("00000000000000a1 ") + 17, 8) + " /dev/pts/1\n");
+  const std::string line = written.substr(written.find('\n') + 1);
+  std::string flipped = written;
+  flipped[flipped.find("0805")] = '1';  // one digit of the record changed
+  struct Case {
+    std::string text;
+    std::vector<PendingRecord> records;
+    std::string damage;
+  };
+  const std::vector<Case> cases = {
+      {written, {record}, ""},
+      {"", {}, ""},
+      {"solvard kept access records 2\r\n" + line.substr(0, line.size() - 1) + "\r\n\n",
+       {record},
+       ""},  // CRLF endings and a blank line
+      {"3 12345678900106290805 /dev/pts/1\n",
+       {{"/dev/pts/1", 3, kRecord, "v1"}},
+       ""},  // an earlier release's file
+      {written.substr(0, written.size() - 1), {}, "line 2 is cut short (it has no line end)"},
+      {written.substr(0, written.size() / 2), {}, "line 2 is cut short (it has no line end)"},
+      {flipped, {}, "line 2 is not a whole kept record (or fails its checksum)"},
+      {written + "\x01\x7f garbage \xff\n",
+       {},
+       "line 3 is not a whole kept record (or fails its checksum)"},
+      {"3 1234567890010629080 /dev/pts/1\n", {}, "line 1 is not a kept record"},     // 19 digits
+      {"300 12345678900106290805 /dev/pts/1\n", {}, "line 1 is not a kept record"},  // machine
+      {"3 12345678900106290805\n", {}, "line 1 is not a kept record"},               // no device
+  };
+  for (const Case& c : cases) {
+    const PendingRead read = readPendingText(c.text);
+    EXPECT_EQ(read.damage.value_or(""), c.damage) << c.text;
+    if (c.damage.empty()) {
+      EXPECT_EQ(read.records, c.records) << c.text;
+    }
+  }
+  EXPECT_EQ(pendingLineProblem({"/dev/a\nb", 3, kRecord, "a1"}),
+            "the line's device name is empty or holds a control character");
+  EXPECT_EQ(pendingLineProblem({"/dev/a", 3, kRecord, "a 1"}),
+            "the record's identity is not one word");
+}
+
+// Whatever lies under the file's names, the file is read only when it is whole and ours, and
+// written only as a new file of its own: a keeper that cannot keep says so before any prompt.
+TEST(PendingFileTest, RefusesWhatIsNotAWholeFileOfItsOwnAndNeverWritesThroughALink) {
+  const PendingRecord record{"/dev/pts/1", 3, kRecord, "00000000000000a1"};
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path& file)> plant;
+    std::string problem;  // the end of what ready() says, after the file's path
+  };
+  const std::vector<Case> cases = {
+      {"the file is a folder", [](const fs::path& file) { fs::create_directories(file); },
+       ": is not a regular file"},
+      {"its new file is a folder",
+       [](const fs::path& file) { fs::create_directories(file.string() + ".new"); },
+       ".new: Is a directory"},
+      {"the file links to /dev/zero",
+       [](const fs::path& file) { fs::create_symlink("/dev/zero", file); },
+       ": is a link; kept records are never read through one"},
+      {"the file is a FIFO", [](const fs::path& file) { ::mkfifo(file.c_str(), 0600); },
+       ": is not a regular file"},
+      {"the file is damaged",
+       [](const fs::path& file) { std::ofstream(file) << "solvard kept access records 2\nxx\n"; },
+       ": line 2 is not a whole kept record (or fails its checksum): the kept records cannot be "
+       "trusted, so no door is prompted until the file is mended (restore that line, or move the "
+       "file aside once its records are written by hand)"},
+  };
+  for (const Case& c : cases) {
+    const fs::path folder = freshFolder("solvard-planted");
+    fs::create_directories(folder / "state");
+    const fs::path file = folder / "state" / "pending";
+    c.plant(file);
+    PendingFile keeper(file);
+    std::string problem;
+    EXPECT_FALSE(keeper.ready(problem)) << c.name;
+    EXPECT_EQ(problem, file.string() + c.problem) << c.name;
+    problem.clear();
+    EXPECT_FALSE(keeper.keep(record, problem)) << c.name;
+    EXPECT_FALSE(problem.empty()) << c.name;
+    fs::remove_all(folder);
+  }
+
+  // Another user's link named like the new file: the file it points to stays as it was.
+  const fs::path folder = freshFolder("solvard-planted-link");
+  fs::create_directories(folder / "state");
+  std::ofstream(folder / "victim") << "precious\n";
+  fs::create_symlink(folder / "victim", folder / "state" / "pending.new");
+  PendingFile keeper(folder / "state" / "pending");
+  std::string problem;
+  ASSERT_TRUE(keeper.keep(record, problem)) << problem;
+  std::ifstream victim(folder / "victim");
+  std::string text;
+  std::getline(victim, text);
+  EXPECT_EQ(text, "precious");
+  EXPECT_EQ(keeper.recordsOf("/dev/pts/1", 3), std::vector<PendingRecord>{record});
+  fs::remove_all(folder);
+}
+
+TEST(PendingFileTest, WaitsForAHeldLockOnlyAsLongAsItsBound) {
+  const fs::path folder = freshFolder("solvard-locked");
+  const fs::path file = folder / "pending";
+  const int holder = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  PendingFile keeper(file, std::chrono::milliseconds(1000));
+  std::chrono::milliseconds waited{0};
+  keeper.pause = [&](std::chrono::milliseconds wait) { waited += wait; };
+  std::string problem;
+  EXPECT_FALSE(keeper.ready(problem));
+  EXPECT_EQ(waited, std::chrono::milliseconds(1000));
+  EXPECT_EQ(problem, file.string() +
+                         ".lock: held by another program for more than 1 s; no door was prompted "
+                         "(is another solvard stuck?)");
+  ::close(holder);
+  EXPECT_TRUE(keeper.ready(problem)) << problem;
+  fs::remove_all(folder);
+}
+
+TEST(PendingFileTest, StateLivesInAPrivateFolderOfTheUsersOwnNeverInTheSharedTemp) {
+  const char* names[] = {"XDG_STATE_HOME", "HOME"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : names) {
+    const char* value = std::getenv(name);
+    saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+    ::unsetenv(name);
+  }
+  std::string problem;
+  const auto folder = stateFolder(problem);
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    if (saved[i]) ::setenv(names[i], saved[i]->c_str(), 1);
+  }
+  ASSERT_TRUE(folder.has_value()) << problem;
+  EXPECT_EQ(*folder, fs::path(::getpwuid(::geteuid())->pw_dir) / ".local/state/solvard");
+
+  const fs::path loose = freshFolder("solvard-loose") / "solvard";
+  fs::create_directories(loose);
+  fs::permissions(loose, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read);
+  ASSERT_TRUE(ensurePrivateFolder(loose, problem)) << problem;
+  EXPECT_EQ(fs::status(loose).permissions() & fs::perms::all, fs::perms::owner_all);
+  const fs::path linked = loose.parent_path() / "linked";
+  fs::create_directory_symlink(loose, linked);
+  EXPECT_FALSE(ensurePrivateFolder(linked, problem));
+  EXPECT_EQ(problem,
+            linked.string() + " is not a folder (a link or a file has its name); remove it");
+  if (::geteuid() == 0) {  // only root can give a folder away
+    ASSERT_EQ(::chown(loose.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(ensurePrivateFolder(loose, problem));
+    EXPECT_EQ(problem, loose.string() +
+                           " belongs to another user (uid 65534); set XDG_STATE_HOME to a folder "
+                           "of this user's own");
+  }
+  fs::remove_all(loose.parent_path());
 }
 
 // Two `solvard door download` processes on one simulated line: the database refuses record 6 of
@@ -106,14 +265,22 @@ TEST_F(DoorDownloadProcesses, RecordRefusedInOneIsWrittenByTheNextNoneTwice) {
           simulator::accessRecord("000000000" + std::to_string(card % 10), 1, 6, 29, 8, card));
     }
   });
+  // The first reaches the line through a link, as a /dev/serial/by-id name does: the kept
+  // record belongs to the line, not to the name.
+  fs::create_symlink(sim.path(), folder / "by-id-door-line");
+  const std::string linked = "door download --machine 3 --port '" +
+                             (folder / "by-id-door-line").string() + "' --table Records --db '" +
+                             file + "'";
   const std::string arguments =
       "door download --machine 3 --port '" + sim.path() + "' --table Records --db '" + file + "'";
 
   // The database refused a row: exit 3, the record kept for the next process.
-  EXPECT_EQ(runSolvard(arguments, folder / "state"), 3);
+  EXPECT_EQ(runSolvard(linked, folder / "state"), 3);
   EXPECT_EQ(rowsOf(file).size(), 6u);
   std::ifstream kept(folder / "state" / "solvard" / "pending-access-records");
   std::string line;
+  std::getline(kept, line);
+  EXPECT_EQ(line, kPendingHeader);
   std::getline(kept, line);
   EXPECT_TRUE(line.starts_with("3 0000000006")) << line;
 
@@ -124,13 +291,48 @@ TEST_F(DoorDownloadProcesses, RecordRefusedInOneIsWrittenByTheNextNoneTwice) {
   for (size_t i = 0; i < stored.size(); ++i) {
     EXPECT_EQ(stored[i][0], "000000000" + std::to_string(i));
   }
-  EXPECT_TRUE(
-      readPendingText(
-          std::string(
-              std::istreambuf_iterator<char>(
-                  std::ifstream(folder / "state" / "solvard" / "pending-access-records").rdbuf()),
-              {}))
-          .empty());
+  PendingFile after(folder / "state" / "solvard" / "pending-access-records");
+  std::vector<PendingRecord> left;
+  std::string problem;
+  EXPECT_TRUE(after.all(left, problem)) << problem;
+  EXPECT_TRUE(left.empty());
+  fs::remove_all(folder);
+}
+
+// A kept-records file that does not read whole: the download stops before its first prompt,
+// says which file and line, and leaves both the file and the terminal's records as they were.
+TEST_F(DoorDownloadProcesses, DamagedKeptRecordsStopTheDownloadBeforeAnyPrompt) {
+  const fs::path folder = freshFolder("solvard-damaged-kept");
+  const std::string file = (folder / "doors.db").string();
+  execute(file,
+          "create table Records (CardNo varchar(32), RecordDate varchar(32), "
+          "RecordTime varchar(32))");
+  auto& terminal = sim.add(std::make_unique<simulator::AccessTerminal>(3));
+  sim.withState([&] { terminal.store(simulator::accessRecord("0000000001", 1, 6, 29, 8, 1)); });
+  const fs::path kept = folder / "state" / "solvard" / "pending-access-records";
+  fs::create_directories(kept.parent_path());
+  const std::string damaged = writePendingText({{sim.path(), 3, kRecord, "00000000000000a1"}});
+  for (const std::string& text : {damaged.substr(0, damaged.size() - 5), damaged + "garbage\n"}) {
+    std::ofstream(kept, std::ios::binary | std::ios::trunc) << text;
+    const fs::path out = folder / "out.txt";
+    const std::string command = "XDG_STATE_HOME='" + (folder / "state").string() + "' '" +
+                                std::string(SOLVARD_PROGRAM) +
+                                "' door download --machine 3 --port '" + sim.path() +
+                                "' --table Records --db '" + file + "' 2>'" + out.string() + "'";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
+    std::ifstream said(out);
+    const std::string message((std::istreambuf_iterator<char>(said)), {});
+    EXPECT_NE(message.find(kept.string() + ": line " +
+                           (text.ends_with("garbage\n") ? "3 is not a whole kept record"
+                                                        : "2 is cut short")),
+              std::string::npos)
+        << message;
+    EXPECT_TRUE(sim.frames().empty());
+    EXPECT_TRUE(rowsOf(file).empty());
+    std::ifstream after(kept, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), text);
+  }
   fs::remove_all(folder);
 }
 

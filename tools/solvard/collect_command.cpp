@@ -54,7 +54,7 @@ int collect(const CollectWords& words) {
   StopOnSignals stopOnSignals;
   // A door terminal forgets a record at the next prompt: one the database refused is kept in a
   // file, so that even the next process writes it before that terminal is prompted again.
-  auto saved = prohibit::setPendingRecords(std::make_shared<PendingFile>(pendingFilePath()));
+  auto saved = prohibit::setPendingRecords(userPendingFile());
   int status = kExitOk;
   while (true) {
     const auto started = std::chrono::steady_clock::now();

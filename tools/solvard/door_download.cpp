@@ -69,7 +69,7 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
   DoorTerminal door(line.line(), MachineNumber::make(options.machine).value());
   // The terminal forgets a record at the next prompt, so a record the database refused must
   // outlive this process: the next download writes it before prompting.
-  auto saved = prohibit::setPendingRecords(std::make_shared<PendingFile>(pendingFilePath()));
+  auto saved = prohibit::setPendingRecords(userPendingFile());
   const Result<AccessSummary> got =
       line.run([&] { return door.downloadToDatabase(database, table); });
   prohibit::setPendingRecords(std::move(saved));

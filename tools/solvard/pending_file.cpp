@@ -2,38 +2,58 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <thread>
+
+#include "pending_text.hpp"
+#include "serial/device_key.hpp"
+#include "state_folder.hpp"
 
 namespace solvard::tool {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kHex[] = "0123456789abcdef";
-constexpr std::size_t kRecordLength = 10;
+// A kept record takes under a hundred bytes; a file past this is not one this command wrote.
+constexpr off_t kLargestFile = 1 << 20;
+constexpr std::chrono::milliseconds kLockTry{25};
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+std::string failure(const fs::path& path, const std::string& what) {
+  return path.string() + ": " + what;
 }
 
-// Holds the user's lock on the pending file for as long as it lives.
+std::string systemFailure(const fs::path& path) { return failure(path, std::strerror(errno)); }
+
+// Holds the user's lock on the kept-records file for as long as it lives.
 class FileLock {
  public:
-  explicit FileLock(const fs::path& path)
-      : fd_(::open((path.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-      ::close(fd_);
-      fd_ = -1;
+  FileLock(const fs::path& file, std::chrono::milliseconds wait,
+           const std::function<void(std::chrono::milliseconds)>& pause, std::string& problem) {
+    const fs::path path = file.string() + ".lock";
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      problem = systemFailure(path);
+      return;
     }
+    // Another process holds it while it rewrites the file, which takes milliseconds; one that
+    // holds it longer is stuck or not ours, and the download must not wait on it for ever.
+    for (std::chrono::milliseconds waited{0};; waited += kLockTry) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+      if (errno != EWOULDBLOCK || waited >= wait) break;
+      pause(kLockTry);
+    }
+    problem = errno == EWOULDBLOCK
+                  ? failure(path, "held by another program for more than " +
+                                      std::to_string(wait.count() / 1000) +
+                                      " s; no door was prompted (is another solvard stuck?)")
+                  : systemFailure(path);
+    ::close(fd_);
+    fd_ = -1;
   }
   ~FileLock() {
     if (fd_ >= 0) ::close(fd_);
@@ -43,127 +63,188 @@ class FileLock {
   bool held() const { return fd_ >= 0; }
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
-std::vector<prohibit::PendingRecord> readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return readPendingText(text.str());
-}
-
-bool writeAll(const fs::path& path, const std::vector<prohibit::PendingRecord>& records,
-              std::string& problem) {
-  const fs::path fresh = path.string() + ".new";
-  const std::string text = writePendingText(records);
-  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  bool ok = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-            ::fsync(fd) == 0;
-  if (!ok) problem = fresh.string() + ": " + std::strerror(errno);
-  if (fd >= 0) ::close(fd);
-  if (ok && std::rename(fresh.c_str(), path.c_str()) != 0) {
-    problem = path.string() + ": " + std::strerror(errno);
+bool readFile(const fs::path& path, std::string& text, std::string& problem) {
+  // Not through a link, and not blocking on a FIFO planted under the file's name.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    problem = errno == ELOOP ? failure(path, "is a link; kept records are never read through one")
+                             : systemFailure(path);
+    return false;
+  }
+  struct stat status {};
+  bool ok = ::fstat(fd, &status) == 0;
+  if (!ok) {
+    problem = systemFailure(path);
+  } else if (!S_ISREG(status.st_mode)) {
+    problem = failure(path, "is not a regular file");
+    ok = false;
+  } else if (status.st_size > kLargestFile) {
+    problem = failure(path, "holds " + std::to_string(status.st_size) +
+                                " bytes, more than kept records ever take");
     ok = false;
   }
+  char buffer[4096];
+  while (ok && text.size() <= static_cast<std::size_t>(kLargestFile)) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      problem = systemFailure(path);
+      ok = false;
+      break;
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
   return ok;
 }
 
-// Runs `change` on the records under the lock and writes them back.
-template <typename Change>
-bool update(const fs::path& path, std::string& problem, Change&& change) {
-  std::error_code error;
-  fs::create_directories(path.parent_path(), error);
-  FileLock lock(path);
-  if (!lock.held()) {
-    problem = path.string() + ".lock cannot be held: " + std::strerror(errno);
-    return false;
+bool writeFully(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return false;
+    done += static_cast<std::size_t>(wrote);
   }
-  std::vector<prohibit::PendingRecord> records = readAll(path);
-  change(records);
-  return writeAll(path, records, problem);
+  return true;
 }
 
 }  // namespace
 
-std::vector<prohibit::PendingRecord> readPendingText(const std::string& text) {
-  std::vector<prohibit::PendingRecord> records;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    long machine = -1;
-    std::string hex;
-    if (!(fields >> machine >> hex) || machine < 0 || machine > 255 ||
-        hex.size() != 2 * kRecordLength) {
-      continue;
-    }
-    prohibit::PendingRecord record;
-    record.machineNo = static_cast<int16_t>(machine);
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-      const int high = hexValue(hex[i]);
-      const int low = hexValue(hex[i + 1]);
-      if (high < 0 || low < 0) break;
-      record.record.push_back(static_cast<uint8_t>(high * 16 + low));
-    }
-    std::getline(fields >> std::ws, record.line);
-    if (record.record.size() == kRecordLength && !record.line.empty()) records.push_back(record);
-  }
-  return records;
+std::shared_ptr<PendingFile> PendingFile::unavailable(std::string why) {
+  auto keeper = std::make_shared<PendingFile>(fs::path());
+  keeper->unavailable_ = std::move(why);
+  return keeper;
 }
 
-std::string writePendingText(const std::vector<prohibit::PendingRecord>& records) {
+bool PendingFile::readAll(std::vector<prohibit::PendingRecord>& records,
+                          std::string& problem) const {
   std::string text;
-  for (const prohibit::PendingRecord& record : records) {
-    // A device path with a line break could not be read back as one line: such a record is
-    // not written to the file (it stays with the caller's log).
-    if (record.line.find_first_of("\r\n") != std::string::npos) continue;
-    text += std::to_string(record.machineNo) + ' ';
-    for (const uint8_t byte : record.record) {
-      text += kHex[byte >> 4];
-      text += kHex[byte & 15];
-    }
-    text += ' ' + record.line + '\n';
+  if (!readFile(path_, text, problem)) return false;
+  PendingRead read = readPendingText(text);
+  if (read.damage) {
+    problem = failure(path_, *read.damage +
+                                 ": the kept records cannot be trusted, so no door is prompted "
+                                 "until the file is mended (restore that line, or move the file "
+                                 "aside once its records are written by hand)");
+    return false;
   }
-  return text;
+  records = std::move(read.records);
+  return true;
 }
 
-std::vector<prohibit::PendingRecord> PendingFile::recordsOf(const std::string& line,
-                                                            int16_t machineNo) {
-  FileLock lock(path_);
-  std::vector<prohibit::PendingRecord> found;
-  for (const prohibit::PendingRecord& record : readAll(path_)) {
-    if (record.line == line && record.machineNo == machineNo) found.push_back(record);
+bool PendingFile::writeAll(const std::vector<prohibit::PendingRecord>& records,
+                           std::string& problem) const {
+  const fs::path fresh = path_.string() + ".new";
+  const std::string text = writePendingText(records);
+  // A stale new file (or a link planted under its name) goes first: the file is then made
+  // afresh, never opened through whatever had the name.
+  if (::unlink(fresh.c_str()) != 0 && errno != ENOENT) {
+    problem = systemFailure(fresh);
+    return false;
   }
-  return found;
+  const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    problem = systemFailure(fresh);
+    return false;
+  }
+  bool ok = writeFully(fd, text) && ::fsync(fd) == 0;
+  if (!ok) problem = systemFailure(fresh);
+  if (::close(fd) != 0 && ok) {
+    problem = systemFailure(fresh);
+    ok = false;
+  }
+  if (ok && ::rename(fresh.c_str(), path_.c_str()) != 0) {
+    problem = systemFailure(path_);
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(fresh.c_str());
+    return false;
+  }
+  // The rename is durable once the folder is.
+  if (const int folder = ::open(path_.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+template <typename Change>
+bool PendingFile::update(std::string& problem, Change&& change) {
+  if (!unavailable_.empty()) {
+    problem = unavailable_;
+    return false;
+  }
+  if (!ensurePrivateFolder(path_.parent_path(), problem)) return false;
+  if (!pause) pause = [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); };
+  FileLock lock(path_, lockWait_, pause, problem);
+  if (!lock.held()) return false;
+  std::vector<prohibit::PendingRecord> records;
+  if (!readAll(records, problem)) return false;
+  if (!change(records, problem)) return false;
+  return writeAll(records, problem);
+}
+
+bool PendingFile::ready(std::string& problem) {
+  // Written back as read: proves the file can be both read whole and replaced.
+  return update(problem, [](auto&, std::string&) { return true; });
+}
+
+bool PendingFile::all(std::vector<prohibit::PendingRecord>& found, std::string& problem) {
+  if (!unavailable_.empty()) {
+    problem = unavailable_;
+    return false;
+  }
+  if (!ensurePrivateFolder(path_.parent_path(), problem)) return false;
+  if (!pause) pause = [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); };
+  FileLock lock(path_, lockWait_, pause, problem);
+  return lock.held() && readAll(found, problem);
+}
+
+bool PendingFile::recordsOf(const std::string& line, int16_t machineNo,
+                            std::vector<prohibit::PendingRecord>& found, std::string& problem) {
+  std::vector<prohibit::PendingRecord> every;
+  if (!all(every, problem)) return false;
+  found.clear();
+  for (const prohibit::PendingRecord& record : every) {
+    if (record.machineNo == machineNo && serial::sameDevice(record.line, line))
+      found.push_back(record);
+  }
+  return true;
 }
 
 bool PendingFile::keep(const prohibit::PendingRecord& record, std::string& problem) {
-  if (record.line.find_first_of("\r\n") != std::string::npos ||
-      record.record.size() != kRecordLength) {
-    problem = "the record cannot be written to " + path_.string();
+  if (const std::string why = pendingLineProblem(record); !why.empty()) {
+    problem = "the record cannot be kept in " + path_.string() + ": " + why;
     return false;
   }
-  return update(path_, problem, [&](auto& records) { records.push_back(record); });
-}
-
-bool PendingFile::forget(const prohibit::PendingRecord& record, std::string& problem) {
-  return update(path_, problem, [&](auto& records) {
-    const auto kept = std::find(records.begin(), records.end(), record);
-    if (kept != records.end()) records.erase(kept);
+  return update(problem, [&](auto& records, std::string&) {
+    records.push_back(record);
+    return true;
   });
 }
 
-fs::path pendingFilePath() {
-  fs::path folder;
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state == '/') {
-    folder = state;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    folder = fs::path(home) / ".local" / "state";
-  } else {
-    folder = fs::temp_directory_path();
-  }
-  return folder / "solvard" / "pending-access-records";
+bool PendingFile::forget(const prohibit::PendingRecord& record, std::string& problem) {
+  return update(problem, [&](auto& records, std::string&) {
+    // One copy only: the same record read twice is two records.
+    const auto kept = std::find(records.begin(), records.end(), record);
+    if (kept != records.end()) records.erase(kept);
+    return true;
+  });
+}
+
+std::shared_ptr<PendingFile> userPendingFile() {
+  std::string problem;
+  const auto folder = stateFolder(problem);
+  if (!folder) return PendingFile::unavailable(problem);
+  return std::make_shared<PendingFile>(*folder / "pending-access-records");
 }
 
 }  // namespace solvard::tool

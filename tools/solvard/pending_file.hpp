@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,30 +13,53 @@ namespace solvard::tool {
 
 // Access records the database refused, kept in a small file so that the next `solvard`
 // process writes them before it prompts the terminal again (the terminal forgets a record at the
-// next prompt). One line a record: "<machine> <20 hex digits> <line>". Each change is written to
-// a new file that replaces the old one, under a lock shared by every process of the user, so a
-// crash leaves the old file or the new one, never half of either.
+// next prompt). The file is as careful as the database it stands in for:
+// - each line carries a checksum (pending_text.hpp); a file that does not read whole stops
+//   every door download before its first prompt, with the file and line named, and is never
+//   written over;
+// - each change is written to a new file created without following links, synced, and renamed
+//   over the old, so a crash leaves the old file or the new one, never half of either;
+// - it is read only when it is a regular file of a size kept records can have, and never
+//   through a link;
+// - changes are made under a lock shared by every process of the user, waited for at most
+//   `lockWait`.
 class PendingFile final : public prohibit::PendingRecords {
  public:
-  explicit PendingFile(std::filesystem::path path) : path_(std::move(path)) {}
+  static constexpr std::chrono::milliseconds kLockWait{10'000};
 
-  std::vector<prohibit::PendingRecord> recordsOf(const std::string& line,
-                                                 int16_t machineNo) override;
+  explicit PendingFile(std::filesystem::path path, std::chrono::milliseconds lockWait = kLockWait)
+      : path_(std::move(path)), lockWait_(lockWait) {}
+  // A keeper that cannot keep anything, for a user with no state folder: `why` says so at
+  // every call, so no door is prompted.
+  static std::shared_ptr<PendingFile> unavailable(std::string why);
+
+  bool ready(std::string& problem) override;
+  using PendingRecords::recordsOf;
+  bool recordsOf(const std::string& line, int16_t machineNo,
+                 std::vector<prohibit::PendingRecord>& found, std::string& problem) override;
   bool keep(const prohibit::PendingRecord& record, std::string& problem) override;
   bool forget(const prohibit::PendingRecord& record, std::string& problem) override;
+  // Every record kept, whichever line it belongs to.
+  bool all(std::vector<prohibit::PendingRecord>& found, std::string& problem);
 
   const std::filesystem::path& path() const { return path_; }
 
+  // How the lock is waited for between tries (tests count the waits instead of sleeping).
+  std::function<void(std::chrono::milliseconds)> pause;
+
  private:
+  template <typename Change>
+  bool update(std::string& problem, Change&& change);
+  bool readAll(std::vector<prohibit::PendingRecord>& records, std::string& problem) const;
+  bool writeAll(const std::vector<prohibit::PendingRecord>& records, std::string& problem) const;
+
   std::filesystem::path path_;
+  std::chrono::milliseconds lockWait_;
+  std::string unavailable_;
 };
 
-// The user's state folder for the command: $XDG_STATE_HOME/solvard, else
-// $HOME/.local/state/solvard; the file in it is pending-access-records.
-std::filesystem::path pendingFilePath();
-
-// Reads the lines of a pending file; lines that do not read as a record are skipped.
-std::vector<prohibit::PendingRecord> readPendingText(const std::string& text);
-std::string writePendingText(const std::vector<prohibit::PendingRecord>& records);
+// The user's kept-records file, "pending-access-records" in the state folder (state_folder.hpp);
+// a keeper that refuses every call, saying why, when the user has no state folder.
+std::shared_ptr<PendingFile> userPendingFile();
 
 }  // namespace solvard::tool

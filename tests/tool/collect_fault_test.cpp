@@ -187,11 +187,11 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
   }
 
   std::vector<std::string> startedAttendance() const {
-    return testing::distinctOf(
+    return testing::everyRowOf(
         {testing::attendRows("L", 1, punches1), testing::attendRows("N", 2, punches2)});
   }
   std::vector<std::string> startedAccess() const {
-    return testing::distinctOf(
+    return testing::everyRowOf(
         {testing::accessRows("L", 3, doors3), testing::accessRows("N", 4, doors4)});
   }
   // What the terminals still hold.
@@ -199,14 +199,14 @@ class CollectFaultTest : public ::testing::TestWithParam<std::tuple<Engine, Case
     auto rows = local.withState([&] { return testing::attendRows("L", 1, clock1->records()); });
     testing::append(
         rows, remote.withState([&] { return testing::attendRows("N", 2, clock2->records()); }));
-    return testing::distinct(rows);
+    return testing::everyRow(rows);
   }
   std::vector<std::string> heldAccess() {
     auto rows =
         local.withState([&] { return testing::accessRows("L", 3, door3->state().records); });
     testing::append(rows, remote.withState(
                               [&] { return testing::accessRows("N", 4, door4->state().records); }));
-    return testing::distinct(rows);
+    return testing::everyRow(rows);
   }
 
   db::testing::Database database{std::get<0>(GetParam())};
@@ -240,9 +240,10 @@ TEST_P(CollectFaultTest, NothingIsLostOrStoredTwiceAndTheNextPassStoresTheRest) 
   for (const auto& [stored, held, started] :
        {std::tuple{storedAttendance, heldAttendance(), startedAttendance()},
         std::tuple{storedAccess, heldAccess(), startedAccess()}}) {
-    // Nothing stored that no terminal held, nothing stored twice, nothing gone from both.
+    // Nothing stored that no terminal held, nothing stored more often than terminals held it
+    // (the lists are multisets: a card presented twice in a minute is two rows), nothing gone
+    // from both.
     EXPECT_EQ(testing::without(stored, started), std::vector<std::string>{});
-    EXPECT_EQ(std::adjacent_find(stored.begin(), stored.end()), stored.end());
     EXPECT_EQ(testing::without(started, testing::joined(stored, held)), std::vector<std::string>{});
   }
   // A door forgets a record only at the prompt after it was committed: at most the one in hand
@@ -288,7 +289,7 @@ TEST_P(CollectFaultTest, NothingIsLostOrStoredTwiceAndTheNextPassStoresTheRest) 
   expectRows(testing::storedRows(database.text(), "attendance_records"), startedAttendance(),
              "attendance_records");
   expectRows(testing::storedRows(database.text(), "access_records"),
-             testing::without(startedAccess(), testing::distinct(inTransit)), "access_records");
+             testing::without(startedAccess(), testing::everyRow(inTransit)), "access_records");
   EXPECT_EQ(heldAttendance(), std::vector<std::string>{});
   EXPECT_EQ(heldAccess(), std::vector<std::string>{});
 }

@@ -67,20 +67,18 @@ inline std::vector<std::string> sorted(std::vector<std::string> rows) {
   return rows;
 }
 
-// The rows a table is to hold for `rows`: a card read twice in the same minute by the same
-// terminal is one row, as the tables key a record by its line, machine, card, date and time.
-inline std::vector<std::string> distinct(std::vector<std::string> rows) {
-  rows = sorted(std::move(rows));
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  return rows;
+// The rows a table is to hold for `rows`, sorted: one a record, so a card presented twice in
+// the same minute at the same terminal is two rows, as the tables key a record by its occurrence.
+inline std::vector<std::string> everyRow(std::vector<std::string> rows) {
+  return sorted(std::move(rows));
 }
 
 // The rows a table is to hold for the records of several terminals together.
-inline std::vector<std::string> distinctOf(
+inline std::vector<std::string> everyRowOf(
     std::initializer_list<std::vector<std::string>> terminals) {
   std::vector<std::string> rows;
   for (const std::vector<std::string>& terminal : terminals) append(rows, terminal);
-  return distinct(std::move(rows));
+  return everyRow(std::move(rows));
 }
 
 // Every row of a collector table, sorted; one row "unreadable: ..." when it cannot be read.

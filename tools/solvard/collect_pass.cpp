@@ -3,15 +3,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <functional>
 #include <optional>
 #include <thread>
 
+#include "collect_report.hpp"
 #include "collect_schema.hpp"
 #include "collect_store.hpp"
 #include "db/odbc_connection.hpp"
 #include "line_options.hpp"
+#include "prohibit/occurrence.hpp"
+#include "prohibit/pending_records.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 
@@ -45,16 +49,15 @@ Error withProblem(const Error& error, const std::string& problem) {
 }
 
 void collectAttendance(Line& line, RecordStore& store, const CollectTerminal& terminal,
-                       TerminalOutcome& outcome) {
+                       TerminalOutcome& outcome, LedgerRow& ledger) {
   AttendTerminal clock(line, MachineNumber::make(terminal.machine).value());
-  AttendanceWriter writer(store);
+  AttendanceWriter writer(store, ledger);
   const Result<AttendanceSummary> got = clock.download(writer);
   if (store.connection().inTransaction()) store.connection().RollbackTrans();
   if (!got) {
     outcome.error = withProblem(got.error(), writer.problem());
     return;
   }
-  outcome.records = got->records;
   // With no record there is nothing to make room for, and a clear could only lose a punch that
   // came after the count.
   if (terminal.clear != ClearPolicy::afterCommit || got->records == 0) return;
@@ -70,18 +73,30 @@ void collectAttendance(Line& line, RecordStore& store, const CollectTerminal& te
   }
 }
 
+std::size_t keptFor(const std::string& device, int machine) {
+  return prohibit::pendingRecords().recordsOf(device, static_cast<int16_t>(machine)).size();
+}
+
 void collectAccess(Line& line, RecordStore& store, const CollectTerminal& terminal,
-                   TerminalOutcome& outcome) {
+                   const std::string& device, TerminalOutcome& outcome, LedgerRow& ledger) {
   DoorTerminal door(line, MachineNumber::make(terminal.machine).value());
   std::string problem;
-  int written = 0;
+  const std::size_t keptBefore = keptFor(device, terminal.machine);
+  int refused = 0;
   const Result<AccessSummary> got = door.download([&](const AccessRecord& record) {
-    // The next prompt makes the terminal forget this record: it must be committed first.
-    if (!store.writeAccess(record, problem)) return false;
-    ++written;
-    return true;
+    // The next prompt makes the terminal forget this record: it must be committed first. One
+    // that is not is kept under its identity, so writing it again in a later pass, should this
+    // commit have happened after all, adds nothing.
+    if (store.writeAccess(record, ledger, problem)) return true;
+    if (!record.keptEarlier) ++refused;
+    return false;
   });
-  outcome.records = written;
+  // Kept now, less those kept before that are written now: the records this pass kept.
+  const std::size_t keptAfter = keptFor(device, terminal.machine);
+  ledger.kept = static_cast<int>(keptAfter) - static_cast<int>(keptBefore) + ledger.fromKept;
+  // A refused record the library could keep counts as given and kept; one it could not keep is
+  // given and lost, which the counts then show.
+  ledger.given += refused;
   if (!got) outcome.error = withProblem(got.error(), problem);
 }
 
@@ -90,9 +105,10 @@ std::string label(const CollectLine& line, const CollectTerminal& terminal) {
 }
 
 std::string doneLine(const TerminalOutcome& outcome) {
+  std::string line = countsText(outcome);
   char text[96];
-  std::snprintf(text, sizeof text, "%d records in %.1f s", outcome.records, outcome.seconds);
-  std::string line = text;
+  std::snprintf(text, sizeof text, " in %.1f s", outcome.seconds);
+  line += text;
   if (outcome.cleared) {
     std::snprintf(text, sizeof text, ", cleared %.0f ms after the count", *outcome.clearWindowMs);
     line += text;
@@ -129,8 +145,39 @@ std::optional<Error> settleLine(Line& line, const CollectLine& config,
   return std::nullopt;
 }
 
-void collectLine(const CollectLine& config, const std::string& database, const PassHooks& hooks,
-                 std::vector<TerminalOutcome>& outcomes) {
+// The terminal's ledger row as the pass leaves it. Written on its own once the terminal is done
+// (the rows it describes are committed already); a database that cannot take it is logged.
+void finishLedger(RecordStore& store, LedgerRow& ledger, TerminalOutcome& outcome,
+                  const std::function<void(const std::string&)>& log) {
+  ledger.endedAt = collectedAtNow();
+  ledger.cleared = outcome.cleared;
+  if (outcome.clearWindowMs) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", *outcome.clearWindowMs);
+    ledger.clearWindowMs = text;
+  }
+  if (!outcome.error && !ledger.addsUp()) {
+    outcome.error = Error(Errc::database_refused,
+                          "the counts do not add up: " + std::to_string(ledger.given) +
+                              " given and " + std::to_string(ledger.fromKept) +
+                              " kept ones written, but " + std::to_string(ledger.stored) +
+                              " stored, " + std::to_string(ledger.alreadyStored) +
+                              " already stored and " + std::to_string(ledger.kept) + " kept");
+  }
+  ledger.error = outcome.error ? outcome.error->message() : "";
+  outcome.records = ledger.given;
+  outcome.given = ledger.given;
+  outcome.stored = ledger.stored;
+  outcome.alreadyStored = ledger.alreadyStored;
+  outcome.kept = ledger.kept;
+  outcome.fromKept = ledger.fromKept;
+  std::string problem;
+  if (store.open(problem) && store.writeLedger(ledger, problem)) return;
+  if (log) log("the ledger row of this pass could not be written: " + problem);
+}
+
+void collectLine(const CollectLine& config, const std::string& database, const std::string& passId,
+                 const PassHooks& hooks, std::vector<TerminalOutcome>& outcomes) {
   std::string current = "line " + config.name;
   LineHooks lineHooks;
   lineHooks.log = [&](const std::string& text) {
@@ -138,7 +185,7 @@ void collectLine(const CollectLine& config, const std::string& database, const P
   };
   lineHooks.stopRequested = hooks.stopRequested;
   auto made = Line::make(deviceOf(config.port), LineSettings{config.baud}, lineHooks);
-  RecordStore store(database, config.name);
+  RecordStore store(database, config.name, passId);
   bool settle = true;
   for (std::size_t i = 0; i < config.terminals.size(); ++i) {
     if (made && settle) {
@@ -160,18 +207,32 @@ void collectLine(const CollectLine& config, const std::string& database, const P
     TerminalOutcome& outcome = outcomes[i];
     current = label(config, terminal);
     const Clock::time_point start = Clock::now();
+    LedgerRow ledger;
+    ledger.passId = passId;
+    ledger.line = config.name;
+    ledger.machine = terminal.machine;
+    ledger.kind = terminal.kind == TerminalKind::attend ? "attend" : "door";
+    ledger.startedAt = collectedAtNow();
+    // Written before the terminal is asked: a pass that ends mid-download shows as unfinished.
+    std::string unwritten;
+    if (!store.open(unwritten) || !store.writeLedger(ledger, unwritten)) {
+      if (hooks.log) hooks.log(current + ": the ledger row cannot be written: " + unwritten);
+    }
     try {
       if (!made) {
         outcome.error = made.error();
       } else if (terminal.kind == TerminalKind::attend) {
-        collectAttendance(*made, store, terminal, outcome);
+        collectAttendance(*made, store, terminal, outcome, ledger);
       } else {
-        collectAccess(*made, store, terminal, outcome);
+        collectAccess(*made, store, terminal, deviceOf(config.port).name(), outcome, ledger);
       }
     } catch (const std::exception& e) {
       outcome.error = Error(Errc::port_failed, e.what());
     }
     outcome.seconds = secondsSince(start);
+    finishLedger(store, ledger, outcome, [&](const std::string& text) {
+      if (hooks.log) hooks.log(current + ": " + text);
+    });
     // A failed exchange may have left a terminal sending.
     settle = outcome.error.has_value();
     outcome.warned = outcome.records > terminal.warnAbove;
@@ -185,10 +246,22 @@ void collectLine(const CollectLine& config, const std::string& database, const P
   }
 }
 
+// "20261210T074512Z-3fa4c2d1": when the pass began, in UTC, and eight random hex digits, so
+// that passes of several collectors into one database never share a name and sort by time.
+std::string newPassId() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char text[24];
+  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+  return std::string(text) + "-" + prohibit::newOccurrence().substr(0, 8);
+}
+
 }  // namespace
 
 PassOutcome runCollectPass(const CollectConfig& config, const PassHooks& hooks) {
   PassOutcome pass;
+  pass.passId = newPassId();
   if (auto problem = prepareDatabase(config.database)) {
     pass.database = problem;
     return pass;
@@ -210,7 +283,7 @@ PassOutcome runCollectPass(const CollectConfig& config, const PassHooks& hooks) 
   for (std::size_t i = 0; i < config.lines.size(); ++i) {
     threads.emplace_back([&, i] {
       try {
-        collectLine(config.lines[i], config.database, hooks, perLine[i]);
+        collectLine(config.lines[i], config.database, pass.passId, hooks, perLine[i]);
       } catch (const std::exception& e) {
         // The other lines go on; this line's terminals not yet done say why they were not.
         for (TerminalOutcome& outcome : perLine[i]) {

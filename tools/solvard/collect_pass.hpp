@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "collect_config.hpp"
+#include "collect_store.hpp"
 #include "solvard/error.hpp"
 
 namespace solvard::tool {
@@ -16,7 +17,10 @@ struct TerminalOutcome {
   TerminalKind kind = TerminalKind::attend;
   int machine = 0;
   std::string name;
-  int records = 0;  // records committed in this pass (before a failure, for a door terminal)
+  int records = 0;  // records the terminal gave in this pass
+  // The pass's account of the terminal (collect_store.hpp): records given, rows stored, rows
+  // found already stored, records kept for a later pass, kept records of earlier passes written.
+  int given = 0, stored = 0, alreadyStored = 0, kept = 0, fromKept = 0;
   double seconds = 0;
   std::optional<Error> error;
   bool cleared = false;  // the attendance terminal was told to forget its records
@@ -27,6 +31,7 @@ struct TerminalOutcome {
 };
 
 struct PassOutcome {
+  std::string passId;                      // the ledger's name for this pass
   std::optional<Error> database;           // the tables could not be made: no terminal was asked
   std::vector<TerminalOutcome> terminals;  // in the config's order
 };
@@ -40,7 +45,9 @@ struct PassHooks {
 
 // Downloads every terminal of every line into the config's database: each line on a thread of
 // its own, its terminals one after another. A terminal that fails does not stop the others.
-// Once a stop is asked, the record in hand is finished and no further terminal is asked.
+// Once a stop is asked, the record in hand is finished and no further terminal is asked. Each
+// terminal's ledger row is written with the rows it describes; a terminal whose counts do not add
+// up has failed.
 PassOutcome runCollectPass(const CollectConfig& config, const PassHooks& hooks);
 
 }  // namespace solvard::tool

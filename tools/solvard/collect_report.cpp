@@ -28,6 +28,15 @@ const char* kindName(TerminalKind kind) { return kind == TerminalKind::attend ? 
 
 }  // namespace
 
+std::string countsText(const TerminalOutcome& t) {
+  std::string text = std::to_string(t.given) + " records (" + std::to_string(t.stored) +
+                     " stored, " + std::to_string(t.alreadyStored) + " already stored, " +
+                     std::to_string(t.kept) + " kept)";
+  if (t.fromKept > 0)
+    text += ", " + std::to_string(t.fromKept) + " kept by an earlier pass written first";
+  return text;
+}
+
 int passExitStatus(const PassOutcome& pass) {
   if (pass.database) return kExitDatabase;
   int status = kExitOk;
@@ -51,6 +60,11 @@ json passJson(const PassOutcome& pass) {
          {"machine", t.machine},
          {"name", t.name.empty() ? json(nullptr) : json(t.name)},
          {"records", t.records},
+         {"given", t.given},
+         {"stored", t.stored},
+         {"already_stored", t.alreadyStored},
+         {"kept", t.kept},
+         {"from_kept", t.fromKept},
          {"seconds", rounded(t.seconds)},
          {"cleared", t.cleared},
          {"clear_window_ms", t.clearWindowMs ? json(rounded(*t.clearWindowMs)) : json(nullptr)},
@@ -66,7 +80,7 @@ json passJson(const PassOutcome& pass) {
   out["command"] = "collect";
   out["machine"] = nullptr;
   out["ok"] = passExitStatus(pass) == kExitOk;
-  out["result"] = {{"terminals", terminals}};
+  out["result"] = {{"pass", pass.passId}, {"terminals", terminals}};
   if (pass.database) {
     out["error"] = errorJson(pass.database);
   } else if (failedCount > 0) {
@@ -93,8 +107,8 @@ std::string passText(const PassOutcome& pass) {
         "line " + t.line + " " + kindName(t.kind) + " terminal " + std::to_string(t.machine);
     if (!t.name.empty()) line += " (" + t.name + ")";
     char numbers[96];
-    std::snprintf(numbers, sizeof numbers, ": %d records in %.1f s", t.records, t.seconds);
-    line += numbers;
+    std::snprintf(numbers, sizeof numbers, " in %.1f s", t.seconds);
+    line += ": " + countsText(t) + numbers;
     if (t.cleared) {
       std::snprintf(numbers, sizeof numbers, ", cleared %.0f ms after the count", *t.clearWindowMs);
       line += numbers;
@@ -106,7 +120,8 @@ std::string passText(const PassOutcome& pass) {
     if (!failed(t)) ++done;
   }
   text += "collected " + std::to_string(records) + " records from " + std::to_string(done) +
-          " of " + std::to_string(pass.terminals.size()) + " terminals\n";
+          " of " + std::to_string(pass.terminals.size()) + " terminals (pass " + pass.passId +
+          ")\n";
   return text;
 }
 

@@ -11,10 +11,14 @@ namespace solvard::tool {
 // a stop signal left unasked is no failure: the collector was told to end.
 int passExitStatus(const PassOutcome& pass);
 
-// {"command":"collect","machine":null,"ok","result":{"terminals":[...]},"error"}: each terminal
-// {"line","kind","machine","name","records","seconds","cleared","clear_window_ms","warned",
-// "error"}.
+// {"command":"collect","machine":null,"ok","result":{"pass","terminals":[...]},"error"}: each
+// terminal {"line","kind","machine","name","records","given","stored","already_stored","kept",
+// "from_kept","seconds","cleared","clear_window_ms","warned","error"}; "records" is "given".
 nlohmann::ordered_json passJson(const PassOutcome& pass);
+
+// "12 records (10 stored, 2 already stored, 0 kept)", and the kept records of earlier passes
+// written when there were any.
+std::string countsText(const TerminalOutcome& outcome);
 
 // One line a terminal, then the pass in one line.
 std::string passText(const PassOutcome& pass);

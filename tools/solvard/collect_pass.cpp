@@ -149,7 +149,7 @@ std::optional<Error> settleLine(Line& line, const CollectLine& config,
 // (the rows it describes are committed already); a database that cannot take it is logged.
 void finishLedger(RecordStore& store, LedgerRow& ledger, TerminalOutcome& outcome,
                   const std::function<void(const std::string&)>& log) {
-  ledger.endedAt = collectedAtNow();
+  ledger.endedAt = ledgerTimeNow();
   ledger.cleared = outcome.cleared;
   if (outcome.clearWindowMs) {
     char text[32];
@@ -212,7 +212,7 @@ void collectLine(const CollectLine& config, const std::string& database, const s
     ledger.line = config.name;
     ledger.machine = terminal.machine;
     ledger.kind = terminal.kind == TerminalKind::attend ? "attend" : "door";
-    ledger.startedAt = collectedAtNow();
+    ledger.startedAt = ledgerTimeNow();
     // Written before the terminal is asked: a pass that ends mid-download shows as unfinished.
     std::string unwritten;
     if (!store.open(unwritten) || !store.writeLedger(ledger, unwritten)) {

@@ -1,6 +1,7 @@
 #include "collect_store.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <map>
 #include <string_view>
@@ -24,6 +25,19 @@ std::string collectedAtNow() {
   ::gmtime_r(&now, &utc);
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string ledgerTimeNow() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  ::gmtime_r(&seconds, &utc);
+  char text[40];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
+  std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis));
   return text;
 }
 
@@ -200,7 +214,7 @@ bool AttendanceWriter::commit() {
   counted.given = static_cast<int>(records_.size());
   counted.stored = stored;
   counted.alreadyStored = counted.given - stored;
-  counted.endedAt = collectedAtNow();
+  counted.endedAt = ledgerTimeNow();
   std::string problem;
   if (!store_.writeLedger(counted, problem)) {
     problem_ = problem;

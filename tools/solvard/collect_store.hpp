@@ -108,5 +108,8 @@ class AttendanceWriter final : public AttendanceSink {
 // "2026-12-09 17:40:03Z": when a row was collected, in UTC so that lines in several time zones
 // agree.
 std::string collectedAtNow();
+// "2026-12-09 17:40:03.512Z": when a pass began or ended, in UTC to the millisecond, so that the
+// ledger's passes sort in the order they ran.
+std::string ledgerTimeNow();
 
 }  // namespace solvard::tool

@@ -16,9 +16,11 @@
 #endif
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -26,7 +28,10 @@
 
 #include "db/connection_text.hpp"
 #include "db/odbc_connection.hpp"
+#include "db/session_socket.hpp"
+#include "db/statement_watch.hpp"
 #include "db/timeouts.hpp"
+#include "ui/host_reports.hpp"
 #ifdef _WIN32
 #include "automation/wide_text.hpp"
 #endif
@@ -148,6 +153,21 @@ SQLRETURN prepareStatement(SQLHSTMT stmt, DriverString& text) {
 #endif
 }
 
+// Held around the connects that may open a socket (every engine but SQLite's), so that the
+// sockets a PostgreSQL session's connect opened are told from those of another session opening
+// at the same time. A connect to a server that does not answer holds it for the login bound.
+std::mutex& connectingLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::optional<int> numberIn(const std::string& text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
 // One environment for the process, made at first use and never freed: a connection may live in
 // a static object (the downloads' shared connection) that ends after every other teardown.
 SQLHENV environment() {
@@ -250,15 +270,37 @@ class OdbcStatement final : public StatementHandle {
 
 class OdbcConnection final : public Connection {
  public:
+  explicit OdbcConnection(milliseconds watchMargin) : watchMargin_(watchMargin) {}
   ~OdbcConnection() override {
     if (State() == kStateOpen) endSession();
   }
+
+  // The span of one call to the driver that may wait on the server: the session's watch is armed
+  // for it. A failure read with `fail` ends it early, the driver's call having returned.
+  class ServerWait {
+   public:
+    explicit ServerWait(OdbcConnection& owner) : owner_(owner) { owner_.armWatch(); }
+    ~ServerWait() { owner_.disarmWatch(); }
+    ServerWait(const ServerWait&) = delete;
+    ServerWait& operator=(const ServerWait&) = delete;
+
+   private:
+    OdbcConnection& owner_;
+  };
 
   void forget(OdbcStatement* statement) { statements_.erase(statement); }
 
   // Classifies a failure on one of this session's handles; one that is a wait running out is
   // told as a timeout.
   Outcome fail(SQLSMALLINT type, SQLHANDLE handle, Diagnostic& diagnostic) {
+    disarmWatch();
+    if (socketShut_) {
+      // The driver's words are about the socket the watch shut; what counts is why it did.
+      diagnostic = {"HYT01", 0,
+                    "the server did not answer within " + secondsText(watchBound_) +
+                        " and the session was closed"};
+      return Outcome::kConnectionLost;
+    }
     Failure failure = readFailure(type, handle);
     diagnostic = std::move(failure.diagnostic);
     // A session found lost keeps the driver's state for it, however long that took.
@@ -335,7 +377,19 @@ class OdbcConnection final : public Connection {
       SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, wholeSeconds(bounds.login), SQL_IS_UINTEGER);
     }
     const Clock::time_point began = Clock::now();
+    // The sockets before and after the connect, to find the one it opened.
+    std::vector<StreamSocket> before;
+    std::vector<StreamSocket> after;
+    std::unique_lock<std::mutex> connecting;
+    if (!bounds.sqlite && listsSockets()) {
+      connecting = std::unique_lock<std::mutex>(connectingLock());
+      before = streamSockets();
+    }
     const SQLRETURN rc = driverConnect(dbc, *driverOdbc);
+    if (connecting) {
+      if (succeeded(rc)) after = streamSockets();
+      connecting.unlock();
+    }
     if (!succeeded(rc)) {
       diagnostic = readFailure(SQL_HANDLE_DBC, dbc).diagnostic;
       if (bounds.login.count() > 0 &&
@@ -348,6 +402,7 @@ class OdbcConnection final : public Connection {
     dbc_ = dbc;
     engine_ = dbmsName(dbc);
     bounds_ = std::move(bounds);
+    if (engine_.starts_with("PostgreSQL")) watchSession(before, after);
     if (bounds_.sqliteLockWait.count() > 0) {
       // Opening waited on a lock as briefly as the login bound allows; a statement may wait
       // longer. This replaces the driver's wait with the engine's own, of the same kind.
@@ -361,7 +416,13 @@ class OdbcConnection final : public Connection {
     for (OdbcStatement* statement : statements_) statement->release();
     statements_.clear();
     // A connection cannot be ended with a transaction open; what was not committed is undone.
-    if (inTransaction()) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+    if (inTransaction()) {
+      ServerWait wait(*this);
+      SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+    }
+    // The socket closes with the session: the watch forgets it first.
+    socket_.reset();
+    socketShut_ = false;
     SQLDisconnect(dbc_);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     dbc_ = SQL_NULL_HDBC;
@@ -375,6 +436,7 @@ class OdbcConnection final : public Connection {
     if (!text) return Outcome::kFailed;
     SQLHSTMT stmt = newStatement();
     if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+    ServerWait wait(*this);
     const SQLRETURN rc = executeDirect(stmt, *text);
     // A statement that touches no row ends with SQL_NO_DATA; it still did what it was asked.
     const Outcome outcome =
@@ -390,8 +452,13 @@ class OdbcConnection final : public Connection {
 
   Outcome endTransaction(bool commit, Diagnostic& diagnostic) override {
     startStep();
+    ServerWait wait(*this);
     if (!succeeded(SQLEndTran(SQL_HANDLE_DBC, dbc_, commit ? SQL_COMMIT : SQL_ROLLBACK))) {
-      return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+      const Outcome outcome = fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+      if (commit && socketShut_) {
+        diagnostic.message += ": whether the transaction committed is unknown";
+      }
+      return outcome;
     }
     return setAutocommit(true, diagnostic);
   }
@@ -405,6 +472,7 @@ class OdbcConnection final : public Connection {
       fail(SQL_HANDLE_DBC, dbc_, diagnostic);
       return nullptr;
     }
+    ServerWait wait(*this);
     if (!succeeded(prepareStatement(stmt, *text))) {
       fail(SQL_HANDLE_STMT, stmt, diagnostic);
       SQLFreeHandle(SQL_HANDLE_STMT, stmt);
@@ -420,6 +488,7 @@ class OdbcConnection final : public Connection {
     if (!text) return Outcome::kFailed;
     SQLHSTMT stmt = newStatement();
     if (stmt == SQL_NULL_HSTMT) return fail(SQL_HANDLE_DBC, dbc_, diagnostic);
+    ServerWait wait(*this);
     Outcome outcome = Outcome::kOk;
     SQLSMALLINT columns = 0;
     if (!succeeded(executeDirect(stmt, *text)) || !succeeded(SQLNumResultCols(stmt, &columns))) {
@@ -455,6 +524,7 @@ class OdbcConnection final : public Connection {
  private:
   Outcome setAutocommit(bool on, Diagnostic& diagnostic) {
     const auto value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    ServerWait wait(*this);
     if (!succeeded(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
                                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(value)),
                                      SQL_IS_UINTEGER))) {
@@ -519,12 +589,83 @@ class OdbcConnection final : public Connection {
   }
 #endif
 
+  // Finds the socket the connect opened and the bound the server keeps for statements, and
+  // watches the session with them; a session without either runs unwatched, and the log says so.
+  // The ports the server names tell the session's socket from those other threads open at the
+  // same time; a server reached through a relay or an address translation names the relay's
+  // ports, so such a session runs unwatched rather than risk shutting a socket not its own.
+  void watchSession(const std::vector<StreamSocket>& before,
+                    const std::vector<StreamSocket>& after) {
+    if (!listsSockets()) {
+      static std::once_flag told;
+      std::call_once(told, [] {
+        ui::logLine(
+            "PostgreSQL sessions run without a client-side watch on this platform: a server that "
+            "stops answering mid-statement holds the call until it answers again");
+      });
+      return;
+    }
+    Rows rows;
+    Diagnostic diagnostic;
+    std::string problem;
+    std::optional<SocketId> socket;
+    // The server's own view of the connection's ports (none over a Unix-domain socket), and the
+    // statement bound a text that sets its own gave it, in milliseconds.
+    if (queryText("select inet_client_port(), inet_server_port(), (select setting from "
+                  "pg_settings where name = 'statement_timeout')",
+                  rows, diagnostic) != Outcome::kOk ||
+        rows.size() != 1 || rows.front().size() != 3) {
+      problem = "the server did not say which connection it sees (" + diagnostic.text() + ")";
+    } else {
+      const Row& row = rows.front();
+      socket = chooseSessionSocket(before, after, {numberIn(row[0]), numberIn(row[1])}, problem);
+      const milliseconds statement = bounds_.statement.count() > 0
+                                         ? bounds_.statement
+                                         : milliseconds(numberIn(row[2]).value_or(0));
+      if (socket && statement.count() == 0) {
+        socket.reset();
+        problem = "its connection text turns the server's statement bound off";
+      }
+      watchBound_ = statement + watchMargin_;
+    }
+    if (!socket) {
+      // Told once per connection: its sessions opened again meet the same server the same way.
+      if (!toldUnwatched_) {
+        ui::logLine("the PostgreSQL session runs without a client-side watch: " + problem +
+                    "; a server that stops answering mid-statement holds the call until it "
+                    "answers again");
+      }
+      toldUnwatched_ = true;
+      return;
+    }
+    socket_ = socket;
+  }
+
+  void armWatch() {
+    if (!socket_ || ticket_) return;
+    ticket_ = sessionWatchdog().arm(watchBound_, [socket = *socket_] { shutSocket(socket); });
+  }
+
+  void disarmWatch() {
+    if (!ticket_) return;
+    if (sessionWatchdog().disarm(*ticket_)) socketShut_ = true;
+    ticket_.reset();
+  }
+
   SQLHDBC dbc_ = SQL_NULL_HDBC;
   std::string engine_;
   std::set<OdbcStatement*> statements_;
   SessionBounds bounds_;
   // When the step now running began, to tell a failure that came at its bound.
   Clock::time_point began_;
+  // The watch of a PostgreSQL session: its socket (none: unwatched), how long a call may wait
+  // on the server before the socket is shut, the call armed now, and whether the socket was shut.
+  const milliseconds watchMargin_;
+  std::optional<SocketId> socket_;
+  milliseconds watchBound_{0};
+  std::optional<uint64_t> ticket_;
+  bool socketShut_ = false;
+  bool toldUnwatched_ = false;
 };
 
 OdbcStatement::~OdbcStatement() {
@@ -539,6 +680,7 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
     return Outcome::kFailed;
   }
   owner_->startStep();
+  OdbcConnection::ServerWait wait(*owner_);
   SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
   // The driver reads the values and their lengths when the statement runs, so both stay put
   // until then; an empty value still needs a valid address.
@@ -589,6 +731,10 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
 
 }  // namespace
 
-std::unique_ptr<Connection> makeOdbcConnection() { return std::make_unique<OdbcConnection>(); }
+std::unique_ptr<Connection> makeOdbcConnection() { return makeOdbcConnectionWith({}); }
+
+std::unique_ptr<Connection> makeOdbcConnectionWith(const OdbcOptions& options) {
+  return std::make_unique<OdbcConnection>(options.watchMargin);
+}
 
 }  // namespace solvard::db

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "db/connection.hpp"
+#include "db/timeouts.hpp"
 
 namespace solvard::db {
 
@@ -11,7 +13,18 @@ namespace solvard::db {
 // file path opens an SQLite database through the driver `SQLite3`. Statements run as the driver
 // takes them (no dialect translation); automatic commit is on outside `BeginTrans` ...
 // `CommitTrans`/`RollbackTrans`. `isAlive` asks the driver whether the connection is dead, then
-// makes a round trip with "select 1".
+// makes a round trip with "select 1". A call on a PostgreSQL session that waits on the server
+// longer than the session's statement bound plus `kWatchMargin` ends as a lost session: the
+// client shuts the session's socket (statement_watch.hpp), the server having stopped answering.
 std::unique_ptr<Connection> makeOdbcConnection();
+
+// How a connection is made, for the tests that need another rule than the default.
+struct OdbcOptions {
+  // How much longer than its statement bound a call on a PostgreSQL session may wait on the
+  // server before the client shuts the session's socket and the call ends as a lost session.
+  std::chrono::milliseconds watchMargin = kWatchMargin;
+};
+
+std::unique_ptr<Connection> makeOdbcConnectionWith(const OdbcOptions& options);
 
 }  // namespace solvard::db

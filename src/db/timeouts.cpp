@@ -90,12 +90,12 @@ SessionBounds sessionBounds(std::string_view odbcText) {
   return bounds;
 }
 
-std::string timedOutText(milliseconds bound) {
+std::string secondsText(milliseconds bound) {
   const long long ms = bound.count();
-  if (ms % 1000 == 0 || ms >= 10000)
-    return "timed out after " + std::to_string((ms + 500) / 1000) + " s";
-  return "timed out after " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) +
-         " s";
+  if (ms % 1000 == 0 || ms >= 10000) return std::to_string((ms + 500) / 1000) + " s";
+  return std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s";
 }
+
+std::string timedOutText(milliseconds bound) { return "timed out after " + secondsText(bound); }
 
 }  // namespace solvard::db

@@ -10,6 +10,13 @@ namespace solvard::db {
 // answer, a statement that gets no result, a file another program keeps locked.
 inline constexpr std::chrono::seconds kLoginTimeout{10};
 inline constexpr std::chrono::seconds kStatementTimeout{30};
+// How much longer than its statement bound a call on a PostgreSQL session may wait before the
+// client gives the server up and shuts the session's socket (see statement_watch.hpp). The
+// server stops a statement at the bound itself and its answer must win, the session then staying
+// open: the margin covers that answer's way back (a round trip, a loaded server noticing the
+// cancel between two steps of its work, a commit's flush of its log) with room to spare, and
+// keeps the step's whole bound close to the one the operator set.
+inline constexpr std::chrono::seconds kWatchMargin{5};
 
 // The bounds one session runs under, read from its ODBC connection text. A value the text gives
 // for the driver itself wins over the defaults:
@@ -38,7 +45,9 @@ struct SessionBounds {
 
 SessionBounds sessionBounds(std::string_view odbcText);
 
-// "timed out after 30 s" (whole seconds, or tenths below ten seconds when not whole).
+// "30 s" (whole seconds, or tenths below ten seconds when not whole).
+std::string secondsText(std::chrono::milliseconds bound);
+// "timed out after 30 s".
 std::string timedOutText(std::chrono::milliseconds bound);
 
 }  // namespace solvard::db

@@ -46,12 +46,13 @@ class CollectIdentityTest : public ::testing::TestWithParam<Engine> {
   }
   void TearDown() override { line.stop(); }
 
-  std::string config(const std::string& clear) {
+  std::string config(const std::string& clear, const std::string& extra = "") {
     const fs::path path = folder.path() / "collect.toml";
     std::ofstream(path) << "database = \"" << database.text() << "\"\n[[line]]\nname = \"A\"\n"
                         << "port = \"" << line.path() << "\"\n"
                         << "[[line.terminal]]\nkind = \"attend\"\nmachines = 1\nclear = \"" << clear
-                        << "\"\n[[line.terminal]]\nkind = \"door\"\nmachines = 3\n";
+                        << "\"\n[[line.terminal]]\nkind = \"door\"\nmachines = 3\n"
+                        << extra;
     return path.string();
   }
 
@@ -179,6 +180,69 @@ TEST_P(CollectIdentityTest, ALayoutOneDatabaseKeepsEveryRowOnceThroughItsMigrati
             "2026-01-01 00:00:00Z \n2026-01-01 00:00:00Z \n");
   // A second collector finds the new layout and migrates nothing again.
   EXPECT_EQ(pass(), "attend 2 0 2 0 0; door 0 0 0 0 0; ");
+}
+
+// `solvard verify` reads the ledger and the tables and names every gap with its cause.
+TEST_P(CollectIdentityTest, VerifyNamesEveryGapWithItsCause) {
+  line.withState([&] {
+    clock->storeRecords({kPunch, kOtherPunch});
+    door->store(kSwipe);
+    door->store(kOtherSwipe);
+  });
+  // The database refuses one card for a while: that swipe is kept for the next pass.
+  const bool sqlite = GetParam() == Engine::kSqlite;
+  const std::string absentClock = "[[line.terminal]]\nkind = \"attend\"\nmachines = 9\n";
+  const std::string path = config("after-commit", absentClock);
+  runCommand(SOLVARD_PROGRAM, {"collect", "--config", path}, folder.env());  // makes the tables
+  execute(sqlite ? std::vector<std::string>{"create trigger refuse before insert on "
+                                            "access_records when new.card = '9876543210' begin "
+                                            "select raise(abort, 'refused'); end"}
+                 : std::vector<std::string>{
+                       "create function refuse() returns trigger language plpgsql as $$ begin "
+                       "if new.card = '9876543210' then raise exception 'refused'; end if; "
+                       "return new; end $$",
+                       "create trigger refuse before insert on access_records for each row "
+                       "execute function refuse()"});
+  line.withState([&] { door->store(kOtherSwipe); });
+  runCommand(SOLVARD_PROGRAM, {"collect", "--config", path}, folder.env());
+
+  const auto verify = [&] {
+    return runCommand(SOLVARD_PROGRAM, {"verify", "-c", path, "--json"}, folder.env());
+  };
+  CommandRun got = verify();
+  EXPECT_EQ(got.status, 0) << got.out << got.err;
+  auto report = nlohmann::json::parse(got.out, nullptr, false);
+  const auto causes = [&](int terminal) {
+    std::string text;
+    for (const auto& gap : report["result"]["terminals"][terminal]["gaps"])
+      text += gap["cause"].get<std::string>() + "/" + gap["missing"].dump() + " ";
+    return text;
+  };
+  EXPECT_EQ(report["ok"], true);
+  EXPECT_EQ(causes(0), "clear_window/0 ");  // the clock, cleared once with records
+  EXPECT_EQ(causes(1), "pass_failed/0 kept_not_written/0 ");
+  EXPECT_EQ(causes(2), "pass_failed/0 pass_failed/0 ");  // machine 9 never answered
+  EXPECT_EQ(report["result"]["terminals"][1]["kept_waiting"], 1);
+  EXPECT_EQ(report["result"]["terminals"][2]["gaps"][0]["detail"].get<std::string>().substr(0, 29),
+            "the terminal did not answer: ");
+
+  // A row gone from the table is missing, and said to be.
+  execute({"delete from access_records where card = '0000012345'"});
+  got = verify();
+  EXPECT_EQ(got.status, 1) << got.out << got.err;
+  report = nlohmann::json::parse(got.out, nullptr, false);
+  EXPECT_EQ(report["error"]["code"], "records_missing");
+  EXPECT_EQ(causes(1), "rows_missing/1 pass_failed/0 kept_not_written/0 ");
+  EXPECT_EQ(report["result"]["terminals"][1]["missing"], 1);
+  got = runCommand(SOLVARD_PROGRAM, {"verify", "-c", path}, folder.env());
+  EXPECT_EQ(got.status, 1);
+  EXPECT_NE(got.out.find("line A door terminal 3: 3 records given in 2 passes, 2 stored, 0 found "
+                         "stored, 1 kept; 1 missing or stored twice\n"),
+            std::string::npos)
+      << got.out;
+  EXPECT_TRUE(
+      got.out.ends_with("not verified: records are missing or stored twice on 1 of 3 terminals\n"))
+      << got.out;
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CollectIdentityTest,

@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   addDemoCommand(app, status);
   addPortsCommand(app, status);
   addCollectCommand(app, status);
+  addVerifyCommand(app, status);
   addDocsCommand(app, status);
   app.footer(
       "Exit status: 0 done (the terminal acknowledged, or the records were downloaded), 1 the "

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace solvard::prohibit {
 
@@ -13,8 +14,15 @@ struct StoreOutcome {
     kNotWritten,  // it is certainly not stored
     kUnknown,     // the session dropped while the row was on its way: it may be stored or not
   };
-  State state = State::kNotWritten;
+  StoreOutcome(State state_ = State::kNotWritten, std::string problem_ = {},
+               std::string marker_ = {})
+      : state(state_), problem(std::move(problem_)), marker(std::move(marker_)) {}
+
+  State state;
   std::string problem;  // why not, for the library's log
+  // For kUnknown on an engine that can be asked later: the transaction the row was written in,
+  // so that the record can be kept and the database asked before it is written again.
+  std::string marker;
 
   bool written() const { return state == State::kWritten; }
 };
@@ -36,6 +44,15 @@ class AccessRecordSink {
   virtual bool prepare(std::string& problem) = 0;
   // One record, the ten bytes as the terminal sent them (fewer when it sent fewer).
   virtual StoreOutcome save(std::span<const uint8_t> record, const RecordOrigin& origin) = 0;
+
+  // What became of the transaction `marker` names (see StoreOutcome::marker): asked before a
+  // record kept after a commit whose outcome was unknown is written again.
+  enum class Settled { kStored, kNotStored, kUnknown };
+  virtual Settled settle(const std::string& marker, std::string& problem) {
+    (void)marker;
+    (void)problem;
+    return Settled::kNotStored;
+  }
 };
 
 }  // namespace solvard::prohibit

@@ -20,6 +20,9 @@ struct PendingRecord {
   int16_t machineNo = 0;
   serial::Bytes record;    // the ten bytes as the terminal sent them
   std::string occurrence;  // its identity, made when it arrived (prohibit/occurrence.hpp)
+  // The transaction it was written in when that commit's outcome was unknown: the database is
+  // asked about it before the record is written again. Empty for a record certainly not stored.
+  std::string marker;
 
   friend bool operator==(const PendingRecord&, const PendingRecord&) = default;
 };

@@ -102,6 +102,17 @@ db::Outcome RecordStore::tryTransaction(const std::string& statement, std::strin
   return outcome;
 }
 
+AccessRecordSink::Settled RecordStore::settle(const std::string& marker, std::string& problem) {
+  if (!connect(problem)) return Settled::kUnknown;
+  switch (db::askCommitState(*connection_, marker, pause)) {
+    case db::CommitState::kCommitted: return Settled::kStored;
+    case db::CommitState::kNotCommitted: return Settled::kNotStored;
+    case db::CommitState::kUnknown: break;
+  }
+  problem = "the database cannot say whether transaction " + marker + " committed";
+  return Settled::kUnknown;
+}
+
 StoreOutcome RecordStore::insertInTransaction(const std::string& statement) {
   // Two tries: a session dropped before the commit stored nothing, so the row goes again on a
   // new one; a second drop is not tried again.
@@ -119,15 +130,18 @@ StoreOutcome RecordStore::insertInTransaction(const std::string& statement) {
       return {committing ? State::kUnknown : State::kNotWritten,
               "the connection dropped (" + lost +
                   ") and does not open again: " + connection_->lastDiagnostic().text() +
-                  (committing ? "; the row may be stored or not" : "")};
+                  (committing ? "; the row may be stored or not" : ""),
+              committing ? marker : std::string()};
     }
     if (!committing) continue;
     switch (db::askCommitState(*connection_, marker, pause)) {
       case db::CommitState::kCommitted: return {State::kWritten, {}};
       case db::CommitState::kNotCommitted: continue;
       case db::CommitState::kUnknown:
-        return {State::kUnknown, "the connection dropped while committing " + statement + " (" +
-                                     lost + ") and the database could not say what became of it"};
+        return {State::kUnknown,
+                "the connection dropped while committing " + statement + " (" + lost +
+                    ") and the database could not say what became of it",
+                marker};
     }
   }
   return {State::kNotWritten, "the connection dropped twice while writing " + statement + ": " +

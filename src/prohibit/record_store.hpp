@@ -41,6 +41,8 @@ class RecordStore final : public AccessRecordSink {
     return SaveRegisterRecord(record);
   }
 
+  Settled settle(const std::string& marker, std::string& problem) override;
+
   // The pause between questions about a lost commit (tests run it in no time).
   std::function<void()> pause = db::pauseBeforeAskingAgain;
 

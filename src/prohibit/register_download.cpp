@@ -83,14 +83,37 @@ bool writePending(const std::string& line, int16_t machineNo, AccessRecordSink& 
   for (const PendingRecord& record : kept) {
     const std::string occurrence =
         record.occurrence.empty() ? std::string(kEarlierOccurrence) : record.occurrence;
-    const StoreOutcome stored = store.save(record.record, {occurrence, true});
+    StoreOutcome stored{StoreOutcome::State::kWritten};
+    std::string unsettled;
+    bool storedAfterAll = false;
+    switch (record.marker.empty() ? AccessRecordSink::Settled::kNotStored
+                                  : store.settle(record.marker, unsettled)) {
+      case AccessRecordSink::Settled::kStored:
+        // The lost commit went through after all: written once, by the earlier download.
+        logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
+                                  ") was stored by it after all");
+        storedAfterAll = true;
+        break;
+      case AccessRecordSink::Settled::kNotStored:
+        stored = store.save(record.record, {occurrence, true});
+        break;
+      case AccessRecordSink::Settled::kUnknown:
+        logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
+                                  ") may be stored or not, and the database still cannot say (" +
+                                  unsettled +
+                                  "), so the terminal was not prompted: look for the row, and "
+                                  "remove the record from the kept records once it is stored");
+        return false;
+    }
     if (stored.state == StoreOutcome::State::kNotWritten) {
       logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
                                 ") still cannot be written, so the terminal was not prompted: " +
                                 stored.problem);
       return false;
     }
-    if (!stored.written()) {
+    if (storedAfterAll) {
+      // Nothing written: it is there once already.
+    } else if (!stored.written()) {
       logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
                                 "): " + stored.problem + "; it is no longer kept");
     } else {
@@ -203,11 +226,21 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     const std::string occurrence = newOccurrence();
     const StoreOutcome stored = store.save(record, {occurrence, false});
     if (stored.state == StoreOutcome::State::kUnknown) {
-      // Kept, it could be written twice; dropped, it could be lost: the log keeps its values
-      // for a person to look for.
-      logRefusal(iMachineNo, "record " + std::to_string(report.written + 1) + " (" +
-                                 describe(record) + "): " + stored.problem +
-                                 "; the terminal was not prompted again");
+      // Kept with the transaction it was written in, the next download asks the database what
+      // became of it before writing it again: neither lost nor written twice. Where the engine
+      // cannot be asked, kept it could be written twice and dropped it could be lost: the log
+      // keeps its values for a person to look for.
+      std::string why;
+      const bool kept =
+          !stored.marker.empty() && record.size() == kAccessRecordLength &&
+          pendingRecords().keep({line, iMachineNo, record, occurrence, stored.marker}, why);
+      logRefusal(iMachineNo,
+                 "record " + std::to_string(report.written + 1) + " (" + describe(record) +
+                     "): " + stored.problem + "; the terminal was not prompted again" +
+                     (kept ? "; it is kept, and the next download asks the database whether it "
+                             "was stored before writing it"
+                      : why.empty() ? ""
+                                    : "; it could not be kept: " + why));
       link.closeAndClear();
       return ended(Ending::kRecordOutcomeUnknown, kError);
     }
@@ -216,7 +249,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       // download's first prompt, which is why the record is kept until then.
       std::string why;
       const bool kept = record.size() == kAccessRecordLength &&
-                        pendingRecords().keep({line, iMachineNo, record, occurrence}, why);
+                        pendingRecords().keep({line, iMachineNo, record, occurrence, {}}, why);
       logRefusal(iMachineNo,
                  "record " + std::to_string(report.written + 1) + " (" + describe(record) +
                      ") not written, the terminal was not prompted again: " + stored.problem +

@@ -94,16 +94,44 @@ TEST_P(LostCommit, IsSettledByAskingTheDatabase) {
   ui::setProgressSink(std::move(dropAtSecond));
   EXPECT_EQ(lastReport.ending, c.ending);
   EXPECT_EQ(made[0]->committed(), c.committed);
-  EXPECT_EQ(lastReport.pendingKept, 0);
-  if (c.ending == Ending::kRecordOutcomeUnknown) {
-    EXPECT_EQ(prompts(), (Frames{"03 01", "03 01"}));
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0],
-              "GetRegisterData, terminal 3: record 2 (card 0000012345, 2001-06-29 17:45): the "
-              "connection dropped while committing " +
-                  std::string(kSecondRow) +
-                  " ([08S01] (0) the server closed the connection) and the database could not "
-                  "say what became of it; the terminal was not prompted again");
+  if (c.ending != Ending::kRecordOutcomeUnknown) {
+    EXPECT_EQ(lastReport.pendingKept, 0);
+    return;
+  }
+  EXPECT_EQ(prompts(), (Frames{"03 01", "03 01"}));
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0],
+            "GetRegisterData, terminal 3: record 2 (card 0000012345, 2001-06-29 17:45): the "
+            "connection dropped while committing " +
+                std::string(kSecondRow) +
+                " ([08S01] (0) the server closed the connection) and the database could not "
+                "say what became of it; the terminal was not prompted again; it is kept, and the "
+                "next download asks the database whether it was stored before writing it");
+  // Kept with its transaction: the next download asks first, and writes it only when the
+  // database says it was not stored; while it cannot say, no prompt goes out.
+  EXPECT_EQ(lastReport.pendingKept, 1);
+  struct Next {
+    const char* answer;
+    Rows written;
+    const char* result;
+    int kept;
+  };
+  // Asked again: still in progress (no prompt), then settled one way or the other.
+  const Next settled = std::string(c.name) == "never_settled"
+                           ? Next{"committed", {}, "NODATA", 0}
+                           : Next{"aborted", {kSecondRow}, "NODATA", 0};
+  for (const Next& next : {Next{"in progress", {}, "ERROR", 1}, settled}) {
+    made.back()->answerQueries("select txid_status(731)", {{{next.answer}}});
+    const std::size_t promptsBefore = prompts().size();
+    const std::size_t committedBefore = made.back()->committed().size();
+    if (next.kept == 0) answerNoMore();
+    EXPECT_EQ(download(), next.result) << next.answer;
+    EXPECT_EQ(Rows(made.back()->committed().begin() + static_cast<long>(committedBefore),
+                   made.back()->committed().end()),
+              next.written)
+        << next.answer;
+    EXPECT_EQ(lastReport.pendingKept, next.kept) << next.answer;
+    EXPECT_EQ(prompts().size() - promptsBefore, next.kept == 0 ? 1u : 0u) << next.answer;
   }
 }
 

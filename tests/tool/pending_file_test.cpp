@@ -41,9 +41,9 @@ fs::path freshFolder(const std::string& name) {
 
 TEST(PendingFileTest, KeepsRecordsPerTerminalAcrossKeepersAndForgetsOneCopy) {
   const fs::path folder = freshFolder("solvard-pending");
-  const PendingRecord first{"/dev/pts/7", 3, kRecord, "00000000000000a1"};
-  const PendingRecord again{"/dev/pts/7", 3, kRecord, "00000000000000a2"};  // presented twice
-  const PendingRecord other{"/dev/pts/7", 4, kRecord, "00000000000000a3"};
+  const PendingRecord first{"/dev/pts/7", 3, kRecord, "00000000000000a1", {}};
+  const PendingRecord again{"/dev/pts/7", 3, kRecord, "00000000000000a2", {}};  // presented twice
+  const PendingRecord other{"/dev/pts/7", 4, kRecord, "00000000000000a3", {}};
   std::string problem;
   {
     PendingFile keeper(folder / "state" / "pending");
@@ -63,12 +63,13 @@ TEST(PendingFileTest, KeepsRecordsPerTerminalAcrossKeepersAndForgetsOneCopy) {
 
 // The file's text: what reads as records, and every kind of damage named by its line.
 TEST(PendingFileTest, ReadsWholeRecordsAndNamesTheFirstDamagedLine) {
-  const PendingRecord record{"/dev/pts/1", 3, kRecord, "00000000000000a1"};
+  // Kept after a commit whose outcome was unknown: with the transaction to ask about.
+  const PendingRecord record{"/dev/pts/1", 3, kRecord, "00000000000000a1", "731"};
   const std::string written = writePendingText({record});
   ASSERT_EQ(written,
             "solvard kept access records 2\n"
-            "3 12345678900106290805 00000000000000a1 " +
-                written.substr(written.rfind("00000000000000a1 ") + 17, 8) + " /dev/pts/1\n");
+            "3 12345678900106290805 00000000000000a1 731 " +
+                written.substr(written.rfind("731 ") + 4, 8) + " /dev/pts/1\n");
   const std::string line = written.substr(written.find('\n') + 1);
   std::string flipped = written;
   flipped[flipped.find("0805")] = '1';  // one digit of the record changed
@@ -84,7 +85,7 @@ TEST(PendingFileTest, ReadsWholeRecordsAndNamesTheFirstDamagedLine) {
        {record},
        ""},  // CRLF endings and a blank line
       {"3 12345678900106290805 /dev/pts/1\n",
-       {{"/dev/pts/1", 3, kRecord, "v1"}},
+       {{"/dev/pts/1", 3, kRecord, "v1", {}}},
        ""},  // an earlier release's file
       {written.substr(0, written.size() - 1), {}, "line 2 is cut short (it has no line end)"},
       {written.substr(0, written.size() / 2), {}, "line 2 is cut short (it has no line end)"},
@@ -103,16 +104,16 @@ TEST(PendingFileTest, ReadsWholeRecordsAndNamesTheFirstDamagedLine) {
       EXPECT_EQ(read.records, c.records) << c.text;
     }
   }
-  EXPECT_EQ(pendingLineProblem({"/dev/a\nb", 3, kRecord, "a1"}),
+  EXPECT_EQ(pendingLineProblem({"/dev/a\nb", 3, kRecord, "a1", {}}),
             "the line's device name is empty or holds a control character");
-  EXPECT_EQ(pendingLineProblem({"/dev/a", 3, kRecord, "a 1"}),
+  EXPECT_EQ(pendingLineProblem({"/dev/a", 3, kRecord, "a 1", {}}),
             "the record's identity is not one word");
 }
 
 // Whatever lies under the file's names, the file is read only when it is whole and ours, and
 // written only as a new file of its own: a keeper that cannot keep says so before any prompt.
 TEST(PendingFileTest, RefusesWhatIsNotAWholeFileOfItsOwnAndNeverWritesThroughALink) {
-  const PendingRecord record{"/dev/pts/1", 3, kRecord, "00000000000000a1"};
+  const PendingRecord record{"/dev/pts/1", 3, kRecord, "00000000000000a1", {}};
   struct Case {
     std::string name;
     std::function<void(const fs::path& file)> plant;
@@ -311,7 +312,7 @@ TEST_F(DoorDownloadProcesses, DamagedKeptRecordsStopTheDownloadBeforeAnyPrompt) 
   sim.withState([&] { terminal.store(simulator::accessRecord("0000000001", 1, 6, 29, 8, 1)); });
   const fs::path kept = folder / "state" / "solvard" / "pending-access-records";
   fs::create_directories(kept.parent_path());
-  const std::string damaged = writePendingText({{sim.path(), 3, kRecord, "00000000000000a1"}});
+  const std::string damaged = writePendingText({{sim.path(), 3, kRecord, "00000000000000a1", {}}});
   for (const std::string& text : {damaged.substr(0, damaged.size() - 5), damaged + "garbage\n"}) {
     std::ofstream(kept, std::ios::binary | std::ios::trunc) << text;
     const fs::path out = folder / "out.txt";

@@ -86,20 +86,21 @@ std::string recordFields(const prohibit::PendingRecord& record) {
     text += kHex[byte >> 4];
     text += kHex[byte & 15];
   }
-  return text + ' ' + record.occurrence;
+  return text + ' ' + record.occurrence + ' ' + (record.marker.empty() ? "-" : record.marker);
 }
 
-// "<machine> <hex> <identity> <checksum> <device>"
+// "<machine> <hex> <identity> <transaction or -> <checksum> <device>"
 std::optional<prohibit::PendingRecord> readLine(std::string_view line) {
   prohibit::PendingRecord record;
-  std::string_view rest = line, machine, hex, occurrence, checksum;
+  std::string_view rest = line, machine, hex, occurrence, marker, checksum;
   if (!nextField(rest, machine) || !nextField(rest, hex) || !nextField(rest, occurrence) ||
-      !nextField(rest, checksum) || rest.empty() || hasControl(rest) ||
+      !nextField(rest, marker) || !nextField(rest, checksum) || rest.empty() || hasControl(rest) ||
       !readMachine(machine, record.machineNo) || !readBytes(hex, record.record) ||
-      !isWord(occurrence)) {
+      !isWord(occurrence) || !isWord(marker)) {
     return std::nullopt;
   }
   record.occurrence = occurrence;
+  if (marker != "-") record.marker = marker;
   record.line = rest;
   if (checksum != hex8(crc32(recordFields(record) + ' ' + record.line))) return std::nullopt;
   return record;
@@ -157,6 +158,8 @@ std::string pendingLineProblem(const prohibit::PendingRecord& record) {
   if (record.line.empty() || hasControl(record.line))
     return "the line's device name is empty or holds a control character";
   if (!isWord(record.occurrence)) return "the record's identity is not one word";
+  if (!record.marker.empty() && (!isWord(record.marker) || record.marker == "-"))
+    return "the record's transaction is not one word";
   if (record.machineNo < 0 || record.machineNo > 255) return "the machine number is not 0 to 255";
   return {};
 }

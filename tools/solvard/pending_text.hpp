@@ -9,10 +9,10 @@
 namespace solvard::tool {
 
 // The kept-records file's text. It starts with a header line; each record is one line
-// "<machine> <20 hex digits> <identity> <checksum> <device>", the checksum an 8-digit CRC-32 of
-// the line's other fields, so that a line changed by a cut, a disk fault or an editor is told
-// from a record. A file written by an earlier release (no header, lines "<machine> <20 hex
-// digits> <device>") is still read; its records get the identity that release's rows carry.
+// "<machine> <20 hex digits> <identity> <transaction or -> <checksum> <device>", the checksum an
+// 8-digit CRC-32 of the line's other fields, so that a line changed by a cut, a disk fault or an
+// editor is told from a record. A file written by an earlier release (no header, lines "<machine>
+// <20 hex digits> <device>") is still read; its records get the identity that release's rows carry.
 inline constexpr const char* kPendingHeader = "solvard kept access records 2";
 
 struct PendingRead {

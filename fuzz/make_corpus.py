@@ -206,3 +206,21 @@ confirmations = bytes([255, 250, 44, 101, 0, 0, 0x4B, 0x00, 255, 240, 255, 250, 
 write("telnet_stream", "ser2net-opening", bytes([0x02]) + ser2net_opening + confirmations)
 write("telnet_stream", "reply", bytes([0x83, 0x03, 255, 255, 255, 250, 44, 107, 0, 255, 240, 0x02]))
 write("telnet_stream", "endless", bytes([0x01, 255, 250, 44, 101]) + b"x" * 100 + bytes([0x0D, 0]))
+
+# The kept-records file: this release's lines (each with its CRC-32), one kept after a commit
+# whose outcome was unknown, an earlier release's file, CRLF endings, and a cut line.
+def kept_line(machine, record, occurrence, marker, device):
+    import zlib
+    fields = f"{machine} {record} {occurrence} {marker}"
+    return f"{fields} {zlib.crc32((fields + ' ' + device).encode()):08x} {device}\n"
+
+
+header = "solvard kept access records 2\n"
+kept = kept_line(3, "12345678900106290805", "00000000000000a1", "-", "/dev/ttyUSB0")
+write("kept_records", "one", header + kept)
+write("kept_records", "unknown-commit",
+      header + kept + kept_line(4, "00000000420301020607", "9f3c2b1a00000000", "731",
+                                "tcp://door-server:4001"))
+write("kept_records", "earlier-release", "3 12345678900106290805 /dev/ttyUSB0\n")
+write("kept_records", "crlf", (header + kept).replace("\n", "\r\n"))
+write("kept_records", "cut", header + kept[:30])

@@ -81,6 +81,11 @@ TEST(PendingFileTest, ReadsWholeRecordsAndNamesTheFirstDamagedLine) {
   const std::vector<Case> cases = {
       {written, {record}, ""},
       {"", {}, ""},
+      // The checksum is the common CRC-32 (as zlib's crc32 gives it).
+      {"solvard kept access records 2\n3 12345678900106290805 00000000000000a1 - 9abd2d58 "
+       "/dev/ttyUSB0\n",
+       {{"/dev/ttyUSB0", 3, kRecord, "00000000000000a1", {}}},
+       ""},
       {"solvard kept access records 2\r\n" + line.substr(0, line.size() - 1) + "\r\n\n",
        {record},
        ""},  // CRLF endings and a blank line

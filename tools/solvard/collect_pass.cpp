@@ -16,6 +16,7 @@
 #include "line_options.hpp"
 #include "prohibit/occurrence.hpp"
 #include "prohibit/pending_records.hpp"
+#include "serial/network_address.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 
@@ -119,13 +120,15 @@ std::string doneLine(const TerminalOutcome& outcome) {
 
 // Bytes an earlier exchange left on their way (a clock that went on streaming into a network
 // connection that dropped, a pass that was stopped) would be read as the next terminal's reply:
-// the line is read until it has been silent for twenty characters' time, at least 100 ms, and
-// for at most a minute, which covers the longest stream a clock sends at the slowest rate.
+// the line is read until it has been silent for twenty characters' time, at least 100 ms (at
+// least 500 ms through a device server, whose network delivers a stream in bursts with gaps
+// between them that a local line never has), and for at most a minute, which covers the longest
+// stream a clock sends at the slowest rate.
 constexpr std::chrono::milliseconds kLongestStream{60'000};
 
-std::chrono::milliseconds quietTime(uint32_t baud) {
+std::chrono::milliseconds quietTime(uint32_t baud, bool network) {
   const auto twentyCharacters = std::chrono::milliseconds(200'000 / std::max<uint32_t>(baud, 1));
-  return std::max(std::chrono::milliseconds(100), twentyCharacters);
+  return std::max(std::chrono::milliseconds(network ? 500 : 100), twentyCharacters);
 }
 
 // Waits for the line to go quiet; an error only when it does not, so the terminals not yet asked
@@ -133,7 +136,9 @@ std::chrono::milliseconds quietTime(uint32_t baud) {
 // to report as its own failure, and a stop to the pass's own check.
 std::optional<Error> settleLine(Line& line, const CollectLine& config,
                                 const std::function<void(const std::string&)>& log) {
-  const Result<std::size_t> got = line.awaitQuiet(quietTime(config.baud), kLongestStream);
+  const Result<std::size_t> got =
+      line.awaitQuiet(quietTime(config.baud, serial::isNetworkDevice(deviceOf(config.port).name())),
+                      kLongestStream);
   if (got) {
     if (*got > 0 && log) {
       log("line " + config.name + ": dropped " + std::to_string(*got) +

@@ -113,8 +113,11 @@ Error downloadFailure(const Line::Impl& line, uint8_t machine, const attend::Dow
     case Ending::kStopped: return Error(Errc::stopped, line.notes.logText());
     case Ending::kRolledBack:
       if (refused) {
-        return Error(refusal,
-                     progress + (line.notes.log.empty() ? "" : ": ") + line.notes.logText());
+        // Every record came and the store refused them at the end: that is the commit, not a
+        // record beyond the terminal's count.
+        const std::string step =
+            report.total > 0 && report.written >= report.total ? "the commit" : progress;
+        return Error(refusal, step + (line.notes.log.empty() ? "" : ": ") + line.notes.logText());
       }
       if (line.notes.said(ui::msg::kUnexpectedReply)) {
         return Error(Errc::no_reply, terminal + ": no byte of " + progress + " came");

@@ -14,9 +14,9 @@
 #include "collect_store.hpp"
 #include "db/odbc_connection.hpp"
 #include "line_options.hpp"
+#include "line_settle.hpp"
 #include "prohibit/occurrence.hpp"
 #include "prohibit/pending_records.hpp"
-#include "serial/network_address.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 
@@ -118,36 +118,13 @@ std::string doneLine(const TerminalOutcome& outcome) {
   return line;
 }
 
-// Bytes an earlier exchange left on their way (a clock that went on streaming into a network
-// connection that dropped, a pass that was stopped) would be read as the next terminal's reply:
-// the line is read until it has been silent for twenty characters' time, at least 100 ms (at
-// least 500 ms through a device server, whose network delivers a stream in bursts with gaps
-// between them that a local line never has), and for at most a minute, which covers the longest
-// stream a clock sends at the slowest rate.
-constexpr std::chrono::milliseconds kLongestStream{60'000};
-
-std::chrono::milliseconds quietTime(uint32_t baud, bool network) {
-  const auto twentyCharacters = std::chrono::milliseconds(200'000 / std::max<uint32_t>(baud, 1));
-  return std::max(std::chrono::milliseconds(network ? 500 : 100), twentyCharacters);
-}
-
-// Waits for the line to go quiet; an error only when it does not, so the terminals not yet asked
-// are not asked into bytes no one can read. A port that does not open is left to each terminal
-// to report as its own failure, and a stop to the pass's own check.
-std::optional<Error> settleLine(Line& line, const CollectLine& config,
-                                const std::function<void(const std::string&)>& log) {
-  const Result<std::size_t> got =
-      line.awaitQuiet(quietTime(config.baud, serial::isNetworkDevice(deviceOf(config.port).name())),
-                      kLongestStream);
-  if (got) {
-    if (*got > 0 && log) {
-      log("line " + config.name + ": dropped " + std::to_string(*got) +
-          " bytes an earlier exchange left on the line");
-    }
-    return std::nullopt;
-  }
-  if (got.error().code() == Errc::unexpected_reply) return got.error();
-  return std::nullopt;
+// Waits for the line to go quiet (line_settle.hpp); an error only when it does not, so the
+// terminals not yet asked are not asked into bytes no one can read.
+std::optional<Error> settleCollectLine(Line& line, const CollectLine& config,
+                                       const std::function<void(const std::string&)>& log) {
+  return settleLine(line, config.baud, deviceOf(config.port).name(), [&](const std::string& text) {
+    if (log) log("line " + config.name + ": " + text);
+  });
 }
 
 // The terminal's ledger row as the pass leaves it. Written on its own once the terminal is done
@@ -195,7 +172,7 @@ void collectLine(const CollectLine& config, const std::string& database, const s
   for (std::size_t i = 0; i < config.terminals.size(); ++i) {
     if (made && settle) {
       settle = false;
-      if (auto unsettled = settleLine(*made, config, hooks.log)) {
+      if (auto unsettled = settleCollectLine(*made, config, hooks.log)) {
         for (std::size_t j = i; j < outcomes.size(); ++j)
           outcomes[j].error = Error(unsettled->code(), "not asked: " + unsettled->message());
         if (hooks.log) hooks.log("line " + config.name + ": " + unsettled->message());

@@ -7,7 +7,9 @@ namespace solvard::tool {
 DownloadLine::DownloadLine(const LineOptions& options)
     : progress_(std::cerr, "terminal " + std::to_string(options.machine),
                 progressShown(options.progress, options.noProgress), terminalColumns()),
-      line_(options, hooksFor(progress_)) {}
+      line_(options, hooksFor(progress_)),
+      baud_(options.baud),
+      device_(deviceOf(options.port).name()) {}
 
 LineHooks DownloadLine::hooksFor(ProgressDisplay& progress) {
   LineHooks hooks;

@@ -81,14 +81,12 @@ inline std::vector<std::string> everyRowOf(
   return everyRow(std::move(rows));
 }
 
-// Every row of a collector table, sorted; one row "unreadable: ..." when it cannot be read.
-inline std::vector<std::string> storedRows(const std::string& database, const std::string& table) {
+// The rows a query gives, each as its values joined by spaces, sorted; one row "unreadable:
+// ..." when it cannot be read.
+inline std::vector<std::string> queriedRows(const std::string& database, const std::string& query) {
   db::Rows result;
   std::string failure;
-  if (!readRows(database, "select line, machine, card, record_date, record_time from " + table,
-                result, failure)) {
-    return {failure};
-  }
+  if (!readRows(database, query, result, failure)) return {failure};
   std::vector<std::string> rows;
   for (const db::Row& row : result) {
     std::string text;
@@ -96,6 +94,12 @@ inline std::vector<std::string> storedRows(const std::string& database, const st
     rows.push_back(text);
   }
   return sorted(std::move(rows));
+}
+
+// Every row of a collector table, sorted; one row "unreadable: ..." when it cannot be read.
+inline std::vector<std::string> storedRows(const std::string& database, const std::string& table) {
+  return queriedRows(database,
+                     "select line, machine, card, record_date, record_time from " + table);
 }
 
 // The rows of `a` that are also in `b` (both sorted), once each.

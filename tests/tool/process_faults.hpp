@@ -110,38 +110,14 @@ inline std::string keptRow(const std::string& line, const std::string& name) {
 // for line "H" and `machine`, sorted; one row "unreadable: ..." when it cannot be read.
 inline std::vector<std::string> hostAccessRows(const std::string& database,
                                                const std::string& table, int machine) {
-  db::Rows result;
-  std::string failure;
-  if (!readRows(database,
-                "select 'H', '" + std::to_string(machine) +
-                    "', CardNo, RecordDate, RecordTime from " + table,
-                result, failure)) {
-    return {failure};
-  }
-  std::vector<std::string> rows;
-  for (const db::Row& row : result) {
-    std::string text;
-    for (const std::string& cell : row) text += (text.empty() ? "" : " ") + cell;
-    rows.push_back(text);
-  }
-  return sorted(std::move(rows));
+  return queriedRows(database, "select 'H', '" + std::to_string(machine) +
+                                   "', CardNo, RecordDate, RecordTime from " + table);
 }
 
 // The attendance download's rows (WorkCardSource) in `attendRow`'s form for line "H", sorted.
 inline std::vector<std::string> hostAttendanceRows(const std::string& database) {
-  db::Rows result;
-  std::string failure;
-  if (!readRows(database, "select 'H', MachineNo, CardNo, CardDate, CardTime from WorkCardSource",
-                result, failure)) {
-    return {failure};
-  }
-  std::vector<std::string> rows;
-  for (const db::Row& row : result) {
-    std::string text;
-    for (const std::string& cell : row) text += (text.empty() ? "" : " ") + cell;
-    rows.push_back(text);
-  }
-  return sorted(std::move(rows));
+  return queriedRows(database,
+                     "select 'H', MachineNo, CardNo, CardDate, CardTime from WorkCardSource");
 }
 
 // What a simulated door holds, and the record it sent and still holds (the one in hand when a

@@ -176,8 +176,8 @@ bool PendingFile::writeAll(const std::vector<prohibit::PendingRecord>& records,
   return true;
 }
 
-template <typename Change>
-bool PendingFile::update(std::string& problem, Change&& change) {
+template <typename Work>
+bool PendingFile::underLock(std::string& problem, Work&& work) {
   if (!unavailable_.empty()) {
     problem = unavailable_;
     return false;
@@ -187,9 +187,14 @@ bool PendingFile::update(std::string& problem, Change&& change) {
   FileLock lock(path_, lockWait_, pause, problem);
   if (!lock.held()) return false;
   std::vector<prohibit::PendingRecord> records;
-  if (!readAll(records, problem)) return false;
-  if (!change(records, problem)) return false;
-  return writeAll(records, problem);
+  return readAll(records, problem) && work(records);
+}
+
+template <typename Change>
+bool PendingFile::update(std::string& problem, Change&& change) {
+  return underLock(problem, [&](std::vector<prohibit::PendingRecord>& records) {
+    return change(records, problem) && writeAll(records, problem);
+  });
 }
 
 bool PendingFile::ready(std::string& problem) {
@@ -198,14 +203,10 @@ bool PendingFile::ready(std::string& problem) {
 }
 
 bool PendingFile::all(std::vector<prohibit::PendingRecord>& found, std::string& problem) {
-  if (!unavailable_.empty()) {
-    problem = unavailable_;
-    return false;
-  }
-  if (!ensurePrivateFolder(path_.parent_path(), problem)) return false;
-  if (!pause) pause = [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); };
-  FileLock lock(path_, lockWait_, pause, problem);
-  return lock.held() && readAll(found, problem);
+  return underLock(problem, [&](std::vector<prohibit::PendingRecord>& records) {
+    found = std::move(records);
+    return true;
+  });
 }
 
 bool PendingFile::recordsOf(const std::string& line, int16_t machineNo,

@@ -48,6 +48,9 @@ class PendingFile final : public prohibit::PendingRecords {
   std::function<void(std::chrono::milliseconds)> pause;
 
  private:
+  // Runs `work` on the records read whole under the lock.
+  template <typename Work>
+  bool underLock(std::string& problem, Work&& work);
   template <typename Change>
   bool update(std::string& problem, Change&& change);
   bool readAll(std::vector<prohibit::PendingRecord>& records, std::string& problem) const;

@@ -49,7 +49,7 @@ class DoorTerminal {
   // is kept by the library and handed over first by the next download of this terminal. A
   // status that names another machine ends the download with `wrong_machine`, nothing of it
   // taken and the terminal not prompted again: those are another terminal's bytes.
-  Result<AccessSummary> download(AccessCallback onRecord);
+  Result<AccessSummary> download(AccessCallback onRecord, AccessBounds bounds = {});
   // Into `table` (columns card, date, time) of the database `connection` opens, each record
   // committed before the next prompt. In an SQLite file (a text without '=') the table is made
   // first when it is missing; any other database must hold it (sql/<engine>/access_records.sql).

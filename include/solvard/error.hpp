@@ -50,6 +50,9 @@ enum class Errc {
   record_pending,
   // The host asked the download to stop.
   stopped,
+  // The download ran past its bound of time: the terminal kept sending without finishing;
+  // nothing of it is kept (attendance).
+  limit_reached,
 };
 
 // The English sentence of a code, as a person reads it: "the terminal did not answer".

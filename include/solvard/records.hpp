@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -64,6 +65,20 @@ struct AttendanceSummary {
 struct AccessSummary {
   int32_t records = 0;         // records of the terminal kept in this download
   int32_t pendingWritten = 0;  // records kept from earlier downloads, written first
+  // The download stopped at its bounds (AccessBounds): the terminal may hold more, and the next
+  // download goes on from there.
+  bool more = false;
+};
+
+// How far one access download goes. An access terminal does not say how many records it holds,
+// so one that always has one more would otherwise be downloaded without end. At either bound
+// the record in hand is handed over and the terminal is not prompted again; it keeps the rest.
+// The defaults: what a terminal's 16-bit record counter can address, and half an hour. A host
+// that asks several terminals of a line in turn gives each a shorter time, so one runaway
+// terminal cannot starve the others.
+struct AccessBounds {
+  int32_t records = 65535;
+  std::chrono::seconds time{30 * 60};
 };
 
 }  // namespace solvard

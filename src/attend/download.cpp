@@ -45,6 +45,10 @@ constexpr int kCountLength = 2;
 constexpr int32_t kRecordsPerPause = 8;
 constexpr std::chrono::milliseconds kLongestPause{50};
 
+// Records dropped for a bad end mark: a few are line noise, while this many in a row mean the
+// host is out of step with the terminal's stream (or the line repeats garbage without end).
+constexpr int32_t kMostDroppedInARow = 10;
+
 bool fromMachine(const Bytes& echoed, int16_t machineNo) {
   return !echoed.empty() && echoed.front() == machineNo;
 }
@@ -64,6 +68,17 @@ int32_t nothingKept(Link& link, RecordSink& sink) {
 }
 
 }  // namespace
+
+std::chrono::nanoseconds downloadTimeBound(int32_t total, int32_t baudRate) {
+  using std::chrono::milliseconds;
+  using std::chrono::nanoseconds;
+  // Ten bits a byte: start, eight data bits, stop; a record is its machine byte and nine more.
+  constexpr int64_t kRecordBits = 10 * (1 + static_cast<int64_t>(kRecordLength));
+  const nanoseconds lineTime =
+      baudRate > 0 ? nanoseconds(kRecordBits * 1'000'000'000 / baudRate) : nanoseconds(0);
+  const nanoseconds perRecord = std::max<nanoseconds>(3 * lineTime, milliseconds(200));
+  return std::chrono::minutes(1) + perRecord * std::max<int32_t>(total, 0);
+}
 
 DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo, std::string connectString)
     : database_(connection, machineNo), connectString_(std::move(connectString)) {
@@ -161,13 +176,24 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
 
   report.ending = DownloadReport::Ending::kRolledBack;
   if (!sink.begin(total)) return nothingKept(link, sink);
-  for (int32_t i = 1; i <= total;) {
-    if (serial::stopRequested()) {
-      ui::logLine("GetMacData(" + std::to_string(machineNo) + "): stopped by the host after " +
-                  std::to_string(i - 1) + " of " + std::to_string(total) +
-                  " records; nothing of this download was kept, the terminal still holds them");
-      nothingKept(link, sink);
-      return ended(DownloadReport::Ending::kStopped, kNoRecordsKept);
+  const std::chrono::nanoseconds bound = downloadTimeBound(total, baudRateOf(objectPort.settingsText));
+  const std::chrono::nanoseconds began = link.now();
+  int32_t dropped = 0;
+  int32_t droppedInARow = 0;
+  int32_t i = 1;
+  const auto gaveUp = [&](DownloadReport::Ending ending, const std::string& why) {
+    ui::logLine("GetMacData(" + std::to_string(machineNo) + "): " + why + " after " +
+                std::to_string(i - 1) + " of " + std::to_string(total) +
+                " records; nothing of this download was kept, the terminal still holds them");
+    nothingKept(link, sink);
+    return ended(ending, kNoRecordsKept);
+  };
+  while (i <= total) {
+    if (serial::stopRequested()) return gaveUp(DownloadReport::Ending::kStopped, "stopped by the host");
+    if (link.now() - began > bound) {
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
+      return gaveUp(DownloadReport::Ending::kTooLong,
+                    "the download passed its bound of " + std::to_string(seconds) + " s");
     }
     // Caught up with the terminal, the download sleeps through a few records and then takes
     // them in one go.
@@ -187,8 +213,19 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
     if (record.size() != kRecordLength || record.back() != kEndMark) {
       // Dropped: the next ten bytes the terminal sends are taken as this record.
       link.report(ui::msg::kBadEndMark);
+      ++dropped;
+      if (++droppedInARow >= kMostDroppedInARow) {
+        return gaveUp(DownloadReport::Ending::kOutOfStep,
+                      std::to_string(droppedInARow) + " records in a row came with a bad end mark");
+      }
+      if (dropped > total) {
+        return gaveUp(DownloadReport::Ending::kOutOfStep,
+                      std::to_string(dropped) +
+                          " records came with a bad end mark (more than the terminal holds)");
+      }
       continue;
     }
+    droppedInARow = 0;
     if (!sink.write(recordColumns(machineNo, record))) return nothingKept(link, sink);
     report.written = i;
     ui::reportProgress(i, total);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace solvard::attend {
@@ -17,11 +18,20 @@ struct DownloadReport {
     kOutcomeUnknown,  // the connection dropped around the commit and the database could not
                       // say whether it committed: the records may be stored
     kStopped,         // the host asked it to stop; nothing of it is stored
+    kOutOfStep,       // more records came with a bad end mark than a sound line gives (ten in a
+                      // row, or more than the terminal holds); nothing of it is stored
+    kTooLong,         // the records did not all come within the download's time bound
+                      // (downloadTimeBound); nothing of it is stored
   };
   Ending ending = Ending::kNotRun;
   int32_t total = 0;    // records the terminal reported
   int32_t written = 0;  // records written into the transaction before it ended
 };
+
+// How long a download of `total` records may take once the count came: a minute, and for each
+// record three times its line time at `baudRate` or 200 ms, whichever is longer. A terminal
+// streams its records at the line's rate; one slower than that has stopped streaming them.
+std::chrono::nanoseconds downloadTimeBound(int32_t total, int32_t baudRate);
 
 // The report of the latest download of the library (the automation face has one line).
 const DownloadReport& lastDownload();

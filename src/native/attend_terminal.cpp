@@ -111,6 +111,8 @@ Error downloadFailure(const Line::Impl& line, uint8_t machine, const attend::Dow
   switch (report.ending) {
     case Ending::kOutcomeUnknown: return Error(Errc::outcome_unknown, line.notes.logText());
     case Ending::kStopped: return Error(Errc::stopped, line.notes.logText());
+    case Ending::kOutOfStep: return Error(Errc::unexpected_reply, line.notes.logText());
+    case Ending::kTooLong: return Error(Errc::limit_reached, line.notes.logText());
     case Ending::kRolledBack:
       if (refused) {
         // Every record came and the store refused them at the end: that is the commit, not a

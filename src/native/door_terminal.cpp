@@ -79,7 +79,8 @@ Result<AccessSummary> finished(const Line::Impl& line, uint8_t machine,
   };
   switch (report.ending) {
     case Ending::kNoData:
-    case Ending::kEnd: return AccessSummary{report.written, report.pendingWritten};
+    case Ending::kEnd: return AccessSummary{report.written, report.pendingWritten, false};
+    case Ending::kBoundReached: return AccessSummary{report.written, report.pendingWritten, true};
     case Ending::kNotRun:
     case Ending::kRefused: return Error(Errc::invalid_value, line.notes.logText());
     case Ending::kDatabaseNotReady: return Error(unavailable, line.notes.logText());
@@ -205,12 +206,16 @@ Result<void> DoorTerminal::clearRecords() {
   return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::ClearOpenRecord(m); });
 }
 
-Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord) {
+Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord, AccessBounds bounds) {
+  if (bounds.records < 1 || bounds.time.count() < 1) {
+    return Error(Errc::invalid_value, "a download's bounds are at least 1 record and 1 s");
+  }
   Line::Impl& impl = line_->impl();
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     CallbackStore store(std::move(onRecord), machine_);
     const auto report = prohibit::downloadAccessRecords(machine_.value(), store,
-                                                        prohibit::StatusCheck::kMachineNumber);
+                                                        prohibit::StatusCheck::kMachineNumber,
+                                                        {bounds.records, bounds.time});
     return finished(impl, machine_.value(), report, Errc::sink_refused, Errc::sink_refused);
   });
 }

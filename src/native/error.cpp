@@ -23,6 +23,7 @@ std::string_view message(Errc code) {
     case Errc::sink_refused: return "the host did not take a record";
     case Errc::record_pending: return "a record kept from an earlier download cannot be written";
     case Errc::stopped: return "the download was stopped";
+    case Errc::limit_reached: return "the download ran past its bound";
   }
   return "unknown error";
 }

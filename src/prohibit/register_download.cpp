@@ -144,7 +144,8 @@ RegisterDownloadReport& latest() {
 
 RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                                             const std::string& iTable,
-                                            db::ConnectionPool& connections, StatusCheck check) {
+                                            db::ConnectionPool& connections, StatusCheck check,
+                                            DownloadBounds bounds) {
   if (addressesOneTerminal(iMachineNo) && !isTableName(iTable)) {
     logRefusal(iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
     RegisterDownloadReport report;
@@ -156,11 +157,11 @@ RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::strin
   RecordStore store(connections, iConnectString, iTable);
   // With a clock the host injected (virtual time) nothing waits in real time.
   if (serial::hostHooks().clock != nullptr) store.pause = [] {};
-  return downloadAccessRecords(iMachineNo, store, check);
+  return downloadAccessRecords(iMachineNo, store, check, bounds);
 }
 
 RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& store,
-                                             StatusCheck check) {
+                                             StatusCheck check, DownloadBounds bounds) {
   using Ending = RegisterDownloadReport::Ending;
   RegisterDownloadReport report;
   const std::string line = serial::currentLineDevice();
@@ -194,6 +195,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     return ended(Ending::kPortNotOpened, kError);
   }
   link.ClearBuffers();
+  const std::chrono::nanoseconds began = link.now();
   serial::Bytes prompt(2);
   link.step([&] { prompt[0] = automation::toByte(iMachineNo); });
   link.step([&] { prompt[1] = static_cast<uint8_t>(CommandCode::RecordPrompt); });
@@ -267,6 +269,17 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
                                  "may hold more");
       link.closeAndClear();
       return ended(Ending::kStopped, kError);
+    }
+    const bool allRecords = report.written >= bounds.records;
+    if (allRecords || link.now() - began >= bounds.time) {
+      logRefusal(iMachineNo,
+                 "the download reached its bound of " +
+                     (allRecords ? std::to_string(bounds.records) + " records"
+                                 : std::to_string(bounds.time.count()) + " s") +
+                     " after " + std::to_string(report.written) +
+                     " records written; the terminal was not prompted again and may hold more");
+      link.closeAndClear();
+      return ended(Ending::kBoundReached, kIsEnd);
     }
 
     link.SendFrame(prompt);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,8 @@ struct RegisterDownloadReport {
     kRecordOutcomeUnknown,  // the connection dropped around a record's commit: it may be stored
     kStopped,               // the host asked the download to stop; the record in hand is written
     kWrongMachine,          // a status did not name the prompted terminal (StatusCheck)
+    kBoundReached,          // the download wrote as many records, or ran as long, as its bounds
+                            // allow; the terminal was not prompted again and may hold more
   };
   Ending ending = Ending::kNotRun;
   int32_t written = 0;         // records of the terminal written in this download
@@ -64,6 +67,8 @@ struct RegisterDownloadReport {
 //   is never written twice: the log gives its values.
 // - "ERROR" when the host asks it to stop (serial::HostHooks::stopRequested, checked after each
 //   record is written): the terminal is not prompted again.
+// - "ISEND" when the download reaches its bounds (DownloadBounds, checked after each record is
+//   written): the terminal is not prompted again and may hold more; the log says which bound.
 // Every ending but "NODATA" closes the port; those that fail after the open clear the buffers.
 // Each record written is reported as progress (records so far, total 0: the terminal does not
 // say how many it holds). Reasons go to the library's log. A setting the port refuses raises.
@@ -81,16 +86,29 @@ enum class StatusCheck {
   kMachineNumber,  // byte 0 must be the prompted machine number, then byte 2
 };
 
+// How far one download goes. The terminal does not say how many records it holds, so a terminal
+// that always has one more (a fault, or a line that repeats) would otherwise be downloaded
+// without end. At either bound the record in hand is written and the terminal is not prompted
+// again: it keeps the rest, and the next download's first prompt acknowledges that record.
+// The record bound is what a terminal's 16-bit record counter can address; the time bound is
+// measured on the clock the reply waits use.
+struct DownloadBounds {
+  int32_t records = 65535;
+  std::chrono::seconds time{30 * 60};
+};
+
 // The same download with the database connections taken from `connections`.
 RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                                             const std::string& iTable,
                                             db::ConnectionPool& connections,
-                                            StatusCheck check = StatusCheck::kRecordFlag);
+                                            StatusCheck check = StatusCheck::kRecordFlag,
+                                            DownloadBounds bounds = {});
 
 // The same download into any sink, with every rule above; the sink's `prepare` stands where the
 // database and table are checked, its `save` where each record is written and committed.
 RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& sink,
-                                             StatusCheck check = StatusCheck::kRecordFlag);
+                                             StatusCheck check = StatusCheck::kRecordFlag,
+                                             DownloadBounds bounds = {});
 
 // The report of the latest download of the library (the automation face has one line).
 const RegisterDownloadReport& lastRegisterDownload();

@@ -114,6 +114,8 @@ class Link {
 
   // For the odd operation a command sets beyond the steps (e.g. `InputLen` before its own read).
   PortControl& port() { return services_.port; }
+  // The reading of the clock the waits measure, for a command that bounds its whole run.
+  std::chrono::nanoseconds now() { return services_.clock.now(); }
 
  private:
   // A count that fails counts as nothing waiting.

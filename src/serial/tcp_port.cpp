@@ -16,6 +16,12 @@ constexpr std::chrono::seconds kOutputLimit{2};
 // that never falls quiet cannot keep the command there.
 constexpr int kDiscardRounds = 16;
 
+// One look at the socket takes at most this many bytes off it, whatever they carry. Telnet
+// commands (a flood of NOPs, say) carry no data for the receive buffer, so without this a
+// device server that never stops sending them would keep the host reading and never let a
+// reply wait look at its clock.
+constexpr std::size_t kMostBytesPerLook = 16 * 1024;
+
 }  // namespace
 
 TcpPort::~TcpPort() { PortOpen(false); }
@@ -125,11 +131,13 @@ bool TcpPort::negotiateUntil(Clock::time_point deadline) {
 
 void TcpPort::pull(std::size_t capacity) {
   uint8_t chunk[512];
-  while (!dropped_ && pending_.size() < capacity) {
+  std::size_t looked = 0;
+  while (!dropped_ && pending_.size() < capacity && looked < kMostBytesPerLook) {
     // Telnet never makes data longer on the way in, so what is read fits the room left.
     const std::size_t want = std::min(sizeof chunk, capacity - pending_.size());
     const NetworkSocket::Transfer read = socket_->receive(std::span(chunk, want));
     if (read.state == NetworkSocket::State::Done) {
+      looked += read.count;
       const std::span<const uint8_t> got(chunk, read.count);
       if (!comPort_) {
         pending_.insert(pending_.end(), got.begin(), got.end());

@@ -25,6 +25,9 @@ class TcpPort final : public PortBase {
   // A port that always connects to `address`, whatever port number it is given.
   explicit TcpPort(std::string address)
       : PortBase(std::move(address)), socket_(makeNetworkSocket()) {}
+  // The same over a connection of the caller's (a scripted device server in tests).
+  TcpPort(std::string address, std::unique_ptr<NetworkSocket> socket)
+      : PortBase(std::move(address)), socket_(std::move(socket)) {}
   ~TcpPort() override;
 
   // How long an open waits for the connection, and then for the device server's answers.

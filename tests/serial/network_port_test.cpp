@@ -284,6 +284,71 @@ TEST(NetworkPort, TheOpenAfterADroppedConnectionConnectsAgain) {
   EXPECT_TRUE(server.get());
 }
 
+// A device server that answers the host's offer and line settings, then, once the host has
+// purged its receive buffer, sends Telnet NOPs without end. It stops after 4 MiB only so that
+// a host reading without a bound fails the test instead of hanging it.
+class FloodingServer final : public serial::NetworkSocket {
+ public:
+  static constexpr std::size_t kCap = 4 * 1024 * 1024;
+
+  std::optional<ConnectFailure> connect(const std::string&, const std::string&,
+                                        TimePoint) override {
+    open_ = true;
+    return std::nullopt;
+  }
+  void close() override { open_ = false; }
+  bool isOpen() const override { return open_; }
+  Transfer send(std::span<const uint8_t> bytes) override {
+    const PeerBytes sent(bytes.begin(), bytes.end());
+    if (sent == kOffer) answer_ = kAgreement;
+    if (sent == telnet::lineSettings({19200, serial::Parity::None, 8, 1}))
+      answer_ = confirm(19200);
+    const PeerBytes purge = telnet::purgeData(telnet::Purge::Receive);
+    if (sent.size() >= purge.size() && std::equal(purge.rbegin(), purge.rend(), sent.rbegin()))
+      flooding_ = true;
+    return {State::Done, bytes.size(), {}};
+  }
+  Transfer receive(std::span<uint8_t> room) override {
+    if (!answer_.empty()) {
+      const std::size_t count = std::min(room.size(), answer_.size());
+      std::copy_n(answer_.begin(), count, room.begin());
+      answer_.erase(answer_.begin(), answer_.begin() + static_cast<std::ptrdiff_t>(count));
+      return {State::Done, count, {}};
+    }
+    if (!flooding_ || flooded_ >= kCap) return {State::WouldBlock, 0, {}};
+    for (uint8_t& byte : room) byte = flooded_++ % 2 == 0 ? 255 : 241;  // IAC NOP
+    return {State::Done, room.size(), {}};
+  }
+  Readiness waitReadable(TimePoint) override { return Readiness::Readable; }
+  bool waitWritable(TimePoint) override { return true; }
+
+  bool flooding() const { return flooding_; }
+  std::size_t flooded() const { return flooded_; }
+
+ private:
+  bool open_ = false;
+  bool flooding_ = false;
+  PeerBytes answer_;
+  std::size_t flooded_ = 0;
+};
+
+// Each look at the line takes a bounded share of the flood and returns, so a reply wait keeps
+// reading its clock and ends at its limit however fast the commands come.
+TEST(NetworkPort, AFloodOfTelnetCommandsIsReadInBoundedLooks) {
+  auto owned = std::make_unique<FloodingServer>();
+  const FloodingServer& server = *owned;
+  TcpPort port("rfc2217://device-server:4001", std::move(owned));
+  port.Settings("19200,N,8,1");
+  port.PortOpen(true);
+  ASSERT_TRUE(server.flooding());
+  for (int look = 0; look < 3; ++look) {
+    const std::size_t before = server.flooded();
+    EXPECT_EQ(port.InBufferCount(), 0);
+    EXPECT_GT(server.flooded() - before, 0u);
+    EXPECT_LE(server.flooded() - before, 16u * 1024 + 512) << "look " << look;
+  }
+}
+
 // The platform's own ports reach a device server the same two ways on Linux and Windows: by a
 // port number mapped to its address, and by the address given as the device.
 struct Route {

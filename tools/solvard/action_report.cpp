@@ -40,6 +40,7 @@ std::string errorCodeName(Errc code) {
     case Errc::sink_refused: return "sink_refused";
     case Errc::record_pending: return "record_pending";
     case Errc::stopped: return "stopped";
+    case Errc::limit_reached: return "limit_reached";
   }
   return "unknown";
 }

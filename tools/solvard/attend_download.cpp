@@ -26,6 +26,8 @@ std::string remedy(Errc code, int32_t total) {
     case Errc::reply_incomplete:
     case Errc::wrong_machine:
     case Errc::unexpected_reply: return "nothing of it was kept; " + held;
+    case Errc::limit_reached:
+      return "nothing of it was kept; " + held + "; check the line and the baud rate";
     case Errc::database_unavailable: return "the terminal was not asked";
     default: return {};
   }

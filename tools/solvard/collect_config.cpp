@@ -10,6 +10,8 @@
 #include <set>
 #include <sstream>
 
+#include "collect_schedule.hpp"
+
 namespace solvard::tool {
 namespace {
 
@@ -92,8 +94,8 @@ std::vector<uint8_t> machinesOf(const toml::node& node, const Place& place) {
 }
 
 CollectTerminal terminalDefaults(const toml::table& table, const Place& place, int64_t warnAbove) {
-  onlyKnown(table, place, {"kind", "machines", "name", "clear", "warn_above"},
-            "a terminal takes kind, machines, name, clear and warn_above");
+  onlyKnown(table, place, {"kind", "machines", "name", "clear", "warn_above", "pass_time"},
+            "a terminal takes kind, machines, name, clear, warn_above and pass_time");
   CollectTerminal terminal;
   const std::string kind = required(table, "kind", place);
   if (kind == "attend") {
@@ -118,6 +120,18 @@ CollectTerminal terminalDefaults(const toml::table& table, const Place& place, i
     } else {
       place.child("clear").fail(clear, "\"" + policy + "\" is not \"never\" or \"after-commit\"");
     }
+  }
+  if (const toml::node* limit = table.get("pass_time")) {
+    if (terminal.kind != TerminalKind::door) {
+      place.child("pass_time")
+          .fail(limit,
+                "applies to door terminals (a clock sends all its records in one stream, which "
+                "cannot stop half-way and go on in the next pass)");
+    }
+    std::string problem;
+    const auto time = passInterval(text(*limit, place.child("pass_time")), problem);
+    if (!time) place.child("pass_time").fail(limit, problem);
+    terminal.passTime = *time;
   }
   terminal.warnAbove = warnAbove;
   if (const toml::node* warn = table.get("warn_above"))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -14,12 +15,18 @@ enum class TerminalKind { attend, door };
 // or right after its records are committed.
 enum class ClearPolicy { never, afterCommit };
 
+inline constexpr std::chrono::seconds kDefaultDoorPassTime{60};
+
 struct CollectTerminal {
   TerminalKind kind = TerminalKind::attend;
   uint8_t machine = 0;
   std::string name;  // empty when the config gives none
   ClearPolicy clear = ClearPolicy::never;
   int64_t warnAbove = 0;  // more records than this in one download earns a warning line
+  // How long a door's download may run in one pass before the next terminal of the line is
+  // asked; the door keeps the rest for the next pass. (A clock's download cannot stop
+  // half-way and go on: it is bounded by the count the clock reports.)
+  std::chrono::seconds passTime{kDefaultDoorPassTime};
 };
 
 struct CollectLine {

@@ -84,21 +84,30 @@ void collectAccess(Line& line, RecordStore& store, const CollectTerminal& termin
   std::string problem;
   const std::size_t keptBefore = keptFor(device, terminal.machine);
   int refused = 0;
-  const Result<AccessSummary> got = door.download([&](const AccessRecord& record) {
-    // The next prompt makes the terminal forget this record: it must be committed first. One
-    // that is not is kept under its identity, so writing it again in a later pass, should this
-    // commit have happened after all, adds nothing.
-    if (store.writeAccess(record, ledger, problem)) return true;
-    if (!record.keptEarlier) ++refused;
-    return false;
-  });
+  // A door that keeps sending records must not hold up the line's other terminals: at its
+  // pass_time the door keeps the rest for the next pass.
+  const AccessBounds bounds{AccessBounds{}.records, terminal.passTime};
+  const Result<AccessSummary> got = door.download(
+      [&](const AccessRecord& record) {
+        // The next prompt makes the terminal forget this record: it must be committed first.
+        // One that is not is kept under its identity, so writing it again in a later pass,
+        // should this commit have happened after all, adds nothing.
+        if (store.writeAccess(record, ledger, problem)) return true;
+        if (!record.keptEarlier) ++refused;
+        return false;
+      },
+      bounds);
   // Kept now, less those kept before that are written now: the records this pass kept.
   const std::size_t keptAfter = keptFor(device, terminal.machine);
   ledger.kept = static_cast<int>(keptAfter) - static_cast<int>(keptBefore) + ledger.fromKept;
   // A refused record the library could keep counts as given and kept; one it could not keep is
   // given and lost, which the counts then show.
   ledger.given += refused;
-  if (!got) outcome.error = withProblem(got.error(), problem);
+  if (!got) {
+    outcome.error = withProblem(got.error(), problem);
+  } else {
+    outcome.more = got->more;
+  }
 }
 
 std::string label(const CollectLine& line, const CollectTerminal& terminal) {
@@ -220,6 +229,12 @@ void collectLine(const CollectLine& config, const std::string& database, const s
     outcome.warned = outcome.records > terminal.warnAbove;
     if (hooks.log) {
       hooks.log(current + ": " + doneLine(outcome));
+      if (outcome.more) {
+        hooks.log(current + ": stopped at its pass_time of " +
+                  std::to_string(terminal.passTime.count()) +
+                  " s so the line's other terminals are asked; it may hold more, the next pass "
+                  "goes on");
+      }
       if (outcome.warned) {
         hooks.log(current + ": more records than warn_above (" +
                   std::to_string(terminal.warnAbove) + "): collect more often");

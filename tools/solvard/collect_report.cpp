@@ -69,6 +69,7 @@ json passJson(const PassOutcome& pass) {
          {"cleared", t.cleared},
          {"clear_window_ms", t.clearWindowMs ? json(rounded(*t.clearWindowMs)) : json(nullptr)},
          {"warned", t.warned},
+         {"more", t.more},
          {"error", errorJson(t.error)}});
     if (failed(t)) {
       failures += (failures.empty() ? "" : ", ") +
@@ -115,6 +116,7 @@ std::string passText(const PassOutcome& pass) {
     }
     if (t.error) line += ", " + std::string(failed(t) ? "failed: " : "") + t.error->message();
     if (t.warned) line += " (more than warn_above)";
+    if (t.more) line += " (stopped at pass_time: it may hold more)";
     text += line + "\n";
     records += t.records;
     if (!failed(t)) ++done;

@@ -13,7 +13,8 @@ int passExitStatus(const PassOutcome& pass);
 
 // {"command":"collect","machine":null,"ok","result":{"pass","terminals":[...]},"error"}: each
 // terminal {"line","kind","machine","name","records","given","stored","already_stored","kept",
-// "from_kept","seconds","cleared","clear_window_ms","warned","error"}; "records" is "given".
+// "from_kept","seconds","cleared","clear_window_ms","warned","more","error"}; "records" is
+// "given"; "more" says a door stopped at its pass_time and may hold more.
 nlohmann::ordered_json passJson(const PassOutcome& pass);
 
 // "12 records (10 stored, 2 already stored, 0 kept)", and the kept records of earlier passes

@@ -94,6 +94,12 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
   char timing[48];
   std::snprintf(timing, sizeof timing, " in %.1f s", *report.seconds);
   report.done = done + (got->records > 0 ? timing : "");
+  if (got->more) {
+    const AccessBounds bounds;
+    report.done += "; the download stopped at its bound of " + std::to_string(bounds.records) +
+                   " records or " + std::to_string(bounds.time.count() / 60) +
+                   " minutes and the terminal may hold more: run it again";
+  }
   return report;
 }
 

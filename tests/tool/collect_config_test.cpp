@@ -3,6 +3,7 @@
 #include "collect_config.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -93,6 +94,44 @@ TEST_F(CollectConfigTest, AConfigThatCannotBeReadOrAnIntervalThatCannotBeIsAUsag
   EXPECT_NE(got.err.find("\"5x\" is not a number with s, m or h (30s, 5m, 1h), 1 s to 24 h"),
             std::string::npos)
       << got.err;
+}
+
+// What is not a config file of a config's size is refused before it is read or waited on, by
+// both commands that read the config: status 2 at once, saying what the file is.
+TEST_F(CollectConfigTest, OnlyARegularFileOfAConfigsSizeIsRead) {
+  const fs::path fifo = folder / "fifo.toml";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path large = folder / "large.toml";
+  std::ofstream(large) << "database = \"c.db\"\n";
+  fs::resize_file(large, kLargestConfig + 1);  // sparse: no disk taken
+  // At the bound the file is read: what it lacks is then named.
+  const fs::path atBound = folder / "bound.toml";
+  std::ofstream(atBound) << "#" + std::string(kLargestConfig - 2, 'x') + "\n";
+  ASSERT_EQ(fs::file_size(atBound), kLargestConfig);
+  const std::string notRegular =
+      ": is not a regular file (a device, a FIFO or a socket): name the config file itself\n";
+  const struct {
+    std::string path;
+    std::string message;
+  } cases[] = {
+      {"/dev/zero", notRegular},
+      {fifo.string(), notRegular},
+      {folder.string(), ": is a folder, not a config file\n"},
+      {large.string(),
+       ": is larger than 1 MiB: a collector's config takes a few kilobytes; name the config file "
+       "itself\n"},
+      {atBound.string(), ":1: database: missing\n"},
+  };
+  for (const auto& c : cases) {
+    for (const std::string command : {"collect", "verify"}) {
+      // A run that waits on the FIFO is killed at the limit and fails here.
+      const CommandRun got =
+          runCommand(SOLVARD_PROGRAM, {command, "--config", c.path}, {}, std::chrono::seconds(10));
+      EXPECT_EQ(got.status, 2) << command << " " << c.path;
+      EXPECT_EQ(got.out, "");
+      EXPECT_EQ(got.err, "solvard " + command + ": " + c.path + c.message);
+    }
+  }
 }
 
 TEST_F(CollectConfigTest, MachinesAreListsNumbersAndRangesAndDefaultsFillTheRest) {

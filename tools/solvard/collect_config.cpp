@@ -1,14 +1,15 @@
 #include "collect_config.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <toml++/toml.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <sstream>
 
 namespace solvard::tool {
 namespace {
@@ -162,6 +163,48 @@ void readTerminals(const toml::table& table, const Place& place, int64_t warnAbo
   }
 }
 
+// Why a file of this mode is not a config, or nothing.
+std::string kindProblem(mode_t mode) {
+  if (S_ISDIR(mode)) return "is a folder, not a config file";
+  if (!S_ISREG(mode))
+    return "is not a regular file (a device, a FIFO or a socket): name the config file itself";
+  return {};
+}
+
+std::string systemProblem() { return std::string("cannot be read: ") + std::strerror(errno); }
+
+// The config's text, or why it cannot be had.
+std::string readConfigFile(const std::string& path, std::string& text) {
+  // Looked at before it is opened: opening a serial device can change its lines, and a FIFO
+  // would keep the read waiting for a writer that never comes.
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return systemProblem();
+  if (std::string problem = kindProblem(status.st_mode); !problem.empty()) return problem;
+  // Not blocking all the same, and looked at again once open, in case the name changed hands.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return systemProblem();
+  std::string problem = ::fstat(fd, &status) != 0 ? systemProblem() : kindProblem(status.st_mode);
+  // Never more than the bound, whatever size the file claims or grows to while it is read.
+  char buffer[4096];
+  while (problem.empty() && text.size() <= kLargestConfig) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      problem = systemProblem();
+    } else {
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (problem.empty() && text.size() > kLargestConfig) {
+    problem =
+        "is larger than 1 MiB: a collector's config takes a few kilobytes; name the config file "
+        "itself";
+  }
+  return problem;
+}
+
 }  // namespace
 
 std::vector<uint8_t> machineRange(const std::string& text, std::string& problem) {
@@ -237,11 +280,10 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
 }
 
 CollectConfig readCollectConfig(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw ConfigError(path + ": cannot be read: " + std::strerror(errno));
-  std::ostringstream text;
-  text << file.rdbuf();
-  return parseCollectConfig(text.str(), path);
+  std::string text;
+  if (const std::string problem = readConfigFile(path, text); !problem.empty())
+    throw ConfigError(path + ": " + problem);
+  return parseCollectConfig(text, path);
 }
 
 }  // namespace solvard::tool

@@ -67,6 +67,24 @@ TEST_F(CollectConfigTest, EachRefusalNamesTheFileTheLineAndTheKey) {
            "[[line.terminal]]\nkind = \"attend\"\nmachines = 3\nclear = \"always\"\n",
        ":7: line[1].terminal[1].clear: \"always\" is not \"never\" or \"after-commit\"\n"},
       {"database = \"c.db\"\n", ":1: line: missing: give at least one [[line]] table\n"},
+      // Control characters, written as TOML escapes: none reaches a name, a row, the journal or
+      // the device's name.
+      {"database = \"c.db\"\n[[line]]\nport = \"/dev/null\"\nname = \"a\\nb\"\n" + kAttend,
+       ":4: line[1].name: contains a control character (\\n): give printable text\n"},
+      {"database = \"c.db\"\n[[line]]\nport = \"/dev/null\"\nname = \"a\\u0000b\"\n" + kAttend,
+       ":4: line[1].name: contains a control character (\\u0000): give printable text\n"},
+      {"database = \"c.db\"\n[[line]]\nport = \"/dev/null\\r\"\n" + kAttend,
+       ":3: line[1].port: contains a control character (\\r): give printable text\n"},
+      {"database = \"c\\u007f.db\"\n" + kLine + kAttend,
+       ":1: database: contains a control character (\\u007F): give printable text\n"},
+      {"database = \"c.db\"\n" + kLine + kAttend + "name = \"gate\\t1\"\n",
+       ":7: line[1].terminal[1].name: contains a control character (\\t): give printable text\n"},
+      {"database = \"c.db\"\n" + kLine +
+           "[[line.terminal]]\nkind = \"door\"\nmachines = \"1\\u001b\"\n",
+       ":6: line[1].terminal[1].machines: contains a control character (\\u001B): give printable "
+       "text\n"},
+      {"database = \"c.db\"\n\"a\\nb\" = 1\n" + kLine + kAttend,
+       ":2: a\\nb: unknown key (the config takes database, warn_above and [[line]] tables)\n"},
       {"database = c.db\n", ":1: "},
   };
   for (const ConfigCase& c : cases) {

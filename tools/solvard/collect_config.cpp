@@ -11,6 +11,8 @@
 #include <optional>
 #include <set>
 
+#include "printable_text.hpp"
+
 namespace solvard::tool {
 namespace {
 
@@ -45,13 +47,19 @@ void onlyKnown(const toml::table& table, const Place& place,
   for (const auto& [key, value] : table) {
     bool found = false;
     for (const std::string_view name : known) found = found || key.str() == name;
-    if (!found) place.child(std::string(key.str())).fail(&value, "unknown key (" + takes + ")");
+    if (!found) {
+      place.child(escapedControls(key.str())).fail(&value, "unknown key (" + takes + ")");
+    }
   }
 }
 
+// Every text of the config ends up in a name, a row, the journal or the device's name: none
+// may carry a control character.
 std::string text(const toml::node& node, const Place& place) {
   const auto* value = node.as_string();
   if (value == nullptr) place.fail(&node, "is not a text in quotes");
+  if (const std::string problem = controlCharacterProblem(value->get()); !problem.empty())
+    place.fail(&node, problem);
   return value->get();
 }
 
@@ -87,7 +95,7 @@ std::vector<uint8_t> machinesOf(const toml::node& node, const Place& place) {
   if (node.is_integer()) return {static_cast<uint8_t>(integer(node, place, 0, 255))};
   if (!node.is_string()) place.fail(&node, "is not a machine number or a range such as \"1-4\"");
   std::string problem;
-  std::vector<uint8_t> numbers = machineRange(node.as_string()->get(), problem);
+  std::vector<uint8_t> numbers = machineRange(text(node, place), problem);
   if (!problem.empty()) place.fail(&node, problem);
   return numbers;
 }
@@ -231,8 +239,9 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
   try {
     root = toml::parse(source, path);
   } catch (const toml::parse_error& e) {
+    // toml++ may quote the character it stopped at, and the message is one journal line.
     throw ConfigError(path + ":" + std::to_string(e.source().begin.line) + ": " +
-                      std::string(e.description()));
+                      escapedControls(e.description()));
   }
   const Place top(path, "");
   onlyKnown(root, top, {"database", "warn_above", "line"},

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "printable_text.hpp"
+
 namespace solvard::tool {
 namespace {
 
@@ -14,6 +16,7 @@ bool allDigits(const std::string& text) {
 
 std::string checkPort(const std::string& text) {
   if (text.empty()) return "--port is empty: give a port number or a device path";
+  if (std::string problem = controlCharacterProblem(text); !problem.empty()) return problem;
   if (!allDigits(text)) return {};
   int number = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <fstream>
 
+#include "line_options.hpp"
 #include "run_command.hpp"
 
 namespace solvard::tool {
@@ -180,6 +182,69 @@ TEST_F(CollectConfigTest, MachinesAreListsNumbersAndRangesAndDefaultsFillTheRest
   EXPECT_EQ(second.terminals[0].clear, ClearPolicy::never);
   EXPECT_EQ(second.terminals[0].warnAbove, 5);
   EXPECT_EQ(second.terminals[0].name, "gate");
+}
+
+// The problem parseCollectConfig names, without the file and line, or "" when it takes the text.
+std::string refusalOf(const std::string& text) {
+  try {
+    parseCollectConfig(text, "c.toml");
+  } catch (const ConfigError& e) {
+    const std::string what = e.what();
+    const auto key = what.find(": ");
+    return key == std::string::npos ? what : what.substr(key + 2);
+  }
+  return "";
+}
+
+std::string oneLine(const std::string& port) {
+  return "database = \"c.db\"\n[[line]]\nport = \"" + port + "\"\n" + kAttend;
+}
+
+// A port is read by one rule wherever it is given: on the command line (-p) and in the config
+// (port), the same text is taken as the same device, or refused with the same words.
+TEST_F(CollectConfigTest, APortIsReadByOneRuleOnTheCommandLineAndInTheConfig) {
+  const std::string outOfRange = " is not 1 to 255 (a device path in this folder is written ./";
+  const struct {
+    std::string port;
+    std::string problem;  // "" when taken
+    std::string device;   // what a taken port opens
+  } cases[] = {
+      {"1", "", "/dev/ttyS0"},
+      {"007", "", "/dev/ttyS6"},
+      {"255", "", "/dev/ttyS254"},
+      {"0", "port number 0" + outOfRange + "0)", ""},
+      {"999", "port number 999" + outOfRange + "999)", ""},
+      {"99999999999", "port number 99999999999" + outOfRange + "99999999999)", ""},
+      {"./999", "", "./999"},
+      {"line", "", "line"},
+      {"/dev/ttyUSB0", "", "/dev/ttyUSB0"},
+      {"tcp://door-server:4001", "", "tcp://door-server:4001"},
+      {"", "is empty: give a port number or a device path", ""},
+  };
+  for (const auto& c : cases) {
+    // The command line, as a terminal action reads it (nothing is opened by reading it).
+    CLI::App app;
+    LineOptions options;
+    addLineOptions(app, options);
+    const char* argv[] = {"solvard", "-m", "3", "-p", c.port.c_str()};
+    std::string cliProblem;
+    try {
+      app.parse(5, argv);
+    } catch (const CLI::ParseError& e) {
+      cliProblem = e.what();
+    }
+    // The config.
+    const std::string configProblem = refusalOf(oneLine(c.port));
+    if (c.problem.empty()) {
+      EXPECT_EQ(cliProblem, "") << c.port;
+      EXPECT_EQ(options.port, c.port);
+      EXPECT_EQ(configProblem, "") << c.port;
+      EXPECT_EQ(deviceOf(c.port).name(), c.device);
+    } else {
+      EXPECT_EQ(cliProblem, "--port: " + c.problem);
+      EXPECT_EQ(configProblem, "line[1].port: " + c.problem);
+    }
+  }
 }
 
 TEST_F(CollectConfigTest, TheInstalledExampleReads) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 
+#include "line_options.hpp"
 #include "printable_text.hpp"
 
 namespace solvard::tool {
@@ -267,8 +268,9 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
               "a line takes port, baud, name and terminal");
     CollectLine line;
     line.port = required(table, "port", at);
-    if (line.port.empty())
-      at.child("port").fail(table.get("port"), "is empty: give a device path or a port number");
+    // Read as --port is: "999" is a port number out of range here too, never a path.
+    if (const std::string problem = portProblem(line.port); !problem.empty())
+      at.child("port").fail(table.get("port"), problem);
     if (const toml::node* baud = table.get("baud"))
       line.baud = static_cast<uint32_t>(integer(*baud, at.child("baud"), 1, 4'000'000));
     line.name = line.port;

@@ -247,6 +247,45 @@ TEST_F(CollectConfigTest, APortIsReadByOneRuleOnTheCommandLineAndInTheConfig) {
   }
 }
 
+// Two lines on one device, however each names it, would each find it in use by the other.
+TEST_F(CollectConfigTest, EachDeviceIsTheDeviceOfOneLine) {
+  std::ofstream(folder / "ttyUSB0");
+  fs::create_symlink(folder / "ttyUSB0", folder / "usb-FTDI_FT232R-if00-port0");
+  const std::string device = (folder / "ttyUSB0").string();
+  const std::string link = (folder / "usb-FTDI_FT232R-if00-port0").string();
+  const struct {
+    std::string first, second;
+    bool refused;
+  } cases[] = {
+      {"/dev/ttyS0", "/dev/ttyS0", true},
+      {"1", "/dev/ttyS0", true},
+      {device, link, true},
+      {"tcp://Door-Server:4001", "rfc2217://door-server.:4001", true},
+      {"./not-plugged", "./not-plugged", true},
+      {"/dev/ttyS0", "/dev/ttyS1", false},
+      {"./not-plugged", "./unplugged", false},
+      {"tcp://door-server:4001", "tcp://door-server:4002", false},
+  };
+  for (const auto& c : cases) {
+    const std::string text =
+        oneLine(c.first) + "[[line]]\nport = \"" + c.second + "\"\nname = \"b\"\n" + kAttend;
+    EXPECT_EQ(refusalOf(text), c.refused
+                                   ? "line[2].port: \"" + c.second +
+                                         "\" is the device of line[1] too: one line per device"
+                                   : "")
+        << c.first << " " << c.second;
+  }
+  // The message points at the second line's port.
+  try {
+    parseCollectConfig(oneLine("/dev/ttyS0") + "[[line]]\nname = \"b\"\nport = \"1\"\n" + kAttend,
+                       "c.toml");
+    ADD_FAILURE() << "two lines on /dev/ttyS0 were taken";
+  } catch (const ConfigError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "c.toml:9: line[2].port: \"1\" is the device of line[1] too: one line per device");
+  }
+}
+
 TEST_F(CollectConfigTest, TheInstalledExampleReads) {
   const fs::path example = fs::path(__FILE__).parent_path() / "../../contrib/collect.toml";
   const CollectConfig config = readCollectConfig(example.string());

@@ -13,6 +13,7 @@
 
 #include "line_options.hpp"
 #include "printable_text.hpp"
+#include "serial/device_key.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -261,6 +262,7 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
   if (lines == nullptr || !lines->is_array_of_tables())
     top.child("line").fail(node, "is not a [[line]] table");
   std::set<std::string> names;
+  std::vector<std::string> devices;  // each line's device key (serial/device_key.hpp), in order
   for (std::size_t i = 0; i < lines->size(); ++i) {
     const Place at = top.child("line").item(i);
     const toml::table& table = *lines->get(i)->as_table();
@@ -271,6 +273,16 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
     // Read as --port is: "999" is a port number out of range here too, never a path.
     if (const std::string problem = portProblem(line.port); !problem.empty())
       at.child("port").fail(table.get("port"), problem);
+    // Two lines on one device would each find it in use by the other, pass after pass.
+    const std::string device = serial::deviceKey(deviceOf(line.port).name());
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+      if (devices[k] == device) {
+        at.child("port").fail(table.get("port"), "\"" + line.port + "\" is the device of line[" +
+                                                     std::to_string(k + 1) +
+                                                     "] too: one line per device");
+      }
+    }
+    devices.push_back(device);
     if (const toml::node* baud = table.get("baud"))
       line.baud = static_cast<uint32_t>(integer(*baud, at.child("baud"), 1, 4'000'000));
     line.name = line.port;

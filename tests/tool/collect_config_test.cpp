@@ -88,6 +88,10 @@ TEST_F(CollectConfigTest, EachRefusalNamesTheFileTheLineAndTheKey) {
       {"database = \"c.db\"\n\"a\\nb\" = 1\n" + kLine + kAttend,
        ":2: a\\nb: unknown key (the config takes database, warn_above and [[line]] tables)\n"},
       {"database = c.db\n", ":1: "},
+      // Where the TOML reader's own checks went wrong: a table named by a device path, and a
+      // letter beyond ASCII where a table's name should end.
+      {"database = \"c.db\"\n[/dev/ttyS0]\nport = \"1\"\n", ":2: "},
+      {"database = \"c.db\"\n[line\xD1\xA5]\n", ":2: "},
   };
   for (const ConfigCase& c : cases) {
     const std::string path = write(c.text);

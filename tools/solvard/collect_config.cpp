@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <toml++/toml.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +13,7 @@
 #include "line_options.hpp"
 #include "printable_text.hpp"
 #include "serial/device_key.hpp"
+#include "toml_reader.hpp"
 
 namespace solvard::tool {
 namespace {

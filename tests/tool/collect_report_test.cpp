@@ -72,15 +72,6 @@ TEST(CollectReportTest, TheSummaryCountsOnlyTerminalsAskedAndSaysHowManyAStopLef
     for (std::size_t i = 0; i < c.asked.size(); ++i)
       EXPECT_EQ(json["result"]["terminals"][i]["asked"], c.asked[i]) << c.summary;
   }
-  // The line of a terminal not asked says why.
-  PassOutcome pass;
-  pass.passId = "P";
-  pass.terminals = {notAsked(2)};
-  EXPECT_EQ(passText(pass),
-            "line hall attend terminal 2: 0 records (0 stored, 0 already stored, 0 kept) in 0.0 s, "
-            "the download was stopped: not asked: the collector was told to stop\n"
-            "collected 0 records from 0 of 1 terminals; 1 not asked: the pass was stopped (pass "
-            "P)\n");
 }
 
 }  // namespace

@@ -224,3 +224,30 @@ write("kept_records", "unknown-commit",
 write("kept_records", "earlier-release", "3 12345678900106290805 /dev/ttyUSB0\n")
 write("kept_records", "crlf", (header + kept).replace("\n", "\r\n"))
 write("kept_records", "cut", header + kept[:30])
+
+# The collector's config: the installed example, a small one with every key, and broken ones
+# (TOML that does not parse, a control character, two lines on one device, a port number out of
+# range, a backwards range, a key the config does not know, a value of the wrong type).
+write("collect_config", "example", (ROOT.parent / "contrib" / "collect.toml").read_bytes())
+every_key = ('database = "Driver=PostgreSQL Unicode;Server=db1;Database=attend"\nwarn_above = 50\n'
+             '[[line]]\nname = "hall"\nport = "tcp://door-server:4001"\nbaud = 19200\n'
+             '[[line.terminal]]\nkind = "attend"\nmachines = ["1-2", 7]\nclear = "after-commit"\n'
+             'warn_above = 5\nname = "clocks"\n'
+             '[[line]]\nport = "2"\n[[line.terminal]]\nkind = "door"\nmachines = 0\n')
+write("collect_config", "every-key", every_key)
+write("collect_config", "not-toml", 'database = c.db\n[[line]\nport = "1"\n')
+write("collect_config", "control-character",
+      'database = "c.db"\n[[line]]\nport = "1"\nname = "a\\u0000b"\n'
+      '[[line.terminal]]\nkind = "attend"\nmachines = 1\n')
+write("collect_config", "one-device-twice",
+      'database = "c.db"\n[[line]]\nport = "1"\n[[line.terminal]]\nkind = "door"\nmachines = 3\n'
+      '[[line]]\nport = "/dev/ttyS0"\n[[line.terminal]]\nkind = "door"\nmachines = 4\n')
+write("collect_config", "port-out-of-range",
+      'database = "c.db"\n[[line]]\nport = "999"\n[[line.terminal]]\nkind = "door"\nmachines = 3\n')
+write("collect_config", "backwards",
+      'database = "c.db"\n[[line]]\nport = "1"\n[[line.terminal]]\nkind = "door"\nmachines = "5-1"\n')
+write("collect_config", "unknown-key",
+      'database = "c.db"\n[[line]]\nport = "1"\nbud = 9600\n'
+      '[[line.terminal]]\nkind = "door"\nmachines = 3\n')
+write("collect_config", "wrong-types",
+      'database = 7\nline = [1, 2]\n')

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <system_error>
 
 #include "ui/rc_lexer.hpp"
 #include "ui/utf8.hpp"
@@ -151,17 +154,27 @@ StringTable parseStringTable(std::string_view source, const std::string& fileNam
 }
 
 StringTable readStringTable(const std::filesystem::path& file) {
+  // A string table takes kilobytes; a file past this is not a language module, and is not read.
+  constexpr std::size_t kLargestModule = 1 << 20;
+  const auto refused = [&file](const std::string& why) {
+    return automation::AutomationError(
+        kLanguageFileError, "Cannot read language module \"" + file.string() + "\": " + why);
+  };
+  const std::string tooLarge = "the file is larger than 1 MiB, more than a string table takes";
   std::ifstream in;
-  // A directory opens like a file here and then fails only on reading.
-  std::error_code ignored;
-  if (std::filesystem::is_regular_file(file, ignored)) in.open(file, std::ios::binary);
-  std::string content;
-  if (in.is_open()) content.assign(std::istreambuf_iterator<char>(in), {});
-  if (!in.is_open() || in.bad()) {
-    throw automation::AutomationError(
-        kLanguageFileError,
-        "Cannot read language module \"" + file.string() + "\": the file cannot be opened");
+  // A directory opens like a file here and then fails only on reading; a device or a FIFO would
+  // keep the read going, or waiting.
+  std::error_code error;
+  if (std::filesystem::is_regular_file(file, error)) {
+    if (std::filesystem::file_size(file, error) > kLargestModule && !error) throw refused(tooLarge);
+    in.open(file, std::ios::binary);
   }
+  // Never more than the bound, whatever the file grows to meanwhile.
+  std::string content(kLargestModule + 1, '\0');
+  if (in.is_open()) in.read(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!in.is_open() || in.bad()) throw refused("the file cannot be opened");
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  if (content.size() > kLargestModule) throw refused(tooLarge);
   return parseStringTable(content, file.string());
 }
 

@@ -296,6 +296,22 @@ TEST_F(CommandLineTest, UsageErrorsAreOneLineAndTouchNoLine) {
        2,
        "",
        "solvard door: no action \"fly\" (see 'solvard door --help')\n"},
+      // A device name or a connection text that would split the journal's lines or end at a NUL.
+      {{"door", "open", "-m", "3", "-p", "{port}\n"},
+       2,
+       "",
+       "solvard door open: --port: contains a control character (\\n): give printable text (see "
+       "'solvard door open --help')\n"},
+      {{"door", "download", "-m", "3", "-p", "{port}", "--table", "Records", "-d", "a\tb.db"},
+       2,
+       "",
+       "solvard door download: --db: contains a control character (\\t): give printable text "
+       "(see 'solvard door download --help')\n"},
+      {{"attend", "download", "-m", "1", "-p", "{port}", "-d", "a\x7f.db"},
+       2,
+       "",
+       "solvard attend download: --db: contains a control character (\\u007F): give printable "
+       "text (see 'solvard attend download --help')\n"},
   };
   for (const Case& c : cases) {
     const CommandRun got = run(c.words);

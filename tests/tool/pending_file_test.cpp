@@ -20,6 +20,7 @@
 #include "db/odbc_connection.hpp"
 #include "integration/simulator_fixture.hpp"
 #include "pending_text.hpp"
+#include "run_command.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/faults.hpp"
 #include "state_folder.hpp"
@@ -135,6 +136,9 @@ TEST(PendingFileTest, RefusesWhatIsNotAWholeFileOfItsOwnAndNeverWritesThroughALi
        ": is a link; kept records are never read through one"},
       {"the file is a FIFO", [](const fs::path& file) { ::mkfifo(file.c_str(), 0600); },
        ": is not a regular file"},
+      {"its lock links to /dev/zero",
+       [](const fs::path& file) { fs::create_symlink("/dev/zero", file.string() + ".lock"); },
+       ".lock: is a link; the lock is never taken through one"},
       {"the file is damaged",
        [](const fs::path& file) { std::ofstream(file) << "solvard kept access records 2\nxx\n"; },
        ": line 2 is not a whole kept record (or fails its checksum): the kept records cannot be "
@@ -338,6 +342,43 @@ TEST_F(DoorDownloadProcesses, DamagedKeptRecordsStopTheDownloadBeforeAnyPrompt) 
     EXPECT_TRUE(rowsOf(file).empty());
     std::ifstream after(kept, std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), text);
+  }
+  fs::remove_all(folder);
+}
+
+// Whatever is planted under the kept-records file's name, a door download ends at once before
+// its first prompt, names the file and what it is, and leaves it as it was: read through a link
+// to /dev/zero it would never end, and a FIFO would keep it waiting.
+TEST_F(DoorDownloadProcesses, AKeptRecordsFileThatIsNoFileStopsTheDownloadAtOnce) {
+  const fs::path folder = freshFolder("solvard-planted-kept");
+  const std::string file = (folder / "doors.db").string();
+  auto& terminal = sim.add(std::make_unique<simulator::AccessTerminal>(3));
+  sim.withState([&] { terminal.store(simulator::accessRecord("0000000001", 1, 6, 29, 8, 1)); });
+  const fs::path kept = folder / "state" / "solvard" / "pending-access-records";
+  const struct {
+    std::string name;
+    std::function<void()> plant;
+    std::string problem;
+  } cases[] = {
+      {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", kept); },
+       ": is a link; kept records are never read through one"},
+      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(kept.c_str(), 0600), 0); }, ": is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(folder / "state");
+    fs::create_directories(kept.parent_path());
+    c.plant();
+    const fs::file_status planted = fs::symlink_status(kept);
+    const CommandRun got =
+        runCommand(SOLVARD_PROGRAM,
+                   {"door", "download", "--machine", "3", "--port", sim.path(), "--table",
+                    "Records", "--db", file},
+                   {{"XDG_STATE_HOME", (folder / "state").string()}}, std::chrono::seconds(30));
+    EXPECT_EQ(got.status, 3) << c.name << ": " << got.err;
+    EXPECT_NE(got.err.find(kept.string() + c.problem), std::string::npos) << got.err;
+    EXPECT_TRUE(sim.frames().empty()) << c.name << ": the terminal was prompted";
+    EXPECT_EQ(fs::symlink_status(kept).type(), planted.type()) << c.name;
+    EXPECT_EQ(sim.withState([&] { return terminal.state().records.size(); }), 1u) << c.name;
   }
   fs::remove_all(folder);
 }

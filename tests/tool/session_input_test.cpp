@@ -149,5 +149,46 @@ TEST(SessionInput, AnOverlongLineIsRefusedAndTheNextOneAnswered) {
   EXPECT_EQ(replies[1], refusal(R"(unknown op \"fly\")"));
 }
 
+// Every line gets its reply, an empty one too: a host counting replies against its lines never
+// waits for one that does not come.
+TEST(SessionInput, AnEmptyLineOrOneOfBlanksIsAnsweredAsABadLine) {
+  const std::vector<std::string> replies =
+      run("\n\r\n \t\r\n" + std::string(R"({"op":"create","class":"Attend","id":"a"})") + "\r\n");
+  const std::string empty = refusal("the line is empty: each line must be a JSON object");
+  EXPECT_EQ(replies, (std::vector<std::string>{
+                         empty, empty, empty,
+                         R"({"result":null,"byref":{},"messages":[],"error":null,"log":[]})"}));
+}
+
+// A name the host sends is shown in the reply up to 64 characters, whole characters only, with
+// its length when it is cut.
+TEST(SessionInput, AHostsTextIsShownInTheReplyUpTo64Characters) {
+  const std::string e = "\xC3\xA9";  // é, two bytes
+  std::string accented;
+  for (int i = 0; i < 100; ++i) accented += e;
+  std::string first64;
+  for (int i = 0; i < 64; ++i) first64 += e;
+  const std::string ellipsis = "\xE2\x80\xA6";
+  const std::string x64(64, 'x');
+  const struct {
+    std::string line;
+    std::string reply;
+  } cases[] = {
+      {R"({"op":")" + x64 + R"("})", refusal(R"(unknown op \")" + x64 + R"(\")")},
+      {R"({"op":")" + std::string(900'000, 'x') + R"("})",
+       refusal(R"(unknown op \")" + x64 + ellipsis + R"(\" (900000 bytes))")},
+      {R"({"op":"get","id":")" + accented + R"(","member":"CommPortID"})",
+       refusal(R"(no object with id \")" + first64 + ellipsis + R"(\" (200 bytes))")},
+      {R"({"op":"create","id":"a","class":")" + std::string(1000, 'C') + R"("})",
+       R"({"result":null,"byref":{},"messages":[],"error":{"number":429,"description":"ActiveX component can't create object: )" +
+           std::string(64, 'C') + ellipsis + R"x( (1000 bytes)"},"log":[]})x"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> replies = run(c.line + "\n");
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0], c.reply);
+  }
+}
+
 }  // namespace
 }  // namespace solvard::tool

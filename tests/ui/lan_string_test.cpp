@@ -88,10 +88,16 @@ TEST_F(LoadLanStringTest, AFileThatCannotBeUsedIsRefusedWithItsName) {
   testing::TempFile bad("STRINGTABLE\nBEGIN\n  1 \"open\nEND\n");
   const std::string missing = (std::filesystem::temp_directory_path() / "solvard-none.rc").string();
   const std::string directory = std::filesystem::temp_directory_path().string();
+  // A string table a byte over the bound (sparse where the system makes it so).
+  const std::filesystem::path large =
+      std::filesystem::temp_directory_path() / "solvard-ui-larger-than-a-table.rc";
+  std::ofstream(large, std::ios::binary) << "STRINGTABLE\nBEGIN\n  1 \"a\"\nEND\n";
+  std::filesystem::resize_file(large, (1 << 20) + 1);
   const std::pair<std::string, std::string> cases[] = {
       {bad.path().string(), "\", line 3: the text is not closed"},
       {missing, "\": the file cannot be opened"},
       {directory, "\": the file cannot be opened"},
+      {large.string(), "\": the file is larger than 1 MiB, more than a string table takes"},
   };
   for (const auto& [path, reason] : cases) {
     try {
@@ -102,6 +108,7 @@ TEST_F(LoadLanStringTest, AFileThatCannotBeUsedIsRefusedWithItsName) {
       EXPECT_EQ(e.description(), "Cannot read language module \"" + path + reason);
     }
   }
+  std::filesystem::remove(large);
 }
 
 TEST_F(LoadLanStringTest, GetLanResConvertsOrLeavesTheHandle) {

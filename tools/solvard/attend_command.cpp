@@ -5,6 +5,7 @@
 #include "attend_download.hpp"
 #include "commands.hpp"
 #include "line_options.hpp"
+#include "printable_text.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "value_options.hpp"
 
@@ -138,7 +139,8 @@ void addAttendCommand(CLI::App& app, int& status) {
       ->add_option("-d,--db", download.words->database,
                    "an SQLite file (tables made when missing) or a connection text")
       ->required()
-      ->envname("SOLVARD_DB");
+      ->envname("SOLVARD_DB")
+      ->check(CLI::Validator([](std::string& text) { return controlCharacterProblem(text); }, ""));
   addProgressOptions(*download.command, download.words->line);
 }
 

@@ -1,14 +1,19 @@
 #include "collect_config.hpp"
 
-#include <toml++/toml.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <sstream>
+
+#include "line_options.hpp"
+#include "printable_text.hpp"
+#include "serial/device_key.hpp"
+#include "toml_reader.hpp"
 
 #include "collect_schedule.hpp"
 
@@ -46,13 +51,19 @@ void onlyKnown(const toml::table& table, const Place& place,
   for (const auto& [key, value] : table) {
     bool found = false;
     for (const std::string_view name : known) found = found || key.str() == name;
-    if (!found) place.child(std::string(key.str())).fail(&value, "unknown key (" + takes + ")");
+    if (!found) {
+      place.child(escapedControls(key.str())).fail(&value, "unknown key (" + takes + ")");
+    }
   }
 }
 
+// Every text of the config ends up in a name, a row, the journal or the device's name: none
+// may carry a control character.
 std::string text(const toml::node& node, const Place& place) {
   const auto* value = node.as_string();
   if (value == nullptr) place.fail(&node, "is not a text in quotes");
+  if (const std::string problem = controlCharacterProblem(value->get()); !problem.empty())
+    place.fail(&node, problem);
   return value->get();
 }
 
@@ -88,7 +99,7 @@ std::vector<uint8_t> machinesOf(const toml::node& node, const Place& place) {
   if (node.is_integer()) return {static_cast<uint8_t>(integer(node, place, 0, 255))};
   if (!node.is_string()) place.fail(&node, "is not a machine number or a range such as \"1-4\"");
   std::string problem;
-  std::vector<uint8_t> numbers = machineRange(node.as_string()->get(), problem);
+  std::vector<uint8_t> numbers = machineRange(text(node, place), problem);
   if (!problem.empty()) place.fail(&node, problem);
   return numbers;
 }
@@ -176,6 +187,48 @@ void readTerminals(const toml::table& table, const Place& place, int64_t warnAbo
   }
 }
 
+// Why a file of this mode is not a config, or nothing.
+std::string kindProblem(mode_t mode) {
+  if (S_ISDIR(mode)) return "is a folder, not a config file";
+  if (!S_ISREG(mode))
+    return "is not a regular file (a device, a FIFO or a socket): name the config file itself";
+  return {};
+}
+
+std::string systemProblem() { return std::string("cannot be read: ") + std::strerror(errno); }
+
+// The config's text, or why it cannot be had.
+std::string readConfigFile(const std::string& path, std::string& text) {
+  // Looked at before it is opened: opening a serial device can change its lines, and a FIFO
+  // would keep the read waiting for a writer that never comes.
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return systemProblem();
+  if (std::string problem = kindProblem(status.st_mode); !problem.empty()) return problem;
+  // Not blocking all the same, and looked at again once open, in case the name changed hands.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return systemProblem();
+  std::string problem = ::fstat(fd, &status) != 0 ? systemProblem() : kindProblem(status.st_mode);
+  // Never more than the bound, whatever size the file claims or grows to while it is read.
+  char buffer[4096];
+  while (problem.empty() && text.size() <= kLargestConfig) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      problem = systemProblem();
+    } else {
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (problem.empty() && text.size() > kLargestConfig) {
+    problem =
+        "is larger than 1 MiB: a collector's config takes a few kilobytes; name the config file "
+        "itself";
+  }
+  return problem;
+}
+
 }  // namespace
 
 std::vector<uint8_t> machineRange(const std::string& text, std::string& problem) {
@@ -202,8 +255,9 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
   try {
     root = toml::parse(source, path);
   } catch (const toml::parse_error& e) {
+    // toml++ may quote the character it stopped at, and the message is one journal line.
     throw ConfigError(path + ":" + std::to_string(e.source().begin.line) + ": " +
-                      std::string(e.description()));
+                      escapedControls(e.description()));
   }
   const Place top(path, "");
   onlyKnown(root, top, {"database", "warn_above", "line"},
@@ -222,6 +276,7 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
   if (lines == nullptr || !lines->is_array_of_tables())
     top.child("line").fail(node, "is not a [[line]] table");
   std::set<std::string> names;
+  std::vector<std::string> devices;  // each line's device key (serial/device_key.hpp), in order
   for (std::size_t i = 0; i < lines->size(); ++i) {
     const Place at = top.child("line").item(i);
     const toml::table& table = *lines->get(i)->as_table();
@@ -229,8 +284,19 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
               "a line takes port, baud, name and terminal");
     CollectLine line;
     line.port = required(table, "port", at);
-    if (line.port.empty())
-      at.child("port").fail(table.get("port"), "is empty: give a device path or a port number");
+    // Read as --port is: "999" is a port number out of range here too, never a path.
+    if (const std::string problem = portProblem(line.port); !problem.empty())
+      at.child("port").fail(table.get("port"), problem);
+    // Two lines on one device would each find it in use by the other, pass after pass.
+    const std::string device = serial::deviceKey(deviceOf(line.port).name());
+    for (std::size_t k = 0; k < devices.size(); ++k) {
+      if (devices[k] == device) {
+        at.child("port").fail(table.get("port"), "\"" + line.port + "\" is the device of line[" +
+                                                     std::to_string(k + 1) +
+                                                     "] too: one line per device");
+      }
+    }
+    devices.push_back(device);
     if (const toml::node* baud = table.get("baud"))
       line.baud = static_cast<uint32_t>(integer(*baud, at.child("baud"), 1, 4'000'000));
     line.name = line.port;
@@ -251,11 +317,10 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
 }
 
 CollectConfig readCollectConfig(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw ConfigError(path + ": cannot be read: " + std::strerror(errno));
-  std::ostringstream text;
-  text << file.rdbuf();
-  return parseCollectConfig(text.str(), path);
+  std::string text;
+  if (const std::string problem = readConfigFile(path, text); !problem.empty())
+    throw ConfigError(path + ": " + problem);
+  return parseCollectConfig(text, path);
 }
 
 }  // namespace solvard::tool

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,8 @@ struct CollectConfig {
 };
 
 inline constexpr int64_t kDefaultWarnAbove = 20000;
+// A collector's config takes a few kilobytes; a file past this is not one, and is not read.
+inline constexpr std::size_t kLargestConfig = 1 << 20;
 
 // A config the collector refuses: `what` is "FILE:LINE: KEY: problem", the form an editor
 // jumps to.
@@ -51,7 +54,8 @@ class ConfigError : public std::runtime_error {
 };
 
 // Reads and checks the collector's TOML config; every value is checked before anything reaches
-// a line or the database.
+// a line or the database. Only a regular file of at most kLargestConfig bytes is read: a folder,
+// a device or a FIFO is refused before anything waits on it.
 CollectConfig readCollectConfig(const std::string& path);
 // The same from the text itself, `path` naming it in the messages.
 CollectConfig parseCollectConfig(const std::string& text, const std::string& path);

@@ -196,6 +196,7 @@ void collectLine(const CollectLine& config, const std::string& database, const s
     }
     const CollectTerminal& terminal = config.terminals[i];
     TerminalOutcome& outcome = outcomes[i];
+    outcome.asked = true;
     current = label(config, terminal);
     const Clock::time_point start = Clock::now();
     LedgerRow ledger;

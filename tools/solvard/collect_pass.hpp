@@ -28,6 +28,7 @@ struct TerminalOutcome {
   // in neither the download nor the terminal.
   std::optional<double> clearWindowMs;
   bool warned = false;  // more records than warn_above
+  bool asked = false;   // the pass came to this terminal (a stop can end it before)
   // The door's download stopped at its pass_time: it may hold more, and the next pass goes on.
   bool more = false;
 };

@@ -69,8 +69,9 @@ json passJson(const PassOutcome& pass) {
          {"cleared", t.cleared},
          {"clear_window_ms", t.clearWindowMs ? json(rounded(*t.clearWindowMs)) : json(nullptr)},
          {"warned", t.warned},
-         {"more", t.more},
-         {"error", errorJson(t.error)}});
+         {"error", errorJson(t.error)},
+         {"asked", t.asked},
+         {"more", t.more}});
     if (failed(t)) {
       failures += (failures.empty() ? "" : ", ") +
                   ("line " + t.line + " terminal " + std::to_string(t.machine));
@@ -103,6 +104,7 @@ std::string passText(const PassOutcome& pass) {
   std::string text;
   int records = 0;
   int done = 0;
+  int unasked = 0;
   for (const TerminalOutcome& t : pass.terminals) {
     std::string line =
         "line " + t.line + " " + kindName(t.kind) + " terminal " + std::to_string(t.machine);
@@ -119,11 +121,14 @@ std::string passText(const PassOutcome& pass) {
     if (t.more) line += " (stopped at pass_time: it may hold more)";
     text += line + "\n";
     records += t.records;
-    if (!failed(t)) ++done;
+    // A terminal a stop left unasked did not fail, but nothing was collected from it either.
+    if (t.asked && !failed(t)) ++done;
+    if (!t.asked && !failed(t)) ++unasked;
   }
   text += "collected " + std::to_string(records) + " records from " + std::to_string(done) +
-          " of " + std::to_string(pass.terminals.size()) + " terminals (pass " + pass.passId +
-          ")\n";
+          " of " + std::to_string(pass.terminals.size()) + " terminals";
+  if (unasked > 0) text += "; " + std::to_string(unasked) + " not asked: the pass was stopped";
+  text += " (pass " + pass.passId + ")\n";
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include "commands.hpp"
 #include "door_download.hpp"
 #include "line_options.hpp"
+#include "printable_text.hpp"
 #include "solvard/door_terminal.hpp"
 #include "value_options.hpp"
 
@@ -228,7 +229,8 @@ void addDoorCommand(CLI::App& app, int& status) {
       ->add_option("-d,--db", download.words->database,
                    "an SQLite file (the table made when missing) or a connection text")
       ->required()
-      ->envname("SOLVARD_DB");
+      ->envname("SOLVARD_DB")
+      ->check(CLI::Validator([](std::string& text) { return controlCharacterProblem(text); }, ""));
   addProgressOptions(*download.command, download.words->line);
 }
 

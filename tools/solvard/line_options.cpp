@@ -5,23 +5,13 @@
 #include <cstdio>
 #include <iostream>
 
+#include "printable_text.hpp"
+
 namespace solvard::tool {
 namespace {
 
 bool allDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-std::string checkPort(const std::string& text) {
-  if (text.empty()) return "--port is empty: give a port number or a device path";
-  if (!allDigits(text)) return {};
-  int number = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (ec != std::errc() || end != text.data() + text.size() || number < 1 || number > 255) {
-    return "port number " + text + " is not 1 to 255 (a device path in this folder is written ./" +
-           text + ")";
-  }
-  return {};
 }
 
 // "  12.345 ms  sent  03 11"
@@ -44,16 +34,30 @@ void printTrace(std::chrono::steady_clock::time_point start, ByteDirection way,
 
 }  // namespace
 
+std::string portProblem(const std::string& port) {
+  if (port.empty()) return "is empty: give a port number or a device path";
+  if (std::string problem = controlCharacterProblem(port); !problem.empty()) return problem;
+  if (!allDigits(port)) return {};
+  int number = 0;
+  const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), number);
+  if (ec != std::errc() || end != port.data() + port.size() || number < 1 || number > 255) {
+    return "port number " + port + " is not 1 to 255 (a device path in this folder is written ./" +
+           port + ")";
+  }
+  return {};
+}
+
 void addLineOptions(CLI::App& command, LineOptions& options) {
   command.add_option("-m,--machine", options.machine, "the terminal's machine number, 0 to 255")
       ->required()
       ->check(CLI::Range(0, 255));
   command
       .add_option("-p,--port", options.port,
-                  "the line: a port number (1 is /dev/ttyS0) or a device path")
+                  "the line: a port number 1 to 255 (1 is /dev/ttyS0) or a device path; digits "
+                  "alone are always a port number (a device file 999 here is ./999)")
       ->required()
       ->envname("SOLVARD_PORT")
-      ->check(CLI::Validator(checkPort, "N|PATH"));
+      ->check(CLI::Validator([](std::string& port) { return portProblem(port); }, "N|PATH"));
   command.add_option("-b,--baud", options.baud, "the line's baud rate (default 9600)")
       ->envname("SOLVARD_BAUD")
       ->check(CLI::Range(1u, 4'000'000u));

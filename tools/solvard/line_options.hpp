@@ -30,8 +30,14 @@ void addLineOptions(CLI::App& command, LineOptions& options);
 // --progress/--no-progress, for the downloads.
 void addProgressOptions(CLI::App& command, LineOptions& options);
 
-// The device --port names: a number is the platform's port of that number (1 is /dev/ttyS0),
-// anything else a path.
+// The one rule for a port, on the command line and in the collector's config alike: digits only
+// are a port number, 1 to 255 (1 is /dev/ttyS0); anything else is a device path or a device
+// server's address, so a device path of digits is written ./999. Why `port` is refused (to follow
+// "--port: " or "line[1].port: "), or empty when it is taken.
+std::string portProblem(const std::string& port);
+
+// The device a port names, once portProblem takes it: a number is the platform's port of that
+// number (1 is /dev/ttyS0), anything else a path.
 Device deviceOf(const std::string& port);
 
 // The line an action runs on: the device and baud rate of the options, the byte trace on

@@ -37,7 +37,8 @@ class FileLock {
     const fs::path path = file.string() + ".lock";
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-      problem = systemFailure(path);
+      problem = errno == ELOOP ? failure(path, "is a link; the lock is never taken through one")
+                               : systemFailure(path);
       return;
     }
     // Another process holds it while it rewrites the file, which takes milliseconds; one that

@@ -20,6 +20,40 @@ using component::MemberKind;
 
 namespace {
 
+// A host's text shown in a reply: whole up to 64 characters, else the first 64, "…" and the
+// text's length, so a runaway name costs the reply no more than its beginning.
+constexpr std::size_t kEchoedCharacters = 64;
+constexpr const char* kEllipsis = "\xE2\x80\xA6";
+
+// How many bytes the first kEchoedCharacters characters take (the request was read as UTF-8,
+// so a lead byte is followed by the whole of its character).
+std::size_t echoedBytes(const std::string& text) {
+  std::size_t end = 0;
+  for (std::size_t characters = 0; end < text.size() && characters < kEchoedCharacters;
+       ++characters) {
+    do {
+      ++end;
+    } while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+  }
+  return end;
+}
+
+std::string lengthNote(const std::string& text) {
+  return " (" + std::to_string(text.size()) + " bytes)";
+}
+
+std::string echoed(const std::string& text) {
+  const std::size_t shown = echoedBytes(text);
+  if (shown == text.size()) return text;
+  return text.substr(0, shown) + kEllipsis + lengthNote(text);
+}
+
+std::string quoted(const std::string& text) {
+  const std::size_t shown = echoedBytes(text);
+  if (shown == text.size()) return "\"" + text + "\"";
+  return "\"" + text.substr(0, shown) + kEllipsis + "\"" + lengthNote(text);
+}
+
 AutomationError badRequest(const std::string& what) {
   return {automation::errors::kInvalidCall, "Invalid procedure call or argument: " + what};
 }
@@ -53,7 +87,7 @@ Session::~Session() = default;
 component::DispatchObject& Session::object(const Json& request) {
   const std::string& id = requireString(request, "id");
   auto it = objects_.find(id);
-  if (it == objects_.end()) throw badRequest("no object with id \"" + id + "\"");
+  if (it == objects_.end()) throw badRequest("no object with id " + quoted(id));
   return *it->second;
 }
 
@@ -62,7 +96,7 @@ Json Session::create(const Json& request) {
   const std::string& id = requireString(request, "id");
   auto obj = component::createObject(className);
   if (!obj) {
-    throw AutomationError(429, "ActiveX component can't create object: " + className);
+    throw AutomationError(429, "ActiveX component can't create object: " + echoed(className));
   }
   objects_[id] = std::move(obj);
   return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), nullptr);
@@ -149,7 +183,7 @@ Json Session::handle(const Json& request) {
     else if (op == "device")
       reply = device(request);
     else
-      throw badRequest("unknown op \"" + op + "\"");
+      throw badRequest("unknown op " + quoted(op));
   } catch (const AutomationError& e) {
     reply = makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), errorJson(e));
   }
@@ -207,8 +241,14 @@ int Session::run(std::istream& in, std::ostream& out) {
           << std::flush;
       continue;
     }
-    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-    out << handleLine(line).dump() << '\n' << std::flush;
+    // An empty line, or one of blanks only (a CR of a CRLF host), is a bad line like any other:
+    // a host that sent it waits for its reply.
+    const Json reply =
+        line.find_first_not_of(" \t\r") == std::string::npos
+            ? makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}),
+                        errorJson(badRequest("the line is empty: each line must be a JSON object")))
+            : handleLine(line);
+    out << reply.dump() << '\n' << std::flush;
   }
   return 0;
 }

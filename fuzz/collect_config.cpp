@@ -7,6 +7,7 @@
 
 #include "collect_config.hpp"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <set>
@@ -42,6 +43,8 @@ void check(const solvard::tool::CollectConfig& config) {
       if (!machines.insert(terminal.machine).second || !printable(terminal.name)) broken();
       if (terminal.warnAbove < 1 || terminal.warnAbove > 1'000'000'000) broken();
       if (terminal.kind == TerminalKind::door && terminal.clear != ClearPolicy::never) broken();
+      if (terminal.passTime < std::chrono::seconds(1) || terminal.passTime > std::chrono::hours(24))
+        broken();
     }
   }
 }

@@ -233,7 +233,8 @@ every_key = ('database = "Driver=PostgreSQL Unicode;Server=db1;Database=attend"\
              '[[line]]\nname = "hall"\nport = "tcp://door-server:4001"\nbaud = 19200\n'
              '[[line.terminal]]\nkind = "attend"\nmachines = ["1-2", 7]\nclear = "after-commit"\n'
              'warn_above = 5\nname = "clocks"\n'
-             '[[line]]\nport = "2"\n[[line.terminal]]\nkind = "door"\nmachines = 0\n')
+             '[[line]]\nport = "2"\n[[line.terminal]]\nkind = "door"\nmachines = 0\n'
+             'pass_time = "90s"\n')
 write("collect_config", "every-key", every_key)
 write("collect_config", "not-toml", 'database = c.db\n[[line]\nport = "1"\n')
 write("collect_config", "control-character",

@@ -39,7 +39,8 @@ struct InterfaceInfo {
   std::vector<Member> members;
 };
 
-// The two dual interfaces in slot order. The Windows type library is checked against these.
+// The two dual interfaces in slot order, generated from component/interface.toml. The Windows
+// type library is checked against these.
 const InterfaceInfo& attendInterface();
 const InterfaceInfo& prohibitInterface();
 std::span<const InterfaceInfo* const> allInterfaces();

@@ -5,7 +5,6 @@
 #include "attend/original_card_no.hpp"
 #include "automation/variant.hpp"
 #include "component/interface_table.hpp"
-#include "component/slot_args.hpp"
 #include "serial/settings.hpp"
 #include "ui/lan_res.hpp"
 
@@ -87,37 +86,5 @@ int32_t Attend::DelCardNo(int16_t& MachineNo, const Variant& WillDelCardNo) {
 }
 
 const InterfaceInfo& Attend::interfaceInfo() const { return attendInterface(); }
-
-Variant Attend::invokeSlot(int slot, std::vector<Variant>& args) {
-  SlotArgs a(args);
-  switch (slot) {
-    case 7: setCommOutBufferSize(a.i16(0)); return {};
-    case 8: return CommOutBufferSize();
-    case 9: setCommInBufferSize(a.i16(0)); return {};
-    case 10: return CommInBufferSize();
-    case 11: setCommBautRate(a.i16(0)); return {};
-    case 12: return CommBautRate();
-    case 13: setCommPortID(a.i16(0)); return {};
-    case 14: return CommPortID();
-    case 15: {
-      RefArg<int16_t> funcId(a.slot(1));
-      return ClearListInMac(a.i16(0), funcId.value);
-    }
-    case 16: return SetCardFlowNo(a.i16(0), a.text(1), a.text(2));
-    case 17: return GetOriginalCardNo(a.i16(0));
-    case 18: return AdjustDate(a.i16(0), a.date(1));
-    case 19: return AdjustTime(a.i16(0), a.variant(1));
-    case 20: return ClearMacData(a.i16(0));
-    case 21: return GetMacData(a.i16(0));
-    case 22: {
-      RefArg<int16_t> machineNo(a.slot(0));
-      return DelCardNo(machineNo.value, a.variant(1));
-    }
-    case 23: setConnectString(a.text(0)); return {};
-    case 24: return ConnectString();
-    case 25: setGetLanRes(a.variant(0)); return {};
-  }
-  throw automation::errors::notSupported();
-}
 
 }  // namespace solvard::component

@@ -39,6 +39,7 @@ class Attend : public DispatchObject {
   int32_t DelCardNo(int16_t& MachineNo, const automation::Variant& WillDelCardNo);
 
   const InterfaceInfo& interfaceInfo() const override;
+  // Generated from component/interface.toml: each slot calls the member above that it names.
   automation::Variant invokeSlot(int slot, std::vector<automation::Variant>& args) override;
 
  private:

@@ -39,7 +39,8 @@ struct InterfaceInfo {
   std::vector<Member> members;
 };
 
-// The two dual interfaces in slot order. The Windows type library is checked against these.
+// The two dual interfaces in slot order, generated from component/interface.toml, which the
+// Windows type library is generated from too (and checked against these under Wine).
 const InterfaceInfo& attendInterface();
 const InterfaceInfo& prohibitInterface();
 std::span<const InterfaceInfo* const> allInterfaces();

@@ -1,7 +1,6 @@
 #include "component/prohibit.hpp"
 
 #include "component/interface_table.hpp"
-#include "component/slot_args.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/identity.hpp"
 #include "prohibit/open_list.hpp"
@@ -75,61 +74,5 @@ int32_t Prohibit::GetLockState(int16_t MachineNo) { return prohibit::GetLockStat
 bool Prohibit::OpenLock(int16_t MachineNo) { return prohibit::OpenLock(MachineNo); }
 
 const InterfaceInfo& Prohibit::interfaceInfo() const { return prohibitInterface(); }
-
-Variant Prohibit::invokeSlot(int slot, std::vector<Variant>& args) {
-  SlotArgs a(args);
-  switch (slot) {
-    case 7: return GetID(a.i16(0));
-    case 8: {
-      RefArg<int16_t> time(a.slot(1));
-      return SetResetDelay(a.i16(0), time.value);
-    }
-    case 9: {
-      RefArg<int16_t> mode(a.slot(1));
-      return SetLockMode(a.i16(0), mode.value);
-    }
-    case 10: {
-      RefArg<int16_t> machineNo(a.slot(0));
-      RefArg<automation::DateTime> date(a.slot(1));
-      RefArg<int16_t> firstWeek(a.slot(2));
-      return SetMacDateAndWeek(machineNo.value, date.value, firstWeek.value);
-    }
-    case 11: {
-      RefArg<int16_t> machineNo(a.slot(0));
-      RefArg<std::string> para(a.slot(1));
-      return SetMacTime(machineNo.value, para.value);
-    }
-    case 12: {
-      RefArg<std::string> connect(a.slot(1));
-      RefArg<std::string> table(a.slot(2));
-      return GetRegisterData(a.i16(0), connect.value, table.value);
-    }
-    case 13: {
-      RefArg<std::string> card(a.slot(1)), firstYear(a.slot(2)), lastYear(a.slot(3));
-      RefArg<std::string> firstTime(a.slot(4)), lastTime(a.slot(5));
-      RefArg<int16_t> startWeek(a.slot(6)), endWeek(a.slot(7));
-      return SetOpenList(a.i16(0), card.value, firstYear.value, lastYear.value, firstTime.value,
-                         lastTime.value, startWeek.value, endWeek.value);
-    }
-    case 14: {
-      RefArg<std::string> card(a.slot(1));
-      return DeleteLockList(a.i16(0), card.value);
-    }
-    case 15: return SetLockOpenState(a.i16(0));
-    case 16: return ClearOpenList(a.i16(0));
-    case 17: return ClearOpenRecord(a.i16(0));
-    case 18: return GetLockState(a.i16(0));
-    case 19: return OpenLock(a.i16(0));
-    case 20: setGetLanRes(a.variant(0)); return {};
-    case 21: setCommOutBufferSize(a.i16(0)); return {};
-    case 22: return CommOutBufferSize();
-    case 23: return CommInBufferSize();
-    case 24: setCommBautRate(a.i16(0)); return {};
-    case 25: return CommBautRate();
-    case 26: setCommPortID(a.i16(0)); return {};
-    case 27: return CommPortID();
-  }
-  throw automation::errors::notSupported();
-}
 
 }  // namespace solvard::component

@@ -44,6 +44,7 @@ class Prohibit : public DispatchObject {
   bool OpenLock(int16_t MachineNo);
 
   const InterfaceInfo& interfaceInfo() const override;
+  // Generated from component/interface.toml: each slot calls the member above that it names.
   automation::Variant invokeSlot(int slot, std::vector<automation::Variant>& args) override;
 
  private:

@@ -18,8 +18,8 @@ namespace solvard::windows {
 
 // The COM side of one core object: reference counting, QueryInterface for the identifiers the
 // class answers to, IDispatch over the interface table, error info support and class info.
-// `Interface` is the dual interface the type library declares; the derived class implements
-// its vtable members, each through callSlot.
+// `Interface` is the dual interface the type library declares; the class generated for it in
+// vtable_slots.hpp implements its vtable members, each through callSlot.
 template <class Interface>
 class ComObject : public Interface, public ISupportErrorInfo, public IProvideClassInfo {
  public:

@@ -176,7 +176,8 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
 
   report.ending = DownloadReport::Ending::kRolledBack;
   if (!sink.begin(total)) return nothingKept(link, sink);
-  const std::chrono::nanoseconds bound = downloadTimeBound(total, baudRateOf(objectPort.settingsText));
+  const std::chrono::nanoseconds bound =
+      downloadTimeBound(total, baudRateOf(objectPort.settingsText));
   const std::chrono::nanoseconds began = link.now();
   int32_t dropped = 0;
   int32_t droppedInARow = 0;
@@ -189,7 +190,8 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
     return ended(ending, kNoRecordsKept);
   };
   while (i <= total) {
-    if (serial::stopRequested()) return gaveUp(DownloadReport::Ending::kStopped, "stopped by the host");
+    if (serial::stopRequested())
+      return gaveUp(DownloadReport::Ending::kStopped, "stopped by the host");
     if (link.now() - began > bound) {
       const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
       return gaveUp(DownloadReport::Ending::kTooLong,

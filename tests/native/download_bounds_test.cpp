@@ -27,12 +27,13 @@ TEST_P(DoorBounds, StopAfterTheRecordInHandAndSayTheTerminalMayHoldMore) {
   line = makeLine(hooks);
   for (int i = 0; i < 40; ++i) port->answerNextFrame({{100ms, {3, 1, 1}}, {300ms, kDoorRecord}});
   int handed = 0;
-  const auto got = DoorTerminal(line, machine(3)).download(
-      [&](const AccessRecord&) {
-        ++handed;
-        return true;
-      },
-      c.bounds);
+  const auto got = DoorTerminal(line, machine(3))
+                       .download(
+                           [&](const AccessRecord&) {
+                             ++handed;
+                             return true;
+                           },
+                           c.bounds);
   ASSERT_TRUE(got) << got.error().message();
   EXPECT_EQ(got->records, c.handed);
   EXPECT_TRUE(got->more);
@@ -60,8 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(NativeLineTest, DoorBoundsBelowOneRecordOrOneSecondSendNothing) {
-  for (const AccessBounds bounds : {AccessBounds{0, std::chrono::seconds(60)},
-                                    AccessBounds{10, std::chrono::seconds(0)}}) {
+  for (const AccessBounds bounds :
+       {AccessBounds{0, std::chrono::seconds(60)}, AccessBounds{10, std::chrono::seconds(0)}}) {
     const auto got =
         DoorTerminal(line, machine(3)).download([](const AccessRecord&) { return true; }, bounds);
     ASSERT_FALSE(got);
@@ -75,7 +76,7 @@ Bytes clockRecord(uint8_t endMark) { return {3, 0x12, 0x34, 0x56, 1, 5, 7, 8, 0x
 
 struct ClockStreamCase {
   const char* name;
-  int count;                     // what the clock says it holds
+  int count;                      // what the clock says it holds
   std::vector<uint8_t> endMarks;  // one record each, 900 ms apart
   Errc code;
   std::string message;
@@ -94,9 +95,8 @@ TEST_P(ClockStream, ThatNeverCompletesEndsTheDownloadWithNothingKept) {
   }
   port->answerNextFrame(stream);
   int taken = 0;
-  const auto got = AttendTerminal(line, machine(3)).download([&](const AttendanceRecord&) {
-    ++taken;
-  });
+  const auto got =
+      AttendTerminal(line, machine(3)).download([&](const AttendanceRecord&) { ++taken; });
   ASSERT_FALSE(got);
   EXPECT_EQ(got.error().code(), c.code);
   EXPECT_EQ(got.error().message(), c.message);

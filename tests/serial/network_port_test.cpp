@@ -301,8 +301,7 @@ class FloodingServer final : public serial::NetworkSocket {
   Transfer send(std::span<const uint8_t> bytes) override {
     const PeerBytes sent(bytes.begin(), bytes.end());
     if (sent == kOffer) answer_ = kAgreement;
-    if (sent == telnet::lineSettings({19200, serial::Parity::None, 8, 1}))
-      answer_ = confirm(19200);
+    if (sent == telnet::lineSettings({19200, serial::Parity::None, 8, 1})) answer_ = confirm(19200);
     const PeerBytes purge = telnet::purgeData(telnet::Purge::Receive);
     if (sent.size() >= purge.size() && std::equal(purge.rbegin(), purge.rend(), sent.rbegin()))
       flooding_ = true;

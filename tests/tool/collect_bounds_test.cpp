@@ -18,8 +18,8 @@ std::vector<simulator::Bytes> doorRecords(int count) {
   std::vector<simulator::Bytes> records;
   for (int i = 0; i < count; ++i) {
     const std::string card = std::to_string(1'000'000'000 + i);
-    records.push_back(simulator::accessRecord(card, 26, 1 + i / 28 / 24 % 12, 1 + i / 24 % 28,
-                                              i % 24, i % 60));
+    records.push_back(
+        simulator::accessRecord(card, 26, 1 + i / 28 / 24 % 12, 1 + i / 24 % 28, i % 24, i % 60));
   }
   return records;
 }

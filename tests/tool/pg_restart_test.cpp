@@ -199,8 +199,9 @@ TEST_F(PgRestartTest, ServerStoppedMidPassFailsThePassAndTheNextPassStoresEveryR
     if (terminal["error"].is_null()) continue;
     EXPECT_EQ(terminal["error"]["code"], "sink_refused") << terminal.dump();
     EXPECT_EQ(terminal["error"]["message"], "the host did not take a record") << terminal.dump();
-    EXPECT_TRUE(std::regex_search(terminal["error"]["detail"].get<std::string>(),
-                                  std::regex("connection|shutting down|SAVEPOINT failed", std::regex::icase)))
+    EXPECT_TRUE(std::regex_search(
+        terminal["error"]["detail"].get<std::string>(),
+        std::regex("connection|shutting down|SAVEPOINT failed", std::regex::icase)))
         << terminal.dump();
   }
 

@@ -10,12 +10,11 @@
 #include <optional>
 #include <set>
 
+#include "collect_schedule.hpp"
 #include "line_options.hpp"
 #include "printable_text.hpp"
 #include "serial/device_key.hpp"
 #include "toml_reader.hpp"
-
-#include "collect_schedule.hpp"
 
 namespace solvard::tool {
 namespace {

@@ -64,6 +64,9 @@ PgProxy::~PgProxy() {
 }
 
 void PgProxy::serve() {
+  // Each relay reads this proxy's flags, so none may outlive it: they end within one poll of
+  // `stop_` and are joined here before the destructor goes on.
+  std::vector<std::thread> relays;
   while (!stop_) {
     pollfd ready{listener_, POLLIN, 0};
     if (::poll(&ready, 1, 50) <= 0) continue;
@@ -71,9 +74,10 @@ void PgProxy::serve() {
     if (client >= 0 && down_) {
       ::close(client);
     } else if (client >= 0) {
-      std::thread([this, client] { relay(client); }).detach();
+      relays.emplace_back([this, client] { relay(client); });
     }
   }
+  for (std::thread& relay : relays) relay.join();
 }
 
 PgProxy::Drop PgProxy::armedFor(const std::string& message) {

@@ -17,6 +17,11 @@ function(solvard_module name dir)
   add_library(${name} STATIC ${sources})
   # The same objects also make up the shared library (see SolvardPackage.cmake).
   set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  if(NOT WIN32)
+    # Only what the public headers mark SOLVARD_API leaves the shared library.
+    set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden
+                                             VISIBILITY_INLINES_HIDDEN ON)
+  endif()
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} PRIVATE solvard_warnings)
 endfunction()

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <string>
 
+#include "solvard/export.hpp"
 #include "solvard/line.hpp"
 #include "solvard/records.hpp"
 #include "solvard/values.hpp"
@@ -11,7 +12,7 @@ namespace solvard {
 
 // An attendance (time-clock) terminal on a line. Each call is one exchange with it; the
 // terminal's acknowledgement is its machine number.
-class AttendTerminal {
+class SOLVARD_API AttendTerminal {
  public:
   AttendTerminal(Line& line, MachineNumber machine) : line_(&line), machine_(machine) {}
   MachineNumber machine() const { return machine_; }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "solvard/export.hpp"
 #include "solvard/line.hpp"
 #include "solvard/records.hpp"
 #include "solvard/values.hpp"
@@ -15,7 +16,7 @@ enum class LockMode : uint8_t { mode0 = 0, mode255 = 255 };
 
 // An access-control (door-lock) terminal on a line. Each call is one exchange with it,
 // acknowledged by [machine number, 2].
-class DoorTerminal {
+class SOLVARD_API DoorTerminal {
  public:
   DoorTerminal(Line& line, MachineNumber machine) : line_(&line), machine_(machine) {}
   MachineNumber machine() const { return machine_; }

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "solvard/export.hpp"
+
 namespace solvard {
 
 // Why a native call failed. Each code has an English message (solvard::message); the Error
@@ -56,10 +58,10 @@ enum class Errc {
 };
 
 // The English sentence of a code, as a person reads it: "the terminal did not answer".
-std::string_view message(Errc code);
+SOLVARD_API std::string_view message(Errc code);
 
 // A failed call: its code and what exactly happened.
-class Error {
+class SOLVARD_API Error {
  public:
   Error(Errc code, std::string detail) : code_(code), detail_(std::move(detail)) {}
 

@@ -7,24 +7,23 @@
 #include <span>
 #include <string>
 
+#include "solvard/export.hpp"
+#include "solvard/line_settings.hpp"
+#include "solvard/port.hpp"
 #include "solvard/result.hpp"
 
 namespace solvard {
 
-enum class Parity { none, even, odd, mark, space };
-
-// How the line's bytes travel. Any baud rate the device takes; 7 or 8 data bits; 1 or 2 stop
-// bits.
-struct LineSettings {
-  uint32_t baud = 9600;
-  Parity parity = Parity::none;
-  int dataBits = 8;
-  int stopBits = 1;
-};
+class Line;
+namespace detail {
+struct LineCore;
+// The line's own state, for the library's terminal classes.
+LineCore& lineCore(Line& line);
+}  // namespace detail
 
 // The serial device a line opens: a path ("/dev/ttyUSB0") or the platform's port number n
 // (the n-th serial port, 1 first).
-class Device {
+class SOLVARD_API Device {
  public:
   static Device path(std::string path) { return Device(std::move(path)); }
   static Result<Device> port(int number);
@@ -37,7 +36,7 @@ class Device {
 
 // The time the line's reply waits measure; monotonic. A test gives a clock that moves only
 // when told to, so waits of seconds run in no time.
-class Clock {
+class SOLVARD_API Clock {
  public:
   virtual ~Clock() = default;
   virtual std::chrono::nanoseconds now() = 0;
@@ -67,10 +66,15 @@ struct LineHooks {
 // pump) fails with Errc::line_busy. The device is opened for each command and closed after it
 // (an attendance download leaves it open until the next command), so other programs can share
 // a device between commands.
-class Line {
+class SOLVARD_API Line {
  public:
   // Refused: settings the line cannot have (a baud rate of 0, 5 or 9 data bits, ...).
   static Result<Line> make(Device device, LineSettings settings = {}, LineHooks hooks = {});
+  // A line on a port of the host's own; `name` stands for the device in what the line reports
+  // ("radio 2: the terminal did not answer"). Refused: an empty name, no port, or settings the
+  // line cannot have.
+  static Result<Line> fromPort(std::string name, std::unique_ptr<Port> port,
+                               LineSettings settings = {}, LineHooks hooks = {});
   ~Line();
   Line(Line&&) noexcept;
   Line& operator=(Line&&) noexcept;
@@ -93,13 +97,10 @@ class Line {
   // bytes still come after `limit`, stopped when the host's stopRequested says so.
   Result<std::size_t> awaitQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds limit);
 
-  struct Impl;
-  // For the library's own parts.
-  Impl& impl() { return *impl_; }
-
  private:
-  explicit Line(std::unique_ptr<Impl> impl);
-  std::unique_ptr<Impl> impl_;
+  friend detail::LineCore& detail::lineCore(Line& line);
+  explicit Line(std::unique_ptr<detail::LineCore> core);
+  std::unique_ptr<detail::LineCore> core_;
 };
 
 }  // namespace solvard

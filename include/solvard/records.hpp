@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "solvard/export.hpp"
 #include "solvard/values.hpp"
 
 namespace solvard {
@@ -44,7 +45,7 @@ using AccessCallback = std::function<bool(const AccessRecord&)>;
 // An attendance download's records kept together: `begin`, one `take` per record, then
 // `commit` once every record came, or `rollback` when the download failed. A database writer is
 // one; a host with its own store writes one.
-class AttendanceSink {
+class SOLVARD_API AttendanceSink {
  public:
   virtual ~AttendanceSink() = default;
   // Asked before anything is sent: false, with the reason in `problem`, asks nothing of the

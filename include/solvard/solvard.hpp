@@ -5,6 +5,7 @@
 #include "solvard/door_terminal.hpp"
 #include "solvard/error.hpp"
 #include "solvard/line.hpp"
+#include "solvard/port.hpp"
 #include "solvard/records.hpp"
 #include "solvard/result.hpp"
 #include "solvard/values.hpp"

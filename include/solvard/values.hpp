@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "solvard/export.hpp"
 #include "solvard/result.hpp"
 
 namespace solvard {
@@ -13,7 +14,7 @@ namespace solvard {
 // that refuses what a terminal cannot be sent (Errc::invalid_value, saying why).
 
 // The one-byte address of a terminal on its line, 0 to 255.
-class MachineNumber {
+class SOLVARD_API MachineNumber {
  public:
   static Result<MachineNumber> make(int number);
   uint8_t value() const { return value_; }
@@ -25,7 +26,7 @@ class MachineNumber {
 };
 
 // A card as the terminals store it: exactly ten decimal digits ("0000012345").
-class CardNumber {
+class SOLVARD_API CardNumber {
  public:
   // Ten digits exactly; "12345" is refused (use the number form to pad).
   static Result<CardNumber> make(std::string_view digits);
@@ -41,7 +42,7 @@ class CardNumber {
 
 // The six-digit numbers of the attendance terminals: the card an attendance record names, a
 // card to delete, a flow number.
-class ShortCardNumber {
+class SOLVARD_API ShortCardNumber {
  public:
   static Result<ShortCardNumber> make(std::string_view digits);
   static Result<ShortCardNumber> make(uint32_t number);  // 0 to 999 999
@@ -54,7 +55,7 @@ class ShortCardNumber {
 };
 
 // A time of day to the second.
-class TimeOfDay {
+class SOLVARD_API TimeOfDay {
  public:
   static Result<TimeOfDay> make(int hour, int minute, int second = 0);
   int hour() const { return hour_; }
@@ -69,7 +70,7 @@ class TimeOfDay {
 
 // A calendar day the terminals can hold: a valid date in the years 2000 to 2099 (they keep
 // the year as two digits).
-class Date {
+class SOLVARD_API Date {
  public:
   static Result<Date> make(std::chrono::year_month_day day);
   static Result<Date> make(int year, unsigned month, unsigned day);
@@ -84,7 +85,7 @@ class Date {
 // A weekday as an access-control terminal numbers it: one digit, 0 to 9. Which number stands
 // for which day is the terminal's own; `iso` gives Monday 1 to Sunday 7, the numbering most
 // installations set up.
-class WeekdayNumber {
+class SOLVARD_API WeekdayNumber {
  public:
   static Result<WeekdayNumber> make(int digit);
   static WeekdayNumber iso(std::chrono::weekday day) {
@@ -101,7 +102,7 @@ class WeekdayNumber {
 // When a card on an access-control terminal's open list may open the door: from the first to
 // the last day, daily between two times (hour and minute), on the weekdays from the first to
 // the last number.
-class CardPermit {
+class SOLVARD_API CardPermit {
  public:
   // Refused: a last day before the first one.
   static Result<CardPermit> make(Date firstDay, Date lastDay, TimeOfDay dailyFrom,

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "solvard/export.hpp"
+
 namespace solvard {
 
 // The library's version, as "major.minor".
-const char* version();
+SOLVARD_API const char* version();
 
 }  // namespace solvard

@@ -6,7 +6,7 @@
 #include "attend/mac_command.hpp"
 #include "attend/original_card_no.hpp"
 #include "db/odbc_connection.hpp"
-#include "native/line_impl.hpp"
+#include "native/line_core.hpp"
 #include "native/sqlite_tables.hpp"
 #include "native/wall_clock.hpp"
 #include "ui/messages.hpp"
@@ -100,8 +100,9 @@ class WatchedSink final : public attend::RecordSink {
 };
 
 // The error of a download that ended without its records, from how it ended.
-Error downloadFailure(const Line::Impl& line, uint8_t machine, const attend::DownloadReport& report,
-                      bool notReady, bool refused, Errc refusal, Errc unavailable) {
+Error downloadFailure(const detail::LineCore& line, uint8_t machine,
+                      const attend::DownloadReport& report, bool notReady, bool refused,
+                      Errc refusal, Errc unavailable) {
   using Ending = attend::DownloadReport::Ending;
   const std::string terminal = "terminal " + std::to_string(machine);
   const std::string progress =
@@ -145,7 +146,7 @@ namespace {
 
 Result<void> sendCommand(Line& line, MachineNumber machine, MacFunction function,
                          std::optional<Variant> first = {}, std::optional<Variant> second = {}) {
-  Line::Impl& impl = line.impl();
+  detail::LineCore& impl = detail::lineCore(line);
   return impl.run<void>([&]() -> Result<void> {
     if (attend::SendMacCommand(impl.portSetup(), machine.value(), function, std::move(first),
                                std::move(second)) == 1) {
@@ -159,7 +160,7 @@ Result<void> sendCommand(Line& line, MachineNumber machine, MacFunction function
 Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, attend::RecordSink& sink,
                                       const bool& notReady, const bool& refused, Errc refusal,
                                       Errc unavailable) {
-  Line::Impl& impl = line.impl();
+  detail::LineCore& impl = detail::lineCore(line);
   return impl.run<AttendanceSummary>([&]() -> Result<AttendanceSummary> {
     attend::DownloadReport report;
     const int32_t result = attend::downloadRecords(impl.portSetup(), machine.value(), sink, report);
@@ -209,14 +210,14 @@ Result<void> AttendTerminal::setDate(Date date) {
 }
 
 Result<void> AttendTerminal::setClock(std::chrono::local_seconds wallClock) {
-  const auto parts = splitWallClock(wallClock);
+  const auto parts = detail::splitWallClock(wallClock);
   if (!parts) return parts.error();
   if (auto dated = setDate(parts->date); !dated) return dated;
   return setTime(parts->time);
 }
 
 Result<CardNumber> AttendTerminal::readOriginalCard() {
-  Line::Impl& impl = line_->impl();
+  detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<CardNumber>([&]() -> Result<CardNumber> {
     const auto card = attend::ReadOriginalCardNo(machine_.value(), impl.state.settings.portNumber);
     if (card) {

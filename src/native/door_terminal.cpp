@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "db/pool.hpp"
-#include "native/line_impl.hpp"
+#include "native/line_core.hpp"
 #include "native/sqlite_tables.hpp"
 #include "native/wall_clock.hpp"
 #include "prohibit/access_record.hpp"
@@ -38,7 +38,7 @@ std::string hourMinute(TimeOfDay time) {
 // One acknowledged command: `send` gives the automation face's boolean.
 template <typename Send>
 Result<void> acknowledged(Line& line, MachineNumber machine, Send&& send) {
-  Line::Impl& impl = line.impl();
+  detail::LineCore& impl = detail::lineCore(line);
   return impl.run<void>([&]() -> Result<void> {
     if (send(int16_t{machine.value()})) return {};
     if (auto port = impl.portFailure()) return *port;
@@ -69,7 +69,7 @@ class CallbackStore final : public prohibit::AccessRecordSink {
   MachineNumber machine_;
 };
 
-Result<AccessSummary> finished(const Line::Impl& line, uint8_t machine,
+Result<AccessSummary> finished(const detail::LineCore& line, uint8_t machine,
                                const prohibit::RegisterDownloadReport& report, Errc refusal,
                                Errc unavailable) {
   using Ending = prohibit::RegisterDownloadReport::Ending;
@@ -111,7 +111,7 @@ Result<AccessSummary> finished(const Line::Impl& line, uint8_t machine,
 }  // namespace
 
 Result<CardNumber> DoorTerminal::identity() {
-  Line::Impl& impl = line_->impl();
+  detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<CardNumber>([&]() -> Result<CardNumber> {
     const std::string id = prohibit::GetID(machine_.value());
     if (!id.empty()) {
@@ -172,7 +172,7 @@ Result<void> DoorTerminal::setTime(TimeOfDay time) {
 
 Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
                                     std::optional<WeekdayNumber> weekday) {
-  const auto parts = splitWallClock(wallClock);
+  const auto parts = detail::splitWallClock(wallClock);
   if (!parts) return parts.error();
   if (auto dated = setDate(parts->date, weekday.value_or(WeekdayNumber::iso(parts->weekday)));
       !dated) {
@@ -210,7 +210,7 @@ Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord, AccessBoun
   if (bounds.records < 1 || bounds.time.count() < 1) {
     return Error(Errc::invalid_value, "a download's bounds are at least 1 record and 1 s");
   }
-  Line::Impl& impl = line_->impl();
+  detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     CallbackStore store(std::move(onRecord), machine_);
     const auto report = prohibit::downloadAccessRecords(machine_.value(), store,
@@ -226,7 +226,7 @@ Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connec
     return Error(Errc::invalid_value, "\"" + table + "\" is not a table name");
   }
   if (auto problem = native::prepareAccessRecordFile(connection, table)) return *problem;
-  Line::Impl& impl = line_->impl();
+  detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     db::ConnectionPool connections;
     const auto report = prohibit::downloadRegisterData(

@@ -1,6 +1,7 @@
 #include <cstdio>
 
-#include "native/line_impl.hpp"
+#include "native/host_port.hpp"
+#include "native/line_core.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
 #include "serial/shared_port.hpp"
@@ -45,13 +46,22 @@ Result<Device> Device::port(int number) {
   return Device(serial::platformPortDevice(static_cast<int16_t>(number)));
 }
 
-Line::Impl::Impl(Device device_, LineSettings settings_, LineHooks hooks_)
-    : device(std::move(device_)), settings(settings_), hooks(std::move(hooks_)) {
+detail::LineCore::LineCore(Device device_, LineSettings settings_, LineHooks hooks_,
+                           std::shared_ptr<Port> hostPort_)
+    : device(std::move(device_)),
+      settings(settings_),
+      hooks(std::move(hooks_)),
+      hostPort(std::move(hostPort_)) {
   state.device = device.name();
   state.endOnOpenFailure = true;
   const std::string name = device.name();
   state.makePort = [this, name]() -> std::unique_ptr<serial::PortControl> {
-    auto port = serial::makePlatformPort(name);
+    std::unique_ptr<serial::PortControl> port;
+    if (hostPort) {
+      port = std::make_unique<HostPort>(name, hostPort);
+    } else {
+      port = serial::makePlatformPort(name);
+    }
     if (!byteTrace) return port;
     return std::make_unique<serial::TracingPort>(
         std::move(port), [this](serial::TraceDirection way, std::span<const uint8_t> bytes) {
@@ -71,8 +81,10 @@ Line::Impl::Impl(Device device_, LineSettings settings_, LineHooks hooks_)
   state.hooks.reporter = [this](int32_t number) { notes.messages.push_back(number); };
 }
 
-Result<Line> Line::make(Device device, LineSettings settings, LineHooks hooks) {
-  if (device.name().empty()) return Error(Errc::invalid_value, "no device named");
+namespace {
+
+// Why a line cannot have `settings`, if it cannot.
+std::optional<Error> settingsProblem(const LineSettings& settings) {
   if (settings.baud == 0 || settings.baud > 4'000'000) {
     return Error(Errc::invalid_value,
                  "baud rate " + std::to_string(settings.baud) + " is not 1 to 4000000");
@@ -83,46 +95,65 @@ Result<Line> Line::make(Device device, LineSettings settings, LineHooks hooks) {
   if (settings.stopBits != 1 && settings.stopBits != 2) {
     return Error(Errc::invalid_value, std::to_string(settings.stopBits) + " stop bits: 1 or 2");
   }
-  return Line(std::make_unique<Impl>(std::move(device), settings, std::move(hooks)));
+  return std::nullopt;
 }
 
-Line::Line(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+}  // namespace
+
+Result<Line> Line::make(Device device, LineSettings settings, LineHooks hooks) {
+  if (device.name().empty()) return Error(Errc::invalid_value, "no device named");
+  if (auto problem = settingsProblem(settings)) return *problem;
+  return Line(std::make_unique<detail::LineCore>(std::move(device), settings, std::move(hooks)));
+}
+
+Result<Line> Line::fromPort(std::string name, std::unique_ptr<Port> port, LineSettings settings,
+                            LineHooks hooks) {
+  if (name.empty()) return Error(Errc::invalid_value, "no name for the port");
+  if (!port) return Error(Errc::invalid_value, name + ": no port given");
+  if (auto problem = settingsProblem(settings)) return *problem;
+  return Line(std::make_unique<detail::LineCore>(Device::path(std::move(name)), settings,
+                                                 std::move(hooks), std::move(port)));
+}
+
+Line::Line(std::unique_ptr<detail::LineCore> core) : core_(std::move(core)) {}
+
+detail::LineCore& detail::lineCore(Line& line) { return *line.core_; }
 Line::~Line() = default;
 Line::Line(Line&&) noexcept = default;
 Line& Line::operator=(Line&&) noexcept = default;
 
-const Device& Line::device() const { return impl_->device; }
-const LineSettings& Line::settings() const { return impl_->settings; }
+const Device& Line::device() const { return core_->device; }
+const LineSettings& Line::settings() const { return core_->settings; }
 
 void Line::setClock(std::shared_ptr<Clock> clock) {
-  impl_->clock = std::move(clock);
-  if (impl_->clock) {
-    impl_->state.hooks.clock = nullptr;
-    impl_->hostClock = std::make_unique<HostClock>(impl_->clock);
-    impl_->state.hooks.clock = impl_->hostClock.get();
+  core_->clock = std::move(clock);
+  if (core_->clock) {
+    core_->state.hooks.clock = nullptr;
+    core_->hostClock = std::make_unique<HostClock>(core_->clock);
+    core_->state.hooks.clock = core_->hostClock.get();
   } else {
-    impl_->state.hooks.clock = nullptr;
-    impl_->hostClock.reset();
+    core_->state.hooks.clock = nullptr;
+    core_->hostClock.reset();
   }
 }
 
-void Line::setWaitSlice(std::chrono::milliseconds slice) { impl_->state.hooks.slice = slice; }
+void Line::setWaitSlice(std::chrono::milliseconds slice) { core_->state.hooks.slice = slice; }
 
 void Line::setByteTrace(ByteTrace trace) {
-  impl_->byteTrace = std::move(trace);
+  core_->byteTrace = std::move(trace);
   // The port is made again at its next opening, with or without the trace around it; one left
   // open by a download keeps its own until the next command closes it.
-  if (impl_->state.port && !impl_->state.port->PortOpen()) impl_->state.port.reset();
+  if (core_->state.port && !core_->state.port->PortOpen()) core_->state.port.reset();
 }
 
-bool CommandNotes::said(int32_t message) const {
+bool detail::CommandNotes::said(int32_t message) const {
   for (const int32_t m : messages) {
     if (m == message) return true;
   }
   return false;
 }
 
-std::string CommandNotes::logText() const {
+std::string detail::CommandNotes::logText() const {
   std::string text;
   for (const std::string& line : log) {
     if (!text.empty()) text += "; ";
@@ -131,12 +162,12 @@ std::string CommandNotes::logText() const {
   return text;
 }
 
-void Line::Impl::noteLog(const std::string& line) {
+void detail::LineCore::noteLog(const std::string& line) {
   notes.log.push_back(line);
   if (hooks.log) hooks.log(line);
 }
 
-std::optional<Error> Line::Impl::portFailure() const {
+std::optional<Error> detail::LineCore::portFailure() const {
   if (!state.port) return std::nullopt;
   const auto failure = state.port->openFailure();
   if (!failure) return std::nullopt;
@@ -153,7 +184,7 @@ std::optional<Error> Line::Impl::portFailure() const {
   return Error(code, failure->device + ": " + failure->reason);
 }
 
-Error Line::Impl::raised(const automation::AutomationError& error) const {
+Error detail::LineCore::raised(const automation::AutomationError& error) const {
   if (error.number() == serial::port_errors::kPortUnavailable) {
     if (auto failure = portFailure()) return *failure;
   }
@@ -163,7 +194,7 @@ Error Line::Impl::raised(const automation::AutomationError& error) const {
   return Error(Errc::port_failed, device.name() + ": " + error.description());
 }
 
-Error Line::Impl::exchangeFailure(uint8_t machine, const std::string& what) const {
+Error detail::LineCore::exchangeFailure(uint8_t machine, const std::string& what) const {
   const serial::LinkTrace& trace = state.trace;
   const std::string terminal = "terminal " + std::to_string(machine);
   const std::string sent =
@@ -184,9 +215,9 @@ Error Line::Impl::exchangeFailure(uint8_t machine, const std::string& what) cons
                terminal + ": the " + what + " was " + hexBytes(trace.lastRead) + sent);
 }
 
-serial::PortSetup Line::Impl::portSetup() const { return state.settings; }
+serial::PortSetup detail::LineCore::portSetup() const { return state.settings; }
 
-std::string hexBytes(const std::vector<uint8_t>& bytes) {
+std::string detail::hexBytes(const std::vector<uint8_t>& bytes) {
   std::string text;
   for (const uint8_t byte : bytes) {
     char pair[4];

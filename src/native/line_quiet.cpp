@@ -1,6 +1,6 @@
 #include <string>
 
-#include "native/line_impl.hpp"
+#include "native/line_core.hpp"
 #include "serial/host_link.hpp"
 #include "serial/port_setup.hpp"
 
@@ -19,7 +19,7 @@ Result<std::size_t> Line::awaitQuiet(std::chrono::milliseconds quiet,
     return Error(Errc::invalid_value, "a quiet time of " + millisecondsText(quiet) + " within " +
                                           millisecondsText(limit));
   }
-  Impl& impl = *impl_;
+  detail::LineCore& impl = *core_;
   return impl.run<std::size_t>([&]() -> Result<std::size_t> {
     serial::Link link = serial::commandLink();
     if (link.OpenPort(serial::librarySetup(), serial::OnOpenFailure::Silent) ==

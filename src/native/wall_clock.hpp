@@ -4,7 +4,7 @@
 
 #include "solvard/values.hpp"
 
-namespace solvard {
+namespace solvard::detail {
 
 // A terminal's wall-clock reading taken apart into what its commands send.
 struct WallClockParts {
@@ -27,4 +27,4 @@ inline Result<WallClockParts> splitWallClock(std::chrono::local_seconds wallCloc
   return WallClockParts{*date, *clock, weekday{day}};
 }
 
-}  // namespace solvard
+}  // namespace solvard::detail

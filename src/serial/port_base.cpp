@@ -161,6 +161,7 @@ void PortBase::Output(std::span<const uint8_t> bytes) {
 // would spin).
 void PortBase::waitForInput(std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
+  waitLimit_ = limit;
   const std::size_t capacity = static_cast<std::size_t>(inBufferSize_);
   if (open_ && !hungUp_ && buffer_.size() < capacity) {
     uint8_t chunk[kChunk]{};

@@ -86,6 +86,9 @@ class PortBase : public PortControl {
   [[noreturn]] void failOpen(OpenFailure::Kind kind, const std::string& device,
                              const std::string& reason);
 
+  // The limit of the wait awaitInput serves, as the caller gave it: a port that keeps its own
+  // clock (a host's, maybe a test's) waits exactly that long on it.
+  std::chrono::milliseconds waitLimit() const { return waitLimit_; }
   int16_t inBufferSize() const { return inBufferSize_; }
   int16_t outBufferSize() const { return outBufferSize_; }
 
@@ -108,6 +111,7 @@ class PortBase : public PortControl {
   // The device failed or hung up: nothing more will come until the port is opened again.
   bool hungUp_ = false;
   Bytes buffer_;
+  std::chrono::milliseconds waitLimit_{0};
 };
 
 }  // namespace solvard::serial

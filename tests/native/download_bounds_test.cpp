@@ -40,7 +40,7 @@ TEST_P(DoorBounds, StopAfterTheRecordInHandAndSayTheTerminalMayHoldMore) {
   EXPECT_EQ(handed, c.handed);
   EXPECT_EQ(sent(), std::vector<std::string>(static_cast<std::size_t>(c.handed), "03 01"));
   EXPECT_EQ(log, std::vector<std::string>{c.log});
-  EXPECT_FALSE(port->PortOpen());
+  EXPECT_FALSE(port->isOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,7 +86,7 @@ class ClockStream : public NativeLineTest, public ::testing::WithParamInterface<
 
 TEST_P(ClockStream, ThatNeverCompletesEndsTheDownloadWithNothingKept) {
   const ClockStreamCase& c = GetParam();
-  std::vector<serial::ScriptedPort::Piece> stream{
+  std::vector<ScriptedLinePort::Piece> stream{
       {100ms, {3}}, {150ms, {static_cast<uint8_t>(c.count >> 8), static_cast<uint8_t>(c.count)}}};
   std::chrono::nanoseconds at = 150ms;
   for (const uint8_t mark : c.endMarks) {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "native/line_impl.hpp"
+#include "scripted_line_port.hpp"
 #include "serial/clock.hpp"
 #include "serial/scripted_port.hpp"
 #include "solvard/solvard.hpp"
@@ -25,19 +25,19 @@ class ManualLineClock final : public Clock {
   serial::ManualClock& clock_;
 };
 
-// A native line on a scripted port in virtual time: what the line sends and how each reply
-// turns into a result, without a device.
+// A native line on a host's port with a scripted terminal, in virtual time: what the line sends
+// and how each reply turns into a result, without a device.
 class NativeLineTest : public ::testing::Test {
  protected:
   NativeLineTest() : clock(5000s), line(makeLine()) {}
 
   Line makeLine(LineHooks hooks = {}) {
-    Line made =
-        Line::make(Device::path("/dev/scripted"), LineSettings{19200}, std::move(hooks)).value();
-    made.setClock(std::make_shared<ManualLineClock>(clock));
-    auto scripted = std::make_unique<serial::ScriptedPort>(clock);
+    auto scripted = std::make_unique<ScriptedLinePort>(clock);
     port = scripted.get();
-    made.impl().state.port = std::move(scripted);
+    Line made =
+        Line::fromPort("/dev/scripted", std::move(scripted), LineSettings{19200}, std::move(hooks))
+            .value();
+    made.setClock(std::make_shared<ManualLineClock>(clock));
     return made;
   }
 
@@ -55,7 +55,7 @@ class NativeLineTest : public ::testing::Test {
   static MachineNumber machine(int number) { return MachineNumber::make(number).value(); }
 
   serial::ManualClock clock;
-  serial::ScriptedPort* port = nullptr;
+  ScriptedLinePort* port = nullptr;
   Line line;
 };
 

@@ -29,9 +29,10 @@ TEST_P(Commands, SendTheTerminalsFrameAndSucceedOnItsAcknowledgement) {
   const Result<void> result = c.run(line);
   ASSERT_TRUE(result) << result.error().message();
   EXPECT_EQ(sent(), c.frames);
-  // The line speaks at its own rate, on its own device.
-  EXPECT_NE(std::find(port->log().begin(), port->log().end(), "Settings 19200,N,8,1"),
-            port->log().end());
+  // The line speaks at its own rate, on its own port, and lets it go after the command.
+  EXPECT_EQ(port->openedWith().baud, 19200u);
+  EXPECT_EQ(port->openedWith().parity, Parity::none);
+  EXPECT_FALSE(port->isOpen());
 }
 
 using namespace std::chrono;
@@ -108,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FailureCase {
   const char* name;
-  std::vector<serial::ScriptedPort::Piece> reply;
+  std::vector<ScriptedLinePort::Piece> reply;
   Errc code;
   std::string message;
 };
@@ -228,7 +229,7 @@ TEST_F(NativeLineTest, ARecordTheHostRefusesIsHandedOverFirstByTheNextDownload) 
 // and the door is not prompted again, so the record it may be sending is not acknowledged.
 struct ForeignStatusCase {
   const char* name;
-  std::vector<std::vector<serial::ScriptedPort::Piece>> replies;  // one per prompt
+  std::vector<std::vector<ScriptedLinePort::Piece>> replies;  // one per prompt
   std::vector<std::string> taken;
   std::vector<std::string> prompts;
   std::string message;

@@ -13,7 +13,7 @@
 #include "solvard/line.hpp"
 #include "ui/host_reports.hpp"
 
-namespace solvard {
+namespace solvard::detail {
 
 // What one command of a native line told the operator and the log: the automation face's
 // message numbers and log lines, read back to explain a failure.
@@ -26,13 +26,18 @@ struct CommandNotes {
   std::string logText() const;
 };
 
-struct Line::Impl {
-  Impl(Device device, LineSettings settings, LineHooks hooks);
+// A line's own state: its device or the host's port, settings, hooks, clock and the serial
+// state its commands run on.
+struct LineCore {
+  LineCore(Device device, LineSettings settings, LineHooks hooks,
+           std::shared_ptr<Port> hostPort = nullptr);
 
   Device device;
   LineSettings settings;
   LineHooks hooks;
   ByteTrace byteTrace;
+  // The host's own port (Line::fromPort), opened instead of the device.
+  std::shared_ptr<Port> hostPort;
   std::shared_ptr<Clock> clock;
   std::unique_ptr<serial::Clock> hostClock;  // `clock` as the reply waits read it
   serial::LineState state;
@@ -77,4 +82,4 @@ struct Line::Impl {
 // "03 11 02", for an error's detail.
 std::string hexBytes(const std::vector<uint8_t>& bytes);
 
-}  // namespace solvard
+}  // namespace solvard::detail

@@ -97,6 +97,7 @@ Result<AccessSummary> finished(const detail::LineCore& line, uint8_t machine,
     }
     case Ending::kRecordNotWritten: return Error(refusal, detailed(kept));
     case Ending::kRecordOutcomeUnknown: return Error(Errc::outcome_unknown, detailed(kept));
+    case Ending::kAnswerUnread: return Error(Errc::port_failed, detailed(kept));
     case Ending::kStopped: return Error(Errc::stopped, detailed(kept));
     case Ending::kWrongMachine: {
       const Error other = line.exchangeFailure(

@@ -47,18 +47,24 @@ std::string describe(const serial::Bytes& record) {
   return text;
 }
 
-enum class Status { RecordFollows, NoRecord, NoAnswer, FromAnotherMachine };
+enum class Status {
+  RecordFollows,
+  NoRecord,
+  NoAnswer,
+  FromAnotherMachine,
+  Unread,  // the answer came and the port failed handing it over whole
+};
 
-// Awaits and reads the status that answers a prompt. A status the read did not give whole is
-// taken as no answer. `machine` is the prompted machine number when byte 0 is to be checked,
-// else kAnyMachine.
+// Awaits and reads the status that answers a prompt. `machine` is the prompted machine number when
+// byte 0 is to be checked, else kAnyMachine.
 constexpr int kAnyMachine = -1;
 Status awaitStatus(serial::Link& link, int machine) {
   if (link.AwaitReply(kStatusLength, kStatusLimit) == serial::WaitResult::TimedOut) {
     return Status::NoAnswer;
   }
   const serial::Bytes status = link.ReadReply(kStatusLength);
-  if (status.size() != std::size_t{kStatusLength}) return Status::NoAnswer;
+  // The answer had come; only the port can have failed to hand it over.
+  if (status.size() != std::size_t{kStatusLength}) return Status::Unread;
   if (machine != kAnyMachine && status[kStatusMachine] != machine) {
     return Status::FromAnotherMachine;
   }
@@ -210,8 +216,18 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     link.closeAndClear();
     return ended(Ending::kWrongMachine, kError);
   };
+  // The terminal answered, so a record it sent with the answer counts as delivered at its next
+  // prompt; the log names the loss for a person to look into.
+  const auto answerUnread = [&](const std::string& which) {
+    logRefusal(iMachineNo, "the port failed while the terminal's answer " + which +
+                               " was read; a record the terminal sent with it is lost, as its "
+                               "next prompt tells the terminal the record is stored");
+    link.closeAndClear();
+    return ended(Ending::kAnswerUnread, kError);
+  };
   switch (awaitStatus(link, prompted)) {
     case Status::NoAnswer: link.closeAndClear(); return ended(Ending::kNoFirstStatus, kError);
+    case Status::Unread: return answerUnread("to the first prompt");
     case Status::FromAnotherMachine: return fromAnotherMachine("of the first prompt");
     case Status::NoRecord: return ended(Ending::kNoData, kNoData);
     case Status::RecordFollows: break;
@@ -257,7 +273,11 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
                      ") not written, the terminal was not prompted again: " + stored.problem +
                      (kept ? "; it is kept and will be written before the next download from "
                              "this terminal prompts it"
-                           : "; it could not be kept" + (why.empty() ? "" : ": " + why)));
+                           : "; it could not be kept" + (why.empty() ? "" : ": " + why) +
+                                 (record.size() == kAccessRecordLength
+                                      ? ""
+                                      : ", and it is lost, as the terminal's next prompt tells "
+                                        "it the record is stored")));
       link.closeAndClear();
       return ended(Ending::kRecordNotWritten, kError);
     }
@@ -292,6 +312,8 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       case Status::NoRecord: link.ClosePort(); return ended(Ending::kEnd, kIsEnd);
       case Status::FromAnotherMachine:
         return fromAnotherMachine("after record " + std::to_string(report.written));
+      case Status::Unread:
+        return answerUnread("to the prompt after record " + std::to_string(report.written));
       case Status::RecordFollows: break;
     }
   }

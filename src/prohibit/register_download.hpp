@@ -33,6 +33,9 @@ struct RegisterDownloadReport {
     kRecordOutcomeUnknown,  // the connection dropped around a record's commit: it may be stored
     kStopped,               // the host asked the download to stop; the record in hand is written
     kWrongMachine,          // a status did not name the prompted terminal (StatusCheck)
+    kAnswerUnread,          // the terminal answered a prompt and the port failed reading it:
+                            // a record sent with the answer is lost, as the next prompt tells
+                            // the terminal it is stored
     kBoundReached,          // the download wrote as many records, or ran as long, as its bounds
                             // allow; the terminal was not prompted again and may hold more
   };

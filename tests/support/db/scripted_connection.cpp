@@ -52,7 +52,16 @@ Outcome ScriptedConnection::run(const std::string& name, const std::string& text
                                 Diagnostic& diagnostic) {
   Outcome outcome = Outcome::kOk;
   auto scripted = failNext_.find(name);
-  if (dropped_ && name != "Open") {
+  const bool failingCall = calls_ && ++*calls_ == failingCall_;
+  const bool repliesAfterEffect =
+      name == "Execute" || name == "CommitTrans" || name == "RollbackTrans";
+  if (failingCall && callTookEffect_ && repliesAfterEffect) {
+    dropAfter_.push_back(name);
+  } else if (failingCall) {
+    diagnostic = callFailure_;
+    outcome =
+        isConnectionLostState(diagnostic.sqlState) ? Outcome::kConnectionLost : Outcome::kFailed;
+  } else if (dropped_ && name != "Open") {
     diagnostic = {"08S01", 0, "the server closed the connection"};
     outcome = Outcome::kConnectionLost;
   } else if (scripted != failNext_.end() && !scripted->second.empty()) {
@@ -63,7 +72,15 @@ Outcome ScriptedConnection::run(const std::string& name, const std::string& text
   }
   log_.push_back((text.empty() ? name : name + " " + text) +
                  (outcome == Outcome::kOk ? "" : " failed"));
+  // A server that lost its client rolls back what the session had open.
+  if (outcome == Outcome::kConnectionLost) settleTransaction("aborted");
   return outcome;
+}
+
+void ScriptedConnection::settleTransaction(const char* state) {
+  pending_.clear();
+  if (ledger_ && transaction_ != 0) ledger_->states[transaction_] = state;
+  transaction_ = 0;
 }
 
 Outcome ScriptedConnection::apply(const std::string& statement, Diagnostic& diagnostic) {
@@ -83,6 +100,7 @@ Outcome ScriptedConnection::replyOf(const std::string& name, Outcome outcome,
   if (outcome != Outcome::kOk || drop == dropAfter_.end()) return outcome;
   dropAfter_.erase(drop);
   dropped_ = true;
+  if (name == "Execute") settleTransaction("aborted");
   diagnostic = {"08S01", 0, "the server closed the connection"};
   log_.back() += " reply lost";
   return Outcome::kConnectionLost;
@@ -97,7 +115,7 @@ Outcome ScriptedConnection::openSession(const std::string& text, std::string_vie
 
 void ScriptedConnection::endSession() {
   log_.push_back("Close");
-  pending_.clear();
+  settleTransaction("aborted");
 }
 
 Outcome ScriptedConnection::executeText(std::string_view statement, Diagnostic& diagnostic) {
@@ -115,7 +133,7 @@ Outcome ScriptedConnection::endTransaction(bool commit, Diagnostic& diagnostic) 
   const Outcome outcome = run(commit ? "CommitTrans" : "RollbackTrans", "", diagnostic);
   if (outcome != Outcome::kOk) return outcome;
   if (commit) committed_.insert(committed_.end(), pending_.begin(), pending_.end());
-  pending_.clear();
+  settleTransaction(commit ? "committed" : "aborted");
   return replyOf(commit ? "CommitTrans" : "RollbackTrans", outcome, diagnostic);
 }
 
@@ -131,6 +149,19 @@ Outcome ScriptedConnection::queryText(std::string_view statement, Rows& rows,
   const std::string text(statement);
   const Outcome outcome = run("query", text, diagnostic);
   if (outcome != Outcome::kOk) return outcome;
+  if (ledger_ && text == "select txid_current()" && inTransaction()) {
+    if (transaction_ == 0) {
+      transaction_ = ledger_->next++;
+      ledger_->states[transaction_] = "in progress";
+    }
+    rows = {{std::to_string(transaction_)}};
+    return outcome;
+  }
+  if (ledger_ && text.starts_with("select txid_status(")) {
+    const auto state = ledger_->states.find(std::stoll(text.substr(19)));
+    rows = {{state == ledger_->states.end() ? std::string() : state->second}};
+    return outcome;
+  }
   if (auto sequence = sequences_.find(text); sequence != sequences_.end()) {
     std::vector<Rows>& answers = sequence->second;
     if (!answers.empty()) rows = answers.front();

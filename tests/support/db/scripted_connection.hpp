@@ -1,12 +1,20 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "db/connection.hpp"
 
 namespace solvard::db {
+
+// What a server that keeps the state of its transactions answers (PostgreSQL's txid_current
+// and txid_status), shared by the connections of one test as they would share the server.
+struct TransactionLedger {
+  int64_t next = 700;
+  std::map<int64_t, std::string> states;  // "in progress", "committed", "aborted"
+};
 
 // A connection in memory for tests of the downloads: it records every session operation in
 // order, keeps the statements that took effect, and fails or loses its session on request. The
@@ -34,6 +42,17 @@ class ScriptedConnection final : public Connection {
   // Every execution of exactly this statement (for a prepared one: with its values in place)
   // fails with `diagnostic`.
   void failStatement(const std::string& statement, Diagnostic diagnostic);
+  // Counts every session operation in `calls` (which several connections may share) and fails
+  // the one that brings it to `failing`, as failNext would: a fault at one chosen call of a
+  // whole download, wherever that call falls. With `tookEffect` that call takes effect on the
+  // server and the session drops before its reply comes, as dropAfterNext.
+  void failCall(std::shared_ptr<int> calls, int failing, Diagnostic diagnostic,
+                bool tookEffect = false) {
+    calls_ = std::move(calls);
+    failingCall_ = failing;
+    callFailure_ = std::move(diagnostic);
+    callTookEffect_ = tookEffect;
+  }
   // The server drops the session: every operation reports it lost until the next `Open`.
   void dropSession() { dropped_ = true; }
   // The next call of the operation so named ("Execute", "CommitTrans") takes effect on the
@@ -46,6 +65,13 @@ class ScriptedConnection final : public Connection {
   // The rows of successive queries of this statement, one answer each; the last one stays.
   void answerQueries(const std::string& statement, std::vector<Rows> answers) {
     sequences_[statement] = std::move(answers);
+  }
+  // The connection stands for a PostgreSQL session: it answers "select txid_current()" in a
+  // transaction and "select txid_status(N)" from `ledger`, where a transaction is committed
+  // once its commit took effect and aborted once it rolled back or its session dropped.
+  void keepTransactionsIn(std::shared_ptr<TransactionLedger> ledger) {
+    ledger_ = std::move(ledger);
+    engine_ = "PostgreSQL";
   }
   // The engine the connection claims to be while open.
   void setEngine(std::string name) { engine_ = std::move(name); }
@@ -72,6 +98,16 @@ class ScriptedConnection final : public Connection {
   // After an operation took effect: the reply lost when `dropAfterNext` asked for it.
   Outcome replyOf(const std::string& name, Outcome outcome, Diagnostic& diagnostic);
 
+  // The open transaction ends on the ledger as `state`; the statements it held are gone unless
+  // it committed.
+  void settleTransaction(const char* state);
+
+  std::shared_ptr<TransactionLedger> ledger_;
+  int64_t transaction_ = 0;  // its number on the ledger, once asked
+  std::shared_ptr<int> calls_;
+  int failingCall_ = 0;
+  Diagnostic callFailure_;
+  bool callTookEffect_ = false;
   std::vector<std::string> log_;
   std::vector<std::string> committed_;
   std::vector<std::string> pending_;

@@ -23,7 +23,8 @@ template <typename Run>
 void ScriptedPort::operation(const std::string& name, const std::string& value, Run&& run) {
   const std::string entry = value.empty() ? name : name + " " + value;
   try {
-    if (failing_.contains(name)) throw port_errors::portIoFailed(name);
+    const bool failingCall = ++calls_ == failingCall_;
+    if (failing_.contains(name) || failingCall) throw port_errors::portIoFailed(name);
     run();
   } catch (const automation::AutomationError&) {
     log_.push_back(entry + " failed");
@@ -129,7 +130,8 @@ void ScriptedPort::InputLen(int length) {
 Bytes ScriptedPort::Input() {
   Bytes taken;
   try {
-    if (failing_.contains("Input")) throw port_errors::portIoFailed("Input");
+    const bool failingCall = ++calls_ == failingCall_;
+    if (failing_.contains("Input") || failingCall) throw port_errors::portIoFailed("Input");
     requireOpen();
     deliverArrived();
     const std::size_t n =

@@ -41,6 +41,14 @@ class ScriptedPort final : public PortControl {
   std::function<void(const Bytes&)> onFrame;
   // Every call of the operation so named (e.g. "Output", "InBufferCount") raises.
   void failOperation(const std::string& name) { failing_.insert(name); }
+  // The `number`-th recorded operation from now on (counted as `log` records them, 1 first)
+  // raises, as if the device failed at that one call.
+  void failCall(int number) {
+    calls_ = 0;
+    failingCall_ = number;
+  }
+  // Operations recorded since the last failCall (or since the port was made).
+  int calls() const { return calls_; }
 
   // Each operation as "<name> <value>" ("CommPort 3", "Output 03 11", "PortOpen true"), with
   // " failed" appended where it raised. Reading `InBufferCount` and waiting are not recorded.
@@ -85,6 +93,8 @@ class ScriptedPort final : public PortControl {
   std::vector<Arrival> pending_;
   std::set<std::string> failing_;
   bool failOpen_ = false;
+  int calls_ = 0;
+  int failingCall_ = 0;
 
   bool open_ = false;
   int inputLen_ = 0;

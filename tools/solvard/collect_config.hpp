@@ -11,6 +11,11 @@ namespace solvard::tool {
 
 enum class TerminalKind { attend, door };
 
+// The kind as the config, the JSON and the journal name it.
+inline const char* kindName(TerminalKind kind) {
+  return kind == TerminalKind::attend ? "attend" : "door";
+}
+
 // When an attendance terminal is told to forget its records: never (the safe default: a punch
 // that comes between the terminal's count reply and the clear is lost by the protocol itself),
 // or right after its records are committed.

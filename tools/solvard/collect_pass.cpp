@@ -19,6 +19,7 @@
 #include "prohibit/pending_records.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
+#include "utc_text.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -247,12 +248,8 @@ void collectLine(const CollectLine& config, const std::string& database, const s
 // "20261210T074512Z-3fa4c2d1": when the pass began, in UTC, and eight random hex digits, so
 // that passes of several collectors into one database never share a name and sort by time.
 std::string newPassId() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  ::gmtime_r(&now, &utc);
-  char text[24];
-  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
-  return std::string(text) + "-" + prohibit::newOccurrence().substr(0, 8);
+  return utcText(std::time(nullptr), "%Y%m%dT%H%M%SZ") + "-" +
+         prohibit::newOccurrence().substr(0, 8);
 }
 
 }  // namespace

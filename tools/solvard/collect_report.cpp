@@ -24,8 +24,6 @@ json errorJson(const std::optional<Error>& error) {
 
 double rounded(double value) { return std::round(value * 1000) / 1000; }
 
-const char* kindName(TerminalKind kind) { return kind == TerminalKind::attend ? "attend" : "door"; }
-
 }  // namespace
 
 std::string countsText(const TerminalOutcome& t) {

@@ -9,6 +9,7 @@
 
 #include "collect_schema.hpp"
 #include "db/odbc_connection.hpp"
+#include "utc_text.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -19,26 +20,16 @@ constexpr const char* kRecordValues = "(?, cast(? as integer), ?, ?, ?, ?, ?, ?)
 
 }  // namespace
 
-std::string collectedAtNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  ::gmtime_r(&now, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &utc);
-  return text;
-}
+std::string collectedAtNow() { return utcText(std::time(nullptr), "%Y-%m-%d %H:%M:%SZ"); }
 
 std::string ledgerTimeNow() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   const auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm utc{};
-  ::gmtime_r(&seconds, &utc);
-  char text[40];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc);
-  std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis));
-  return text;
+  char fraction[8];
+  std::snprintf(fraction, sizeof fraction, ".%03dZ", static_cast<int>(millis));
+  return utcText(seconds, "%Y-%m-%d %H:%M:%S") + fraction;
 }
 
 RecordStore::RecordStore(std::string database, std::string line, std::string passId)

@@ -19,8 +19,6 @@ struct VerifyWords {
   bool json = false;
 };
 
-const char* kindName(TerminalKind kind) { return kind == TerminalKind::attend ? "attend" : "door"; }
-
 std::string terminalLabel(const TerminalCheck& t) {
   std::string label =
       "line " + t.line + " " + kindName(t.kind) + " terminal " + std::to_string(t.machine);

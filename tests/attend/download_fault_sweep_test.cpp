@@ -12,6 +12,7 @@
 
 #include "attend/download_report.hpp"
 #include "automation/error.hpp"
+#include "db/session_faults.hpp"
 #include "download_fixture.hpp"
 
 namespace solvard::attend::testing {
@@ -25,17 +26,8 @@ const std::vector<std::string> kRows{
     insertRow("WorkCardSource", "'3','000007','2001-05-08','08:45:00'"),
     insertRow("WorkCardSource", "'3','654321','2001-05-09','08:15:00'")};
 
-struct Fault {
-  const char* name;
-  db::Diagnostic diagnostic;
-  bool tookEffect;
-};
-
-const Fault kFaults[] = {
-    {"refused", {"HY000", 10, "disk I/O error"}, false},
-    {"session dropped", {"08S01", 0, "server closed the connection unexpectedly"}, false},
-    {"reply lost", {"08S01", 0, "the server closed the connection"}, true},
-};
+using Fault = db::SessionFault;
+const auto& kFaults = db::kSessionFaults;
 
 class AttendFaultSweep : public DownloadTest {
  protected:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "automation/error.hpp"
+#include "db/session_faults.hpp"
 #include "download_fixture.hpp"
 
 namespace solvard::prohibit::testing {
@@ -53,17 +54,8 @@ const Rows kRows{
     "Insert into Records values('0000098765','2001-06-30','07:59')",
 };
 
-struct Fault {
-  const char* name;
-  db::Diagnostic diagnostic;
-  bool tookEffect;
-};
-
-const Fault kFaults[] = {
-    {"refused", {"HY000", 10, "disk I/O error"}, false},
-    {"session dropped", {"08S01", 0, "server closed the connection unexpectedly"}, false},
-    {"reply lost", {"08S01", 0, "the server closed the connection"}, true},
-};
+using Fault = db::SessionFault;
+const auto& kFaults = db::kSessionFaults;
 
 class DownloadFaultSweep : public DownloadTest {
  protected:

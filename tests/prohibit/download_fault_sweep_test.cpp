@@ -74,6 +74,8 @@ class DownloadFaultSweep : public DownloadTest {
     auto scripted = std::make_unique<ScriptedPort>(clock);
     scripted->failCall(portFailing);
     ScriptedPort& thisPort = *scripted;
+    // The fixture's progress sink reads the port in place.
+    port = scripted.get();
     scripted->onFrame = [&door, port = scripted.get()](const Bytes&) { door.prompted(*port); };
     serial::replaceSharedPort(std::move(scripted));
     auto calls = std::make_shared<int>(0);

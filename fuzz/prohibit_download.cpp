@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string result;
   prohibit::RegisterDownloadReport report;
   try {
-    report = prohibit::downloadRegisterData(machine, "Driver=Scripted;Database=doors", table, pool);
+    report = prohibit::downloadRegisterData(serial::libraryLine(), machine,
+                                            "Driver=Scripted;Database=doors", table, pool);
     result = report.text;
   } catch (const automation::AutomationError&) {
     result = prohibit::kError;

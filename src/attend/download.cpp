@@ -80,10 +80,10 @@ std::chrono::nanoseconds downloadTimeBound(int32_t total, int32_t baudRate) {
   return std::chrono::minutes(1) + perRecord * std::max<int32_t>(total, 0);
 }
 
-DatabaseSink::DatabaseSink(db::Connection& connection, int16_t machineNo, std::string connectString)
-    : database_(connection, machineNo), connectString_(std::move(connectString)) {
-  // With a clock the host injected (virtual time) nothing waits in real time.
-  if (serial::hostHooks().clock != nullptr) database_.pause = [] {};
+DatabaseSink::DatabaseSink(const serial::LineState& line, db::Connection& connection,
+                           int16_t machineNo, std::string connectString)
+    : database_(connection, machineNo, line.log), connectString_(std::move(connectString)) {
+  if (line.hooks.clock != nullptr) database_.pause = [] {};
 }
 
 bool DatabaseSink::ready() { return database_.open(connectString_); }
@@ -106,16 +106,17 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
     recordDownload({DownloadReport::Ending::kNotDownloaded, 0, 0});
     return kNotDownloaded;
   }
-  DatabaseSink sink(sharedDatabase(), machineNo, connectString);
+  serial::LineState& line = serial::libraryLine();
+  DatabaseSink sink(line, sharedDatabase(), machineNo, connectString);
   DownloadReport report;
-  const int32_t result = downloadRecords(objectPort, machineNo, sink, report);
+  const int32_t result = downloadRecords(line, objectPort, machineNo, sink, report);
   // Whatever way the download ended, the host can read how.
   recordDownload(report);
   return result;
 }
 
-int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, RecordSink& sink,
-                        DownloadReport& report) {
+int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& objectPort,
+                        int16_t machineNo, RecordSink& sink, DownloadReport& report) {
   report = DownloadReport{DownloadReport::Ending::kNotDownloaded, 0, 0};
   const auto ended = [&](DownloadReport::Ending ending, int32_t result) {
     report.ending = ending;
@@ -125,12 +126,11 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
 
   // Paced in real time only: with a clock the host injected (virtual time) the passes stay as
   // they are.
-  PacedPort port(serial::sharedPort(),
-                 serial::hostHooks().clock ? 0 : baudRateOf(objectPort.settingsText),
+  PacedPort port(serial::linePort(line), line.hooks.clock ? 0 : baudRateOf(objectPort.settingsText),
                  kLongestPause);
   // The link every command gets, but through `port`, which paces the waits by the terminal's
   // stream.
-  Link link = serial::commandLink(port);
+  Link link = serial::commandLink(line, port);
   const auto await = [&](int count, int limitSeconds, const WaitRule& rule, int streamed = 0) {
     port.awaiting(count, streamed, PacedPort::Clock::now() + std::chrono::seconds(limitSeconds));
     return link.awaitReply(count, limitSeconds, rule);
@@ -172,7 +172,7 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
     return ended(DownloadReport::Ending::kNoRecords, kNoRecordsKept);
   }
   report.total = total;
-  ui::reportProgress(0, total);
+  line.reportProgress(0, total);
 
   report.ending = DownloadReport::Ending::kRolledBack;
   if (!sink.begin(total)) return nothingKept(link, sink);
@@ -183,14 +183,14 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
   int32_t droppedInARow = 0;
   int32_t i = 1;
   const auto gaveUp = [&](DownloadReport::Ending ending, const std::string& why) {
-    ui::logLine("GetMacData(" + std::to_string(machineNo) + "): " + why + " after " +
-                std::to_string(i - 1) + " of " + std::to_string(total) +
-                " records; nothing of this download was kept, the terminal still holds them");
+    line.logLine("GetMacData(" + std::to_string(machineNo) + "): " + why + " after " +
+                 std::to_string(i - 1) + " of " + std::to_string(total) +
+                 " records; nothing of this download was kept, the terminal still holds them");
     nothingKept(link, sink);
     return ended(ending, kNoRecordsKept);
   };
   while (i <= total) {
-    if (serial::stopRequested())
+    if (line.stopRequested())
       return gaveUp(DownloadReport::Ending::kStopped, "stopped by the host");
     if (link.now() - began > bound) {
       const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
@@ -230,7 +230,7 @@ int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, 
     droppedInARow = 0;
     if (!sink.write(recordColumns(machineNo, record))) return nothingKept(link, sink);
     report.written = i;
-    ui::reportProgress(i, total);
+    line.reportProgress(i, total);
     ++i;
   }
   switch (sink.commit()) {

@@ -6,6 +6,7 @@
 #include "attend/download_database.hpp"
 #include "attend/download_report.hpp"
 #include "attend/record_sink.hpp"
+#include "serial/line_state.hpp"
 #include "serial/port_setup.hpp"
 
 namespace solvard::attend {
@@ -41,14 +42,17 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
 // database is opened, its `write` where the rows are written, its `commit` where they are
 // committed. A machine number outside 0 to 255 gives -1 with nothing done.
 // `report` tells how it ended.
-int32_t downloadRecords(const serial::PortSetup& objectPort, int16_t machineNo, RecordSink& sink,
-                        DownloadReport& report);
+int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& objectPort,
+                        int16_t machineNo, RecordSink& sink, DownloadReport& report);
 
 // The automation face's sink: the tables WorkCardSource and WorkCardReadTime on `connection`,
 // opened with `connectString` when found closed, one transaction per download.
 class DatabaseSink final : public RecordSink {
  public:
-  DatabaseSink(db::Connection& connection, int16_t machineNo, std::string connectString);
+  // Records written on `line`: with a clock its host injected (virtual time) nothing waits in
+  // real time.
+  DatabaseSink(const serial::LineState& line, db::Connection& connection, int16_t machineNo,
+               std::string connectString);
   bool ready() override;
   bool begin(int32_t total) override;
   bool write(const RecordColumns& record) override;

@@ -1,7 +1,6 @@
 #include "attend/download_database.hpp"
 
 #include "db/statements.hpp"
-#include "ui/host_reports.hpp"
 
 namespace solvard::attend {
 
@@ -18,13 +17,14 @@ const std::string& clearReadTimeStatement() {
   return text;
 }
 
-DownloadDatabase::DownloadDatabase(db::Connection& connection, int16_t machineNo)
-    : connection_(connection), machineNo_(machineNo) {}
+DownloadDatabase::DownloadDatabase(db::Connection& connection, int16_t machineNo,
+                                   std::function<void(const std::string&)> log)
+    : connection_(connection), machineNo_(machineNo), log_(std::move(log)) {}
 
 DownloadDatabase::~DownloadDatabase() { rollback(); }
 
 void DownloadDatabase::log(const std::string& text) const {
-  ui::logLine("GetMacData(" + std::to_string(machineNo_) + "): " + text);
+  if (log_) log_("GetMacData(" + std::to_string(machineNo_) + "): " + text);
 }
 
 bool DownloadDatabase::open(const std::string& connectString) {

@@ -16,16 +16,18 @@ namespace solvard::attend {
 // record. A download either commits all its rows or none, so a failed one can be run again
 // without writing a record twice, and it never reports rows that were not written.
 //
-// Nothing here shows the operator a message: what the database said goes to the library's log
-// (ui::logLine). A session the server dropped (a restart, say) is opened again once per download
-// before the download gives up. Dropped before the commit, the transaction cannot have
+// Nothing here shows the operator a message: what the database said goes to the log the
+// download's line hands it. A session the server dropped (a restart, say) is opened again once per
+// download before the download gives up. Dropped before the commit, the transaction cannot have
 // committed, so the rows written so far are written again on the new session. Dropped around
 // the commit, the server may have committed: the rows are written again only when the server
 // says it did not (PostgreSQL: the transaction's number taken before the commit, asked about
 // on the new session); where it cannot tell, the outcome is reported as unknown.
 class DownloadDatabase {
  public:
-  DownloadDatabase(db::Connection& connection, int16_t machineNo);
+  // `log` gets what the database said (may be empty: dropped).
+  DownloadDatabase(db::Connection& connection, int16_t machineNo,
+                   std::function<void(const std::string&)> log);
   // A transaction still open (the download ended early) is rolled back.
   ~DownloadDatabase();
   DownloadDatabase(const DownloadDatabase&) = delete;
@@ -69,6 +71,7 @@ class DownloadDatabase {
 
   db::Connection& connection_;
   int16_t machineNo_;
+  std::function<void(const std::string&)> log_;
   bool reopened_ = false;
   // The rows of the open transaction, kept to write them again on a reopened session.
   std::vector<RecordColumns> written_;

@@ -142,8 +142,9 @@ serial::PortSetup objectPortSetup(int16_t commPortId, int16_t commBautRate,
   return {commPortId, serial::settingsTextFor(commBautRate), commInBufferSize, commOutBufferSize};
 }
 
-int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, MacFunction function,
-                       std::optional<Variant> first, std::optional<Variant> second) {
+int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectPort,
+                       int16_t machineNo, MacFunction function, std::optional<Variant> first,
+                       std::optional<Variant> second) {
   // Judged as the host gave them, since the padding would round a fraction to another number.
   if (!addressesOneTerminal(machineNo) || !valuesFit(function, first, second)) {
     return kNotAcknowledged;
@@ -151,7 +152,7 @@ int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, M
   if (first) first = padded(*first, "000000");
   if (second) second = padded(*second, "0000000000");
 
-  Link link = serial::commandLink();
+  Link link = serial::commandLink(line);
   serial::PortControl& port = link.port();
   if (port.PortOpen()) port.PortOpen(false);
   link.skipFailures();
@@ -160,7 +161,7 @@ int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, M
   link.step([&] { port.InputLen(0); });
   // Whether it opened shows only as an acknowledgement that never comes; a native line is
   // told at once instead.
-  if (!link.openIfClosed() && serial::currentLine().endOnOpenFailure) return kNotAcknowledged;
+  if (!link.openIfClosed() && line.endOnOpenFailure) return kNotAcknowledged;
 
   if (!knownFunction(function)) return kNotAcknowledged;
   if (function == MacFunction::SetDate && !(first && automation::isDate(*first))) {
@@ -194,6 +195,12 @@ int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, M
     closeIfOpen(link);
     return kNotAcknowledged;
   }
+}
+
+int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, MacFunction function,
+                       std::optional<Variant> first, std::optional<Variant> second) {
+  return SendMacCommand(serial::libraryLine(), objectPort, machineNo, function, std::move(first),
+                        std::move(second));
 }
 
 }  // namespace solvard::attend

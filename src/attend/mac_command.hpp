@@ -5,6 +5,7 @@
 
 #include "attend/mac_function.hpp"
 #include "automation/variant.hpp"
+#include "serial/line_state.hpp"
 #include "serial/port_setup.hpp"
 
 namespace solvard::attend {
@@ -27,6 +28,11 @@ serial::PortSetup objectPortSetup(int16_t commPortId, int16_t commBautRate,
 // six digits after padding, an original number (SetFlowNo) that is not exactly ten, and a time
 // (SetTime) that holds no time of day. A date (SetDate) that is not one, or an unknown
 // function, ends with 0 once the port is open, and leaves it open.
+int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectPort,
+                       int16_t machineNo, MacFunction function,
+                       std::optional<automation::Variant> first = {},
+                       std::optional<automation::Variant> second = {});
+// The same on the library's line.
 int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, MacFunction function,
                        std::optional<automation::Variant> first = {},
                        std::optional<automation::Variant> second = {});

@@ -48,11 +48,12 @@ std::string originalCardNoText(std::span<const uint8_t> afterMachineNo) {
   return text;
 }
 
-std::optional<std::string> ReadOriginalCardNo(int16_t machineNo, int16_t commPortId) {
+std::optional<std::string> ReadOriginalCardNo(serial::LineState& line, int16_t machineNo,
+                                              int16_t commPortId) {
   if (!addressesOneTerminal(machineNo)) return std::nullopt;
 
-  Link link = serial::commandLink();
-  serial::PortSetup setup = serial::librarySetup();
+  Link link = serial::commandLink(line);
+  serial::PortSetup setup = line.settings;
   setup.portNumber = commPortId;
   if (link.OpenPort(setup) == serial::OpenResult::CannotOpen) return std::nullopt;
   link.ClearBuffers();
@@ -70,6 +71,10 @@ std::optional<std::string> ReadOriginalCardNo(int16_t machineNo, int16_t commPor
   std::string text = originalCardNoText(rest);
   link.ClosePort();
   return text;
+}
+
+std::optional<std::string> ReadOriginalCardNo(int16_t machineNo, int16_t commPortId) {
+  return ReadOriginalCardNo(serial::libraryLine(), machineNo, commPortId);
 }
 
 }  // namespace solvard::attend

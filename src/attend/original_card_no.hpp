@@ -5,13 +5,18 @@
 #include <span>
 #include <string>
 
+#include "serial/line_state.hpp"
+
 namespace solvard::attend {
 
 // Asks attendance terminal `machineNo` for the original card number and returns it as ten
 // digits, or nothing when the exchange failed. The port is the object's `CommPortID` with the
-// library-wide settings text and buffer sizes. A port that cannot be opened shows 61206, a
+// line's settings text and buffer sizes. A port that cannot be opened shows 61206, a
 // reply cut short after its first byte 61207; no reply, or one from another machine, ends
 // without a message. A machine number outside 0 to 255 gives nothing without touching the port.
+std::optional<std::string> ReadOriginalCardNo(serial::LineState& line, int16_t machineNo,
+                                              int16_t commPortId);
+// The same on the library's line.
 std::optional<std::string> ReadOriginalCardNo(int16_t machineNo, int16_t commPortId);
 
 // The card number carried by the reply bytes after the machine number (D0 to D6): D2 to D6 in

@@ -21,13 +21,14 @@ using automation::Variant;
 // error can name the cause.
 class HostSink final : public attend::RecordSink {
  public:
-  HostSink(AttendanceSink& sink, MachineNumber machine) : sink_(sink), machine_(machine) {}
+  HostSink(AttendanceSink& sink, MachineNumber machine, detail::LineCore& line)
+      : sink_(sink), machine_(machine), line_(line) {}
 
   bool ready() override {
     std::string problem;
     if (sink_.ready(problem)) return true;
     notReady = true;
-    ui::logLine(problem);
+    line_.noteLog(problem);
     return false;
   }
   bool begin(int32_t total) override { return refusedIf(!sink_.begin(total)); }
@@ -49,6 +50,7 @@ class HostSink final : public attend::RecordSink {
   }
   AttendanceSink& sink_;
   MachineNumber machine_;
+  detail::LineCore& line_;
 };
 
 // Keeps the records until the download has them all, then gives them to the callback: a
@@ -148,8 +150,8 @@ Result<void> sendCommand(Line& line, MachineNumber machine, MacFunction function
                          std::optional<Variant> first = {}, std::optional<Variant> second = {}) {
   detail::LineCore& impl = detail::lineCore(line);
   return impl.run<void>([&]() -> Result<void> {
-    if (attend::SendMacCommand(impl.portSetup(), machine.value(), function, std::move(first),
-                               std::move(second)) == 1) {
+    if (attend::SendMacCommand(impl.state, impl.portSetup(), machine.value(), function,
+                               std::move(first), std::move(second)) == 1) {
       return {};
     }
     if (auto port = impl.portFailure()) return *port;
@@ -163,7 +165,8 @@ Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, attend:
   detail::LineCore& impl = detail::lineCore(line);
   return impl.run<AttendanceSummary>([&]() -> Result<AttendanceSummary> {
     attend::DownloadReport report;
-    const int32_t result = attend::downloadRecords(impl.portSetup(), machine.value(), sink, report);
+    const int32_t result =
+        attend::downloadRecords(impl.state, impl.portSetup(), machine.value(), sink, report);
     using Ending = attend::DownloadReport::Ending;
     if (report.ending == Ending::kCommitted || report.ending == Ending::kNoRecords) {
       return AttendanceSummary{result};
@@ -219,7 +222,8 @@ Result<void> AttendTerminal::setClock(std::chrono::local_seconds wallClock) {
 Result<CardNumber> AttendTerminal::readOriginalCard() {
   detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<CardNumber>([&]() -> Result<CardNumber> {
-    const auto card = attend::ReadOriginalCardNo(machine_.value(), impl.state.settings.portNumber);
+    const auto card =
+        attend::ReadOriginalCardNo(impl.state, machine_.value(), impl.state.settings.portNumber);
     if (card) {
       auto number = CardNumber::make(*card);
       if (number) return number;
@@ -232,7 +236,7 @@ Result<CardNumber> AttendTerminal::readOriginalCard() {
 }
 
 Result<AttendanceSummary> AttendTerminal::download(AttendanceSink& sink) {
-  HostSink host(sink, machine_);
+  HostSink host(sink, machine_, detail::lineCore(*line_));
   return runDownload(*line_, machine_, host, host.notReady, host.refused, Errc::sink_refused,
                      Errc::sink_refused);
 }
@@ -247,7 +251,8 @@ Result<AttendanceSummary> AttendTerminal::downloadToDatabase(const std::string& 
   // The line's own connection for this download, closed after it: no state shared with other
   // lines or with the automation classes.
   const std::unique_ptr<db::Connection> database = db::makeOdbcConnection();
-  attend::DatabaseSink tables(*database, machine_.value(), connection);
+  attend::DatabaseSink tables(detail::lineCore(*line_).state, *database, machine_.value(),
+                              connection);
   WatchedSink sink(tables);
   auto result = runDownload(*line_, machine_, sink, sink.notReady, sink.refused,
                             Errc::database_refused, Errc::database_unavailable);

@@ -35,12 +35,12 @@ std::string hourMinute(TimeOfDay time) {
   return twoDigits(time.hour()) + ":" + twoDigits(time.minute());
 }
 
-// One acknowledged command: `send` gives the automation face's boolean.
+// One acknowledged command: `send` gives whether the terminal acknowledged it on the line.
 template <typename Send>
 Result<void> acknowledged(Line& line, MachineNumber machine, Send&& send) {
   detail::LineCore& impl = detail::lineCore(line);
   return impl.run<void>([&]() -> Result<void> {
-    if (send(int16_t{machine.value()})) return {};
+    if (send(impl.state, int16_t{machine.value()})) return {};
     if (auto port = impl.portFailure()) return *port;
     return impl.exchangeFailure(machine.value(), "acknowledgement");
   });
@@ -114,7 +114,7 @@ Result<AccessSummary> finished(const detail::LineCore& line, uint8_t machine,
 Result<CardNumber> DoorTerminal::identity() {
   detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<CardNumber>([&]() -> Result<CardNumber> {
-    const std::string id = prohibit::GetID(machine_.value());
+    const std::string id = prohibit::GetID(impl.state, machine_.value());
     if (!id.empty()) {
       auto card = CardNumber::make(id);
       if (card) return card;
@@ -127,15 +127,20 @@ Result<CardNumber> DoorTerminal::identity() {
 }
 
 Result<void> DoorTerminal::openDoor() {
-  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::OpenLock(m); });
+  return acknowledged(*line_, machine_,
+                      [](serial::LineState& l, int16_t m) { return prohibit::OpenLock(l, m); });
 }
 
 Result<void> DoorTerminal::readLockState() {
-  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::GetLockState(m) == 1; });
+  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
+    return prohibit::GetLockState(l, m) == 1;
+  });
 }
 
 Result<void> DoorTerminal::holdOpen() {
-  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::SetLockOpenState(m); });
+  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
+    return prohibit::SetLockOpenState(l, m);
+  });
 }
 
 Result<void> DoorTerminal::setResetDelay(int seconds) {
@@ -143,16 +148,16 @@ Result<void> DoorTerminal::setResetDelay(int seconds) {
     return Error(Errc::invalid_value,
                  "reset delay " + std::to_string(seconds) + " s is not 1 to 255 seconds");
   }
-  return acknowledged(*line_, machine_, [&](int16_t m) {
+  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
     int16_t delay = static_cast<int16_t>(seconds);
-    return prohibit::SetResetDelay(m, delay);
+    return prohibit::SetResetDelay(l, m, delay);
   });
 }
 
 Result<void> DoorTerminal::setLockMode(LockMode mode) {
-  return acknowledged(*line_, machine_, [&](int16_t m) {
+  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
     int16_t value = static_cast<int16_t>(mode);
-    return prohibit::SetLockMode(m, value);
+    return prohibit::SetLockMode(l, m, value);
   });
 }
 
@@ -161,14 +166,16 @@ Result<void> DoorTerminal::setDate(Date date, WeekdayNumber weekday) {
   day.year = static_cast<int>(date.value().year());
   day.month = static_cast<int>(unsigned(date.value().month()));
   day.day = static_cast<int>(unsigned(date.value().day()));
-  return acknowledged(*line_, machine_, [&](int16_t m) {
-    return prohibit::SetMacDateAndWeek(m, day, int16_t{weekday.value()});
+  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
+    return prohibit::SetMacDateAndWeek(l, m, day, int16_t{weekday.value()});
   });
 }
 
 Result<void> DoorTerminal::setTime(TimeOfDay time) {
   const std::string text = hourMinute(time) + ":" + twoDigits(time.second());
-  return acknowledged(*line_, machine_, [&](int16_t m) { return prohibit::SetMacTime(m, text); });
+  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
+    return prohibit::SetMacTime(l, m, text);
+  });
 }
 
 Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
@@ -183,28 +190,32 @@ Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
 }
 
 Result<void> DoorTerminal::allowCard(const CardNumber& card, const CardPermit& permit) {
-  return acknowledged(*line_, machine_, [&](int16_t m) {
+  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
     std::string number = card.digits();
-    return prohibit::SetOpenList(m, number, dateText(permit.firstDay()), dateText(permit.lastDay()),
-                                 hourMinute(permit.dailyFrom()), hourMinute(permit.dailyUntil()),
-                                 int16_t{permit.firstWeekday().value()},
-                                 int16_t{permit.lastWeekday().value()});
+    return prohibit::SetOpenList(
+        l, m, number, dateText(permit.firstDay()), dateText(permit.lastDay()),
+        hourMinute(permit.dailyFrom()), hourMinute(permit.dailyUntil()),
+        int16_t{permit.firstWeekday().value()}, int16_t{permit.lastWeekday().value()});
   });
 }
 
 Result<void> DoorTerminal::denyCard(const CardNumber& card) {
-  return acknowledged(*line_, machine_, [&](int16_t m) {
+  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
     std::string number = card.digits();
-    return prohibit::DeleteLockList(m, number);
+    return prohibit::DeleteLockList(l, m, number);
   });
 }
 
 Result<void> DoorTerminal::clearCardList() {
-  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::ClearOpenList(m); });
+  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
+    return prohibit::ClearOpenList(l, m);
+  });
 }
 
 Result<void> DoorTerminal::clearRecords() {
-  return acknowledged(*line_, machine_, [](int16_t m) { return prohibit::ClearOpenRecord(m); });
+  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
+    return prohibit::ClearOpenRecord(l, m);
+  });
 }
 
 Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord, AccessBounds bounds) {
@@ -214,7 +225,7 @@ Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord, AccessBoun
   detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     CallbackStore store(std::move(onRecord), machine_);
-    const auto report = prohibit::downloadAccessRecords(machine_.value(), store,
+    const auto report = prohibit::downloadAccessRecords(impl.state, machine_.value(), store,
                                                         prohibit::StatusCheck::kMachineNumber,
                                                         {bounds.records, bounds.time});
     return finished(impl, machine_.value(), report, Errc::sink_refused, Errc::sink_refused);
@@ -230,8 +241,9 @@ Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connec
   detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     db::ConnectionPool connections;
-    const auto report = prohibit::downloadRegisterData(
-        machine_.value(), connection, table, connections, prohibit::StatusCheck::kMachineNumber);
+    const auto report =
+        prohibit::downloadRegisterData(impl.state, machine_.value(), connection, table, connections,
+                                       prohibit::StatusCheck::kMachineNumber);
     if (report.ending == prohibit::RegisterDownloadReport::Ending::kRefused) {
       return Error(Errc::invalid_value, "\"" + table + "\" is not a table name");
     }

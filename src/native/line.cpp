@@ -79,6 +79,8 @@ detail::LineCore::LineCore(Device device_, LineSettings settings_, LineHooks hoo
   state.hooks.pump = hooks.pump;
   state.hooks.stopRequested = hooks.stopRequested;
   state.hooks.reporter = [this](int32_t number) { notes.messages.push_back(number); };
+  state.log = [this](const std::string& line) { noteLog(line); };
+  state.progress = hooks.progress;
 }
 
 namespace {

@@ -11,7 +11,6 @@
 #include "serial/line_state.hpp"
 #include "serial/port_setup.hpp"
 #include "solvard/line.hpp"
-#include "ui/host_reports.hpp"
 
 namespace solvard::detail {
 
@@ -44,8 +43,8 @@ struct LineCore {
   std::atomic<bool> running{false};
   CommandNotes notes;
 
-  // Runs `command` as this line's one command on the calling thread: its port, settings and
-  // hooks in place, its messages and log lines noted. A command already running gives
+  // Runs `command` as this line's one command: the protocol functions it calls are given
+  // `state`, which notes the command's messages and log lines. A command already running gives
   // line_busy; an automation error the command raises becomes the matching Error.
   template <typename T, typename Command>
   Result<T> run(Command&& command) {
@@ -57,9 +56,6 @@ struct LineCore {
       ~Release() { flag.store(false); }
     } release{running};
     notes = {};
-    serial::UsingLine use(state);
-    const ui::ThreadSinks sinks{[this](const std::string& line) { noteLog(line); }, hooks.progress};
-    ui::ScopedThreadSinks scoped(sinks);
     try {
       return command();
     } catch (const automation::AutomationError& error) {

@@ -2,7 +2,6 @@
 
 #include "native/line_core.hpp"
 #include "serial/host_link.hpp"
-#include "serial/port_setup.hpp"
 
 namespace solvard {
 namespace {
@@ -21,13 +20,14 @@ Result<std::size_t> Line::awaitQuiet(std::chrono::milliseconds quiet,
   }
   detail::LineCore& impl = *core_;
   return impl.run<std::size_t>([&]() -> Result<std::size_t> {
-    serial::Link link = serial::commandLink();
-    if (link.OpenPort(serial::librarySetup(), serial::OnOpenFailure::Silent) ==
+    serial::Link link = serial::commandLink(impl.state);
+    if (link.OpenPort(impl.state.settings, serial::OnOpenFailure::Silent) ==
         serial::OpenResult::CannotOpen) {
       if (auto port = impl.portFailure()) return *port;
       return Error(Errc::port_failed, device().name() + ": the port did not open");
     }
-    const serial::QuietWait wait = link.awaitQuiet(quiet, limit, serial::stopRequested);
+    const serial::QuietWait wait =
+        link.awaitQuiet(quiet, limit, [&] { return impl.state.stopRequested(); });
     link.ClosePort();
     const std::string dropped = std::to_string(wait.dropped) + " bytes no command asked for";
     switch (wait.end) {

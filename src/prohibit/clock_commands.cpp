@@ -13,8 +13,8 @@ constexpr uint8_t kTimeFollowing = 3;
 
 }  // namespace
 
-bool SetMacDateAndWeek(const int16_t& iMachineNo, const automation::DateTime& iDate,
-                       const int16_t& iFirstWeek) {
+bool SetMacDateAndWeek(serial::LineState& line, const int16_t& iMachineNo,
+                       const automation::DateTime& iDate, const int16_t& iFirstWeek) {
   // The byte conversion of the machine number would raise this once the port is open; raising it
   // first keeps the port and the line untouched.
   if (!addressesOneTerminal(iMachineNo)) throw automation::errors::overflow();
@@ -29,10 +29,10 @@ bool SetMacDateAndWeek(const int16_t& iMachineNo, const automation::DateTime& iD
     // The weekday is the host's, never derived from the date: its digit in the high half.
     link.step([&] { frame[6] = automation::toByte(int32_t{leadingDigit(iFirstWeek)} * 16); });
   };
-  return runCommand(command) == serial::Ending::Success;
+  return runCommand(line, command) == serial::Ending::Success;
 }
 
-bool SetMacTime(const int16_t& iMachineNo, const std::string& iPara) {
+bool SetMacTime(serial::LineState& line, const int16_t& iMachineNo, const std::string& iPara) {
   // A text that does not read as a time would set the terminal's clock to midnight.
   const auto time = automation::parseDateTime(iPara);
   if (!time) return false;
@@ -45,7 +45,16 @@ bool SetMacTime(const int16_t& iMachineNo, const std::string& iPara) {
     link.step([&] { frame[4] = packedDecimal(time->minute); });
     link.step([&] { frame[5] = packedDecimal(time->second); });
   };
-  return runCommand(command) == serial::Ending::Success;
+  return runCommand(line, command) == serial::Ending::Success;
+}
+
+bool SetMacDateAndWeek(const int16_t& iMachineNo, const automation::DateTime& iDate,
+                       const int16_t& iFirstWeek) {
+  return SetMacDateAndWeek(serial::libraryLine(), iMachineNo, iDate, iFirstWeek);
+}
+
+bool SetMacTime(const int16_t& iMachineNo, const std::string& iPara) {
+  return SetMacTime(serial::libraryLine(), iMachineNo, iPara);
 }
 
 }  // namespace solvard::prohibit

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "automation/date.hpp"
+#include "serial/line_state.hpp"
 
 namespace solvard::prohibit {
 
@@ -23,5 +24,10 @@ bool SetMacDateAndWeek(const int16_t& iMachineNo, const automation::DateTime& iD
 // gives 00:00:00. A text that reads as neither, or a machine number outside 0 to 255, is
 // refused: false, nothing sent, no message. Otherwise as the short commands.
 bool SetMacTime(const int16_t& iMachineNo, const std::string& iPara);
+
+// The same commands on `line` (the ones above run on the library's line).
+bool SetMacDateAndWeek(serial::LineState& line, const int16_t& iMachineNo,
+                       const automation::DateTime& iDate, const int16_t& iFirstWeek);
+bool SetMacTime(serial::LineState& line, const int16_t& iMachineNo, const std::string& iPara);
 
 }  // namespace solvard::prohibit

@@ -2,7 +2,6 @@
 
 #include "automation/variant.hpp"
 #include "serial/host_link.hpp"
-#include "serial/port_setup.hpp"
 
 namespace solvard::prohibit {
 namespace {
@@ -24,8 +23,9 @@ void closeAndClear(serial::Link& link) {
 }
 
 // The exchange for a command that lets no step fail silently after the open.
-serial::Ending runRaisingOnFailure(serial::Link& link, const Command& command) {
-  if (link.OpenPort(serial::librarySetup()) == serial::OpenResult::CannotOpen) {
+serial::Ending runRaisingOnFailure(serial::Link& link, const serial::PortSetup& setup,
+                                   const Command& command) {
+  if (link.OpenPort(setup) == serial::OpenResult::CannotOpen) {
     return serial::Ending::PortFailure;
   }
   link.skipFailures(false);
@@ -55,12 +55,14 @@ bool isAcknowledgement(const serial::Bytes& reply, int16_t machineNo) {
          reply[1] == kAcknowledged;
 }
 
-serial::Ending runCommand(const Command& command) {
-  serial::Link link = serial::commandLink();
-  if (command.onStepFailure == OnStepFailure::Raise) return runRaisingOnFailure(link, command);
+serial::Ending runCommand(serial::LineState& line, const Command& command) {
+  serial::Link link = serial::commandLink(line);
+  if (command.onStepFailure == OnStepFailure::Raise) {
+    return runRaisingOnFailure(link, line.settings, command);
+  }
 
   const serial::SingleExchange exchange{
-      .setup = serial::librarySetup(),
+      .setup = line.settings,
       .frame = serial::Bytes(command.frameLength),
       .fill = [&](serial::Link& l, serial::Bytes& frame) { fillFrame(l, command, frame); },
       .replyLength = kReplyLength,

@@ -6,6 +6,7 @@
 
 #include "prohibit/command_codes.hpp"
 #include "serial/exchange.hpp"
+#include "serial/line_state.hpp"
 #include "serial/link.hpp"
 #include "serial/machine_number.hpp"
 
@@ -38,9 +39,9 @@ struct Command {
   OnStepFailure onStepFailure = OnStepFailure::Skip;
 };
 
-// Runs the single exchange on the library's port with the library-wide settings: open, clear,
-// fill the frame (machine number, command code, payload), send, await and read the
-// acknowledgement, then the ending. A setting the port refuses raises.
-serial::Ending runCommand(const Command& command);
+// Runs the single exchange on `line`'s port with its settings: open, clear, fill the frame
+// (machine number, command code, payload), send, await and read the acknowledgement, then the
+// ending. A setting the port refuses raises.
+serial::Ending runCommand(serial::LineState& line, const Command& command);
 
 }  // namespace solvard::prohibit

@@ -6,7 +6,6 @@
 #include "prohibit/command_exchange.hpp"
 #include "serial/host_link.hpp"
 #include "serial/packed_digits.hpp"
-#include "serial/port_setup.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard::prohibit {
@@ -25,9 +24,10 @@ constexpr serial::WaitRule kSecondPieceWait{serial::WaitRule::Reading::WholeSeco
 
 }  // namespace
 
-std::string ReadMacID(const int16_t& machineNo, serial::Link& link) {
+std::string ReadMacID(const int16_t& machineNo, serial::Link& link,
+                      const serial::PortSetup& setup) {
   serial::Bytes frame(2);
-  if (link.OpenPort(serial::librarySetup()) == serial::OpenResult::CannotOpen) return {};
+  if (link.OpenPort(setup) == serial::OpenResult::CannotOpen) return {};
   link.ClearBuffers();
   link.step([&] { frame[0] = automation::toByte(machineNo); });
   link.step([&] { frame[1] = static_cast<uint8_t>(CommandCode::Identity); });
@@ -57,10 +57,12 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link) {
   return identity;
 }
 
-std::string GetID(int16_t MachineNo) {
+std::string GetID(serial::LineState& line, int16_t MachineNo) {
   if (!addressesOneTerminal(MachineNo)) return {};
-  serial::Link link = serial::commandLink();
-  return ReadMacID(MachineNo, link);
+  serial::Link link = serial::commandLink(line);
+  return ReadMacID(MachineNo, link, line.settings);
 }
+
+std::string GetID(int16_t MachineNo) { return GetID(serial::libraryLine(), MachineNo); }
 
 }  // namespace solvard::prohibit

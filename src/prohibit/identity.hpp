@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/line_state.hpp"
 #include "serial/link.hpp"
 
 namespace solvard::prohibit {
@@ -13,11 +14,14 @@ namespace solvard::prohibit {
 // text when the port cannot be opened (message 61206), when the first piece does not come or is
 // not the machine number (no message), or when the second does not come complete (message
 // 61207, shown before the port is closed). The port is closed in every ending; the buffers are
-// cleared in those that fail after the open. `link` is the command's link to the library's port.
-std::string ReadMacID(const int16_t& machineNo, serial::Link& link);
+// cleared in those that fail after the open. `link` is the command's link to the line's port,
+// opened with `setup`.
+std::string ReadMacID(const int16_t& machineNo, serial::Link& link, const serial::PortSetup& setup);
 
-// `ReadMacID` on the library's port. A machine number outside 0 to 255 gives the empty text
+// `ReadMacID` on `line`'s port. A machine number outside 0 to 255 gives the empty text
 // before the port is touched: nothing sent, no message. A setting the port refuses raises.
+std::string GetID(serial::LineState& line, int16_t MachineNo);
+// `GetID` on the library's line.
 std::string GetID(int16_t MachineNo);
 
 }  // namespace solvard::prohibit

@@ -31,9 +31,10 @@ std::optional<automation::DateTime> windowTime(const std::string& text) {
 
 }  // namespace
 
-bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFirstYear,
-                 const std::string& iLastYear, const std::string& iFirstTime,
-                 const std::string& iLastTime, int16_t iStartWeek, int16_t iEndWeek) {
+bool SetOpenList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo,
+                 const std::string& iFirstYear, const std::string& iLastYear,
+                 const std::string& iFirstTime, const std::string& iLastTime, int16_t iStartWeek,
+                 int16_t iEndWeek) {
   iCardNo = normaliseCardNumber(iCardNo);
   const auto firstDay = validityDay(iFirstYear);
   const auto lastDay = validityDay(iLastYear);
@@ -62,10 +63,10 @@ bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFi
                                      int32_t{leadingDigit(iEndWeek)});
     });
   };
-  return runCommand(command) == serial::Ending::Success;
+  return runCommand(line, command) == serial::Ending::Success;
 }
 
-bool DeleteLockList(int16_t MachineNo, std::string& iCardNo) {
+bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo) {
   iCardNo = normaliseCardNumber(iCardNo);
   if (!isTenDigitCard(iCardNo) || !addressesOneTerminal(MachineNo)) return false;
 
@@ -74,7 +75,18 @@ bool DeleteLockList(int16_t MachineNo, std::string& iCardNo) {
     link.step([&] { frame[2] = kDeleteFollowing; });
     packCardNumber(link, frame, kCardByte, iCardNo);
   };
-  return runCommand(command) == serial::Ending::Success;
+  return runCommand(line, command) == serial::Ending::Success;
+}
+
+bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFirstYear,
+                 const std::string& iLastYear, const std::string& iFirstTime,
+                 const std::string& iLastTime, int16_t iStartWeek, int16_t iEndWeek) {
+  return SetOpenList(serial::libraryLine(), MachineNo, iCardNo, iFirstYear, iLastYear, iFirstTime,
+                     iLastTime, iStartWeek, iEndWeek);
+}
+
+bool DeleteLockList(int16_t MachineNo, std::string& iCardNo) {
+  return DeleteLockList(serial::libraryLine(), MachineNo, iCardNo);
 }
 
 }  // namespace solvard::prohibit

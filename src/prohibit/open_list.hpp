@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/line_state.hpp"
+
 namespace solvard::prohibit {
 
 // The open list of an access-control terminal: the cards that may open its lock, each with a
@@ -24,5 +26,12 @@ bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFi
 
 // Code 5: takes the card off the list, frame of 8 bytes.
 bool DeleteLockList(int16_t MachineNo, std::string& iCardNo);
+
+// The same commands on `line` (the ones above run on the library's line).
+bool SetOpenList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo,
+                 const std::string& iFirstYear, const std::string& iLastYear,
+                 const std::string& iFirstTime, const std::string& iLastTime, int16_t iStartWeek,
+                 int16_t iEndWeek);
+bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo);
 
 }  // namespace solvard::prohibit

@@ -11,7 +11,6 @@
 #include "serial/host_link.hpp"
 #include "serial/line_state.hpp"
 #include "serial/port_setup.hpp"
-#include "ui/host_reports.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard::prohibit {
@@ -28,8 +27,8 @@ constexpr serial::WaitRule kRecordWait{serial::WaitRule::Reading::WholeSeconds,
                                        serial::WaitRule::Expiry::Reaches,
                                        serial::WaitRule::Order::ClockFirst};
 
-void logRefusal(int16_t machineNo, const std::string& why) {
-  ui::logLine("GetRegisterData, terminal " + std::to_string(machineNo) + ": " + why);
+void logRefusal(const serial::LineState& lineState, int16_t machineNo, const std::string& why) {
+  lineState.logLine("GetRegisterData, terminal " + std::to_string(machineNo) + ": " + why);
 }
 
 // The record as the log shows it: its row when it has ten bytes, else the bytes that came.
@@ -74,13 +73,13 @@ Status awaitStatus(serial::Link& link, int machine) {
 // Writes the records kept for this terminal by earlier downloads, oldest first, before its
 // first prompt acknowledges the last of them. False when one still cannot be written, or the
 // kept records cannot be read: then nothing may be sent.
-bool writePending(const std::string& line, int16_t machineNo, AccessRecordSink& store,
-                  RegisterDownloadReport& report) {
+bool writePending(const serial::LineState& lineState, const std::string& line, int16_t machineNo,
+                  AccessRecordSink& store, RegisterDownloadReport& report) {
   PendingRecords& pending = pendingRecords();
   std::vector<PendingRecord> kept;
   std::string unread;
   if (!pending.recordsOf(line, machineNo, kept, unread)) {
-    logRefusal(machineNo,
+    logRefusal(lineState, machineNo,
                "the records kept from earlier downloads cannot be read, so the "
                "terminal was not prompted: " +
                    unread);
@@ -96,41 +95,46 @@ bool writePending(const std::string& line, int16_t machineNo, AccessRecordSink& 
                                   : store.settle(record.marker, unsettled)) {
       case AccessRecordSink::Settled::kStored:
         // The lost commit went through after all: written once, by the earlier download.
-        logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
-                                  ") was stored by it after all");
+        logRefusal(lineState, machineNo,
+                   "a record kept from an earlier download (" + describe(record.record) +
+                       ") was stored by it after all");
         storedAfterAll = true;
         break;
       case AccessRecordSink::Settled::kNotStored:
         stored = store.save(record.record, {occurrence, true});
         break;
       case AccessRecordSink::Settled::kUnknown:
-        logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
-                                  ") may be stored or not, and the database still cannot say (" +
-                                  unsettled +
-                                  "), so the terminal was not prompted: look for the row, and "
-                                  "remove the record from the kept records once it is stored");
+        logRefusal(lineState, machineNo,
+                   "a record kept from an earlier download (" + describe(record.record) +
+                       ") may be stored or not, and the database still cannot say (" + unsettled +
+                       "), so the terminal was not prompted: look for the row, and "
+                       "remove the record from the kept records once it is stored");
         return false;
     }
     if (stored.state == StoreOutcome::State::kNotWritten) {
-      logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
-                                ") still cannot be written, so the terminal was not prompted: " +
-                                stored.problem);
+      logRefusal(
+          lineState, machineNo,
+          "a record kept from an earlier download (" + describe(record.record) +
+              ") still cannot be written, so the terminal was not prompted: " + stored.problem);
       return false;
     }
     if (storedAfterAll) {
       // Nothing written: it is there once already.
     } else if (!stored.written()) {
-      logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
-                                "): " + stored.problem + "; it is no longer kept");
+      logRefusal(lineState, machineNo,
+                 "a record kept from an earlier download (" + describe(record.record) +
+                     "): " + stored.problem + "; it is no longer kept");
     } else {
       ++report.pendingWritten;
-      logRefusal(machineNo, "a record kept from an earlier download (" + describe(record.record) +
-                                ") is now written");
+      logRefusal(lineState, machineNo,
+                 "a record kept from an earlier download (" + describe(record.record) +
+                     ") is now written");
     }
     std::string problem;
     if (!pending.forget(record, problem)) {
-      logRefusal(machineNo, "the kept record " + describe(record.record) +
-                                " could not be forgotten: " + problem);
+      logRefusal(
+          lineState, machineNo,
+          "the kept record " + describe(record.record) + " could not be forgotten: " + problem);
       return false;
     }
   }
@@ -148,29 +152,31 @@ RegisterDownloadReport& latest() {
 
 }  // namespace
 
-RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
+RegisterDownloadReport downloadRegisterData(serial::LineState& lineState, int16_t iMachineNo,
+                                            const std::string& iConnectString,
                                             const std::string& iTable,
                                             db::ConnectionPool& connections, StatusCheck check,
                                             DownloadBounds bounds) {
   if (addressesOneTerminal(iMachineNo) && !isTableName(iTable)) {
-    logRefusal(iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
+    logRefusal(lineState, iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
     RegisterDownloadReport report;
     report.ending = RegisterDownloadReport::Ending::kRefused;
     report.text = kError;
-    report.pendingKept = pendingCount(serial::currentLineDevice(), iMachineNo);
+    report.pendingKept = pendingCount(lineState.devicePath(), iMachineNo);
     return report;
   }
   RecordStore store(connections, iConnectString, iTable);
   // With a clock the host injected (virtual time) nothing waits in real time.
-  if (serial::hostHooks().clock != nullptr) store.pause = [] {};
-  return downloadAccessRecords(iMachineNo, store, check, bounds);
+  if (lineState.hooks.clock != nullptr) store.pause = [] {};
+  return downloadAccessRecords(lineState, iMachineNo, store, check, bounds);
 }
 
-RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& store,
-                                             StatusCheck check, DownloadBounds bounds) {
+RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16_t iMachineNo,
+                                             AccessRecordSink& store, StatusCheck check,
+                                             DownloadBounds bounds) {
   using Ending = RegisterDownloadReport::Ending;
   RegisterDownloadReport report;
-  const std::string line = serial::currentLineDevice();
+  const std::string line = lineState.devicePath();
   const auto ended = [&](Ending ending, const char* text) {
     report.ending = ending;
     report.text = text;
@@ -183,20 +189,20 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
   // is prompted, or the prompt after it would make the terminal forget it.
   std::string problem;
   if (!store.prepare(problem)) {
-    logRefusal(iMachineNo, problem + "; nothing was sent");
+    logRefusal(lineState, iMachineNo, problem + "; nothing was sent");
     return ended(Ending::kDatabaseNotReady, kError);
   }
   // A record the store then refuses is kept, so the kept-records store must take one too.
   if (!pendingRecords().ready(problem)) {
-    logRefusal(iMachineNo, "records cannot be kept: " + problem + "; nothing was sent");
+    logRefusal(lineState, iMachineNo, "records cannot be kept: " + problem + "; nothing was sent");
     return ended(Ending::kPendingNotWritten, kError);
   }
-  if (!writePending(line, iMachineNo, store, report)) {
+  if (!writePending(lineState, line, iMachineNo, store, report)) {
     return ended(Ending::kPendingNotWritten, kError);
   }
 
-  serial::Link link = serial::commandLink();
-  if (link.OpenPort(serial::librarySetup(), serial::OnOpenFailure::Silent) ==
+  serial::Link link = serial::commandLink(lineState);
+  if (link.OpenPort(lineState.settings, serial::OnOpenFailure::Silent) ==
       serial::OpenResult::CannotOpen) {
     return ended(Ending::kPortNotOpened, kError);
   }
@@ -211,17 +217,19 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
   // Bytes of another terminal are no status of this one: whatever follows them is not this
   // terminal's record, and prompting again would acknowledge a record never read.
   const auto fromAnotherMachine = [&](const std::string& which) {
-    logRefusal(iMachineNo, "the status " + which +
-                               " came from another machine; the terminal was not prompted again");
+    logRefusal(
+        lineState, iMachineNo,
+        "the status " + which + " came from another machine; the terminal was not prompted again");
     link.closeAndClear();
     return ended(Ending::kWrongMachine, kError);
   };
   // The terminal answered, so a record it sent with the answer counts as delivered at its next
   // prompt; the log names the loss for a person to look into.
   const auto answerUnread = [&](const std::string& which) {
-    logRefusal(iMachineNo, "the port failed while the terminal's answer " + which +
-                               " was read; a record the terminal sent with it is lost, as its "
-                               "next prompt tells the terminal the record is stored");
+    logRefusal(lineState, iMachineNo,
+               "the port failed while the terminal's answer " + which +
+                   " was read; a record the terminal sent with it is lost, as its "
+                   "next prompt tells the terminal the record is stored");
     link.closeAndClear();
     return ended(Ending::kAnswerUnread, kError);
   };
@@ -252,7 +260,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       const bool kept =
           !stored.marker.empty() && record.size() == kAccessRecordLength &&
           pendingRecords().keep({line, iMachineNo, record, occurrence, stored.marker}, why);
-      logRefusal(iMachineNo,
+      logRefusal(lineState, iMachineNo,
                  "record " + std::to_string(report.written + 1) + " (" + describe(record) +
                      "): " + stored.problem + "; the terminal was not prompted again" +
                      (kept ? "; it is kept, and the next download asks the database whether it "
@@ -268,7 +276,7 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       std::string why;
       const bool kept = record.size() == kAccessRecordLength &&
                         pendingRecords().keep({line, iMachineNo, record, occurrence, {}}, why);
-      logRefusal(iMachineNo,
+      logRefusal(lineState, iMachineNo,
                  "record " + std::to_string(report.written + 1) + " (" + describe(record) +
                      ") not written, the terminal was not prompted again: " + stored.problem +
                      (kept ? "; it is kept and will be written before the next download from "
@@ -281,18 +289,19 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
       link.closeAndClear();
       return ended(Ending::kRecordNotWritten, kError);
     }
-    ui::reportProgress(++report.written, 0);
+    lineState.reportProgress(++report.written, 0);
 
-    if (serial::stopRequested()) {
-      logRefusal(iMachineNo, "stopped by the host after " + std::to_string(report.written) +
-                                 " records written; the terminal was not prompted again and "
-                                 "may hold more");
+    if (lineState.stopRequested()) {
+      logRefusal(lineState, iMachineNo,
+                 "stopped by the host after " + std::to_string(report.written) +
+                     " records written; the terminal was not prompted again and "
+                     "may hold more");
       link.closeAndClear();
       return ended(Ending::kStopped, kError);
     }
     const bool allRecords = report.written >= bounds.records;
     if (allRecords || link.now() - began >= bounds.time) {
-      logRefusal(iMachineNo,
+      logRefusal(lineState, iMachineNo,
                  "the download reached its bound of " +
                      (allRecords ? std::to_string(bounds.records) + " records"
                                  : std::to_string(bounds.time.count()) + " s") +
@@ -305,8 +314,9 @@ RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSin
     link.SendFrame(prompt);
     switch (awaitStatus(link, prompted)) {
       case Status::NoAnswer:
-        logRefusal(iMachineNo, "the terminal did not answer the prompt after record " +
-                                   std::to_string(report.written) + "; it may hold more records");
+        logRefusal(lineState, iMachineNo,
+                   "the terminal did not answer the prompt after record " +
+                       std::to_string(report.written) + "; it may hold more records");
         link.closeAndClear();
         return ended(Ending::kStoppedAnswering, kIsEnd);
       case Status::NoRecord: link.ClosePort(); return ended(Ending::kEnd, kIsEnd);
@@ -325,7 +335,8 @@ std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectStrin
                             const std::string& iTable) {
   // The connection lives as long as the download: kept between its records, closed after.
   db::ConnectionPool connections;
-  latest() = downloadRegisterData(iMachineNo, iConnectString, iTable, connections);
+  latest() =
+      downloadRegisterData(serial::libraryLine(), iMachineNo, iConnectString, iTable, connections);
   return latest().text;
 }
 

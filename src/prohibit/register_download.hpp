@@ -6,6 +6,7 @@
 
 #include "db/pool.hpp"
 #include "prohibit/access_sink.hpp"
+#include "serial/line_state.hpp"
 
 namespace solvard::prohibit {
 
@@ -100,8 +101,10 @@ struct DownloadBounds {
   std::chrono::seconds time{30 * 60};
 };
 
-// The same download with the database connections taken from `connections`.
-RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::string& iConnectString,
+// The same download on `line`, with the database connections taken from `connections`. The
+// line's log gets the reasons and its progress the records written.
+RegisterDownloadReport downloadRegisterData(serial::LineState& line, int16_t iMachineNo,
+                                            const std::string& iConnectString,
                                             const std::string& iTable,
                                             db::ConnectionPool& connections,
                                             StatusCheck check = StatusCheck::kRecordFlag,
@@ -109,7 +112,8 @@ RegisterDownloadReport downloadRegisterData(int16_t iMachineNo, const std::strin
 
 // The same download into any sink, with every rule above; the sink's `prepare` stands where the
 // database and table are checked, its `save` where each record is written and committed.
-RegisterDownloadReport downloadAccessRecords(int16_t iMachineNo, AccessRecordSink& sink,
+RegisterDownloadReport downloadAccessRecords(serial::LineState& line, int16_t iMachineNo,
+                                             AccessRecordSink& sink,
                                              StatusCheck check = StatusCheck::kRecordFlag,
                                              DownloadBounds bounds = {});
 

@@ -14,61 +14,65 @@ constexpr int16_t kLockModeLow = 0;
 constexpr int16_t kLockModeHigh = 255;
 
 // A two-byte command, or a three-byte one carrying `argument`.
-serial::Ending exchange(int16_t machineNo, CommandCode code) {
-  return runCommand(Command(machineNo, code, 2));
+serial::Ending exchange(serial::LineState& line, int16_t machineNo, CommandCode code) {
+  return runCommand(line, Command(machineNo, code, 2));
 }
 
-serial::Ending exchange(int16_t machineNo, CommandCode code, int16_t argument, int timeoutSeconds) {
+serial::Ending exchange(serial::LineState& line, int16_t machineNo, CommandCode code,
+                        int16_t argument, int timeoutSeconds) {
   Command command(machineNo, code, 3);
   command.timeoutSeconds = timeoutSeconds;
   command.payload = [argument](serial::Link& link, serial::Bytes& frame) {
     link.step([&] { frame[2] = automation::toByte(argument); });
   };
-  return runCommand(command);
+  return runCommand(line, command);
 }
 
 bool acknowledged(serial::Ending ending) { return ending == serial::Ending::Success; }
 
-bool plainCommand(int16_t machineNo, CommandCode code) {
+bool plainCommand(serial::LineState& line, int16_t machineNo, CommandCode code) {
   if (!addressesOneTerminal(machineNo)) return false;
-  return acknowledged(exchange(machineNo, code));
+  return acknowledged(exchange(line, machineNo, code));
 }
 
 }  // namespace
 
-bool SetResetDelay(int16_t MachineNo, int16_t& iTime) {
+bool SetResetDelay(serial::LineState& line, int16_t MachineNo, int16_t& iTime) {
   if (iTime > kLongestResetDelay) {
     iTime = kLongestResetDelay;
   } else if (iTime < 1) {
     iTime = kDefaultResetDelay;
   }
   if (!addressesOneTerminal(MachineNo)) return false;
-  return acknowledged(exchange(MachineNo, CommandCode::ResetDelay, iTime, kResetDelayTimeout));
+  return acknowledged(
+      exchange(line, MachineNo, CommandCode::ResetDelay, iTime, kResetDelayTimeout));
 }
 
-bool SetLockMode(int16_t MachineNo, int16_t& iMod) {
+bool SetLockMode(serial::LineState& line, int16_t MachineNo, int16_t& iMod) {
   if (iMod != kLockModeHigh) iMod = kLockModeLow;
   if (!addressesOneTerminal(MachineNo)) return false;
-  return acknowledged(exchange(MachineNo, CommandCode::LockMode, iMod, 1));
+  return acknowledged(exchange(line, MachineNo, CommandCode::LockMode, iMod, 1));
 }
 
-bool SetLockOpenState(int16_t MachineNo) {
-  return plainCommand(MachineNo, CommandCode::LockOpenState);
+bool SetLockOpenState(serial::LineState& line, int16_t MachineNo) {
+  return plainCommand(line, MachineNo, CommandCode::LockOpenState);
 }
 
-bool ClearOpenRecord(int16_t MachineNo) {
-  return plainCommand(MachineNo, CommandCode::ClearOpenRecord);
+bool ClearOpenRecord(serial::LineState& line, int16_t MachineNo) {
+  return plainCommand(line, MachineNo, CommandCode::ClearOpenRecord);
 }
 
-bool ClearOpenList(int16_t MachineNo) {
-  return plainCommand(MachineNo, CommandCode::ClearOpenList);
+bool ClearOpenList(serial::LineState& line, int16_t MachineNo) {
+  return plainCommand(line, MachineNo, CommandCode::ClearOpenList);
 }
 
-bool OpenLock(int16_t MachineNo) { return plainCommand(MachineNo, CommandCode::OpenLock); }
+bool OpenLock(serial::LineState& line, int16_t MachineNo) {
+  return plainCommand(line, MachineNo, CommandCode::OpenLock);
+}
 
-int32_t GetLockState(int16_t MachineNo) {
+int32_t GetLockState(serial::LineState& line, int16_t MachineNo) {
   if (!addressesOneTerminal(MachineNo)) return 0;
-  switch (exchange(MachineNo, CommandCode::LockState)) {
+  switch (exchange(line, MachineNo, CommandCode::LockState)) {
     case serial::Ending::Success: return 1;
     case serial::Ending::PortFailure: return -1;
     case serial::Ending::Timeout:
@@ -76,5 +80,21 @@ int32_t GetLockState(int16_t MachineNo) {
   }
   return 0;
 }
+
+bool SetResetDelay(int16_t MachineNo, int16_t& iTime) {
+  return SetResetDelay(serial::libraryLine(), MachineNo, iTime);
+}
+bool SetLockMode(int16_t MachineNo, int16_t& iMod) {
+  return SetLockMode(serial::libraryLine(), MachineNo, iMod);
+}
+bool SetLockOpenState(int16_t MachineNo) {
+  return SetLockOpenState(serial::libraryLine(), MachineNo);
+}
+bool ClearOpenRecord(int16_t MachineNo) {
+  return ClearOpenRecord(serial::libraryLine(), MachineNo);
+}
+bool ClearOpenList(int16_t MachineNo) { return ClearOpenList(serial::libraryLine(), MachineNo); }
+bool OpenLock(int16_t MachineNo) { return OpenLock(serial::libraryLine(), MachineNo); }
+int32_t GetLockState(int16_t MachineNo) { return GetLockState(serial::libraryLine(), MachineNo); }
 
 }  // namespace solvard::prohibit

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "serial/line_state.hpp"
+
 namespace solvard::prohibit {
 
 // The short commands of an access-control terminal. Each sends one frame [machine number,
-// command code, payload] to the terminal `MachineNo` on the library's port and awaits the
+// command code, payload] to the terminal `MachineNo` on the port and awaits the
 // acknowledgement [machine number, 2]: true after it, false after a timeout, a wrong reply or
 // a port that cannot be opened (message 61206). A machine number outside 0 to 255 is refused
 // before the port is touched: false, nothing sent, no message. A setting the port refuses
@@ -27,5 +29,14 @@ bool OpenLock(int16_t MachineNo);
 // Code 16. 1 after the acknowledgement (which carries no further state), 0 after a timeout, a
 // wrong reply or a refused machine number, -1 when the port cannot be opened.
 int32_t GetLockState(int16_t MachineNo);
+
+// The same commands on `line` (the ones above run on the library's line).
+bool SetResetDelay(serial::LineState& line, int16_t MachineNo, int16_t& iTime);
+bool SetLockMode(serial::LineState& line, int16_t MachineNo, int16_t& iMod);
+bool SetLockOpenState(serial::LineState& line, int16_t MachineNo);
+bool ClearOpenRecord(serial::LineState& line, int16_t MachineNo);
+bool ClearOpenList(serial::LineState& line, int16_t MachineNo);
+bool OpenLock(serial::LineState& line, int16_t MachineNo);
+int32_t GetLockState(serial::LineState& line, int16_t MachineNo);
 
 }  // namespace solvard::prohibit

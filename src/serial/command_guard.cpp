@@ -1,10 +1,9 @@
 #include "serial/command_guard.hpp"
 
-#include "serial/line_state.hpp"
 #include "serial/port_errors.hpp"
 
 namespace solvard::serial {
-CommandGuard::CommandGuard() : running_(&currentLine().commandRunning) {
+CommandGuard::CommandGuard(std::atomic<bool>& running) : running_(&running) {
   if (running_->exchange(true)) throw port_errors::portBusy();
 }
 

@@ -10,8 +10,8 @@ namespace solvard::serial {
 class CommandGuard {
  public:
   // Raises 8005 "Port already open: another command is using the serial port" while another
-  // guard is held.
-  CommandGuard();
+  // guard on the same line's flag `running` is held.
+  explicit CommandGuard(std::atomic<bool>& running);
   ~CommandGuard();
   CommandGuard(const CommandGuard&) = delete;
   CommandGuard& operator=(const CommandGuard&) = delete;

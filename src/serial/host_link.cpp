@@ -6,21 +6,18 @@
 
 namespace solvard::serial {
 
-HostHooks& hostHooks() { return currentLine().hooks; }
+HostHooks& hostHooks() { return libraryLine().hooks; }
 
-bool stopRequested() {
-  const HostHooks& hooks = hostHooks();
-  return hooks.stopRequested && hooks.stopRequested();
-}
+Link commandLink(LineState& line) { return commandLink(line, linePort(line)); }
 
-Link commandLink() { return commandLink(sharedPort()); }
-
-Link commandLink(PortControl& port) {
-  const HostHooks& hooks = hostHooks();
+Link commandLink(LineState& line, PortControl& port) {
+  const HostHooks& hooks = line.hooks;
   Reporter reporter = hooks.reporter;
   if (!reporter) reporter = [](int32_t number) { ui::ReportMessage(number); };
   return Link(LinkServices{port, hooks.clock ? *hooks.clock : steadyClock(), hooks.pump,
-                           std::move(reporter), hooks.slice});
+                           std::move(reporter), hooks.slice, &line});
 }
+
+Link commandLink() { return commandLink(libraryLine()); }
 
 }  // namespace solvard::serial

@@ -19,16 +19,18 @@ struct HostHooks {
   std::function<bool()> stopRequested;
 };
 
+struct LineState;
+
+// The hooks of the library's line, which the automation classes share.
 HostHooks& hostHooks();
 
-// Whether the host has asked the running download to stop.
-bool stopRequested();
-
-// The link for one command on the library's one port, with the host's hooks. Raises 8005 while
-// another command holds the port.
-Link commandLink();
-// The same link through `port`, a wrapper around the library's port (a download paces its waits
+// The link for one command on `line`'s port, with the line's hooks. Raises 8005 while another
+// command holds the line.
+Link commandLink(LineState& line);
+// The same link through `port`, a wrapper around the line's port (a download paces its waits
 // through one).
-Link commandLink(PortControl& port);
+Link commandLink(LineState& line, PortControl& port);
+// The link on the library's line.
+Link commandLink();
 
 }  // namespace solvard::serial

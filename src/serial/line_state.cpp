@@ -1,28 +1,23 @@
 #include "serial/line_state.hpp"
 
 #include "serial/port_devices.hpp"
+#include "ui/host_reports.hpp"
 
 namespace solvard::serial {
-namespace {
-
-thread_local LineState* threadLine = nullptr;
-
-}  // namespace
 
 LineState& libraryLine() {
   static LineState line;
+  static const bool wired = [] {
+    line.log = [](const std::string& text) { ui::logLine(text); };
+    line.progress = [](int32_t done, int32_t total) { ui::reportProgress(done, total); };
+    return true;
+  }();
+  (void)wired;
   return line;
 }
 
-LineState& currentLine() { return threadLine != nullptr ? *threadLine : libraryLine(); }
-
-UsingLine::UsingLine(LineState& line) : previous_(threadLine) { threadLine = &line; }
-
-UsingLine::~UsingLine() { threadLine = previous_; }
-
-std::string currentLineDevice() {
-  const LineState& line = currentLine();
-  return line.device.empty() ? portDevicePath(line.settings.portNumber) : line.device;
+std::string LineState::devicePath() const {
+  return device.empty() ? portDevicePath(settings.portNumber) : device;
 }
 
 }  // namespace solvard::serial

@@ -39,26 +39,29 @@ struct LineState {
   // A command that cannot open the port ends there, rather than awaiting a reply that cannot
   // come (the automation face's attendance commands wait, as their hosts expect).
   bool endOnOpenFailure = false;
+  // Where the line's commands write their diagnostics and how far a download has got; either
+  // may be empty (dropped). The library's line hands both to the library-wide sinks.
+  std::function<void(const std::string& line)> log;
+  // Records done so far and records in all (0 when unknown).
+  std::function<void(int32_t done, int32_t total)> progress;
+
+  // A log is told what happened; a sink that fails loses the line, not the command.
+  void logLine(const std::string& text) const {
+    try {
+      if (log) log(text);
+    } catch (...) {
+    }
+  }
+  void reportProgress(int32_t done, int32_t total) const {
+    if (progress) progress(done, total);
+  }
+  // Whether the host has asked the running download to stop.
+  bool stopRequested() const { return hooks.stopRequested && hooks.stopRequested(); }
+  // The device the line's terminals are reached through, as kept records name it.
+  std::string devicePath() const;
 };
 
-// The line the calling thread's commands run on: the one a `UsingLine` put in place, else the
-// library's line.
-LineState& currentLine();
+// The line the automation classes share: their library-wide settings, port and hooks.
 LineState& libraryLine();
-
-// Runs the calling thread's commands on `line` for as long as it lives.
-class UsingLine {
- public:
-  explicit UsingLine(LineState& line);
-  ~UsingLine();
-  UsingLine(const UsingLine&) = delete;
-  UsingLine& operator=(const UsingLine&) = delete;
-
- private:
-  LineState* previous_;
-};
-
-// The device the current line's terminals are reached through, as pending records name it.
-std::string currentLineDevice();
 
 }  // namespace solvard::serial

@@ -7,7 +7,10 @@
 #include "ui/messages.hpp"
 
 namespace solvard::serial {
-Link::Link(LinkServices services) : services_(std::move(services)) {}
+Link::Link(LinkServices services)
+    : services_(std::move(services)),
+      line_(services_.line != nullptr ? *services_.line : libraryLine()),
+      guard_(line_.commandRunning) {}
 
 OpenResult Link::OpenPort(const PortSetup& setup, OnOpenFailure onFailure) {
   PortControl& port = services_.port;
@@ -41,7 +44,7 @@ bool Link::openIfClosed() {
     if (!skipping_) throw;
     // The operator's message says only that the port cannot be opened; the host's log gets
     // which device it was and why (not a serial device, in use by another program, ...).
-    ui::logLine("the port cannot be opened: " + e.description());
+    line_.logLine("the port cannot be opened: " + e.description());
   }
   return port.PortOpen();
 }
@@ -52,7 +55,7 @@ void Link::ClearBuffers() {
 }
 
 void Link::SendFrame(std::span<const uint8_t> frame) {
-  currentLine().trace.lastFrame.assign(frame.begin(), frame.end());
+  line_.trace.lastFrame.assign(frame.begin(), frame.end());
   step([&] { services_.port.Output(frame); });
 }
 
@@ -63,7 +66,7 @@ WaitResult Link::AwaitReply(int count, int timeoutSeconds) {
 WaitResult Link::awaitReply(int count, int limitSeconds, const WaitRule& rule) {
   const bool countFirst = rule.order == WaitRule::Order::CountFirst;
   const std::chrono::nanoseconds start = services_.clock.now();
-  LinkTrace& trace = currentLine().trace;
+  LinkTrace& trace = line_.trace;
   trace.awaited = count;
   trace.timedOut = false;
   // The count last seen is what the trace reports; counting once more could change what a
@@ -90,7 +93,7 @@ Bytes Link::ReadReply(int count) {
   Bytes reply;
   step([&] { services_.port.InputLen(count); });
   step([&] { reply = services_.port.Input(); });
-  currentLine().trace.lastRead = reply;
+  line_.trace.lastRead = reply;
   return reply;
 }
 

@@ -14,6 +14,8 @@
 
 namespace solvard::serial {
 
+struct LineState;
+
 // One turn of the host's message loop: dispatch what is pending, then return.
 using Pump = std::function<void()>;
 // Tells the operator message `number` (style 64, title "Merovane") and returns once the box is
@@ -29,6 +31,9 @@ struct LinkServices {
   Reporter reporter;  // must be set
   // How long one pass of a reply wait blocks on the port before counting again.
   std::chrono::milliseconds slice{5};
+  // The line the command runs on: its command flag, the trace of its waits and its log. Null:
+  // the library's line.
+  LineState* line = nullptr;
 };
 
 enum class OpenResult { Opened, CannotOpen };
@@ -123,8 +128,9 @@ class Link {
   // One turn of the host's loop, then a short block on the port.
   void yieldOnce();
 
-  CommandGuard guard_;
   LinkServices services_;
+  LineState& line_;
+  CommandGuard guard_;
   bool skipping_ = false;
 };
 

@@ -4,7 +4,7 @@
 
 namespace solvard::serial {
 
-LibrarySettings& librarySettings() { return currentLine().settings; }
+LibrarySettings& librarySettings() { return libraryLine().settings; }
 
 std::string settingsTextFor(int32_t baudRate) { return std::to_string(baudRate) + ",N,8,1"; }
 

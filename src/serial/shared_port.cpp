@@ -4,14 +4,15 @@
 
 namespace solvard::serial {
 
-PortControl& sharedPort() {
-  LineState& line = currentLine();
+PortControl& linePort(LineState& line) {
   if (!line.port) line.port = line.makePort ? line.makePort() : makePlatformPort();
   return *line.port;
 }
 
+PortControl& sharedPort() { return linePort(libraryLine()); }
+
 std::unique_ptr<PortControl> replaceSharedPort(std::unique_ptr<PortControl> port) {
-  std::swap(currentLine().port, port);
+  std::swap(libraryLine().port, port);
   return port;
 }
 

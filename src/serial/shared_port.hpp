@@ -7,8 +7,11 @@
 
 namespace solvard::serial {
 
-// The one port of the library, serving every object of both classes. It is created the first
-// time a command touches it and then kept.
+struct LineState;
+
+// A line's port, created the first time a command touches it and then kept.
+PortControl& linePort(LineState& line);
+// The one port of the library's line, serving every object of both classes.
 PortControl& sharedPort();
 
 // Puts `port` in the place of the library's port (a scripted port in tests) and returns the one

@@ -18,15 +18,7 @@ ProgressSink& progressSink() {
   return sink;
 }
 
-// The sinks of the command the calling thread runs for a native line, if any.
-thread_local const ThreadSinks* threadSinks = nullptr;
-
 }  // namespace
-
-ScopedThreadSinks::ScopedThreadSinks(const ThreadSinks& sinks)
-    : previous_(std::exchange(threadSinks, &sinks)) {}
-
-ScopedThreadSinks::~ScopedThreadSinks() { threadSinks = previous_; }
 
 LogSink setLogSink(LogSink sink) {
   return std::exchange(logSink(), sink ? std::move(sink) : LogSink(logOnStandardError));
@@ -53,20 +45,12 @@ void logOnStandardError(const std::string& line) { logAsLine(std::cerr, line); }
 void logLine(const std::string& line) {
   // A log is told what happened; a sink that fails loses the line, not the command.
   try {
-    if (threadSinks != nullptr) {
-      if (threadSinks->log) threadSinks->log(line);
-      return;
-    }
     logSink()(line);
   } catch (...) {
   }
 }
 
 void reportProgress(int32_t done, int32_t total) {
-  if (threadSinks != nullptr) {
-    if (threadSinks->progress) threadSinks->progress(done, total);
-    return;
-  }
   if (progressSink()) progressSink()(done, total);
 }
 

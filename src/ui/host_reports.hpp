@@ -44,23 +44,4 @@ class ScopedLogSink {
   LogSink previous_;
 };
 
-// Sinks for the commands the calling thread runs, in place of the library's: a native line
-// hands its own host's log and progress to its commands, whatever thread drives it.
-struct ThreadSinks {
-  LogSink log;  // empty: the line's log lines are dropped
-  ProgressSink progress;
-};
-
-// Puts `sinks` in place for the calling thread for as long as it lives; `sinks` must outlive it.
-class ScopedThreadSinks {
- public:
-  explicit ScopedThreadSinks(const ThreadSinks& sinks);
-  ~ScopedThreadSinks();
-  ScopedThreadSinks(const ScopedThreadSinks&) = delete;
-  ScopedThreadSinks& operator=(const ScopedThreadSinks&) = delete;
-
- private:
-  const ThreadSinks* previous_;
-};
-
 }  // namespace solvard::ui

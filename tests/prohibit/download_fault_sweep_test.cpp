@@ -89,7 +89,8 @@ class DownloadFaultSweep : public DownloadTest {
     logged.clear();
     Run run;
     try {
-      run.text = downloadRegisterData(3, kText, "Records", connectionsPool).text;
+      run.text =
+          downloadRegisterData(serial::libraryLine(), 3, kText, "Records", connectionsPool).text;
     } catch (const automation::AutomationError& error) {
       // A port failure before the open reaches the host as a failed call.
       run.text = "raised " + error.description();

@@ -93,7 +93,7 @@ class DownloadTest : public ProhibitTest {
   }
 
   std::string download(int16_t machine = 3, const std::string& table = "Records") {
-    lastReport = downloadRegisterData(machine, kText, table, pool);
+    lastReport = downloadRegisterData(serial::libraryLine(), machine, kText, table, pool);
     return lastReport.text;
   }
 

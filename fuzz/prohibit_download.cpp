@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   prohibit::RegisterDownloadReport report;
   try {
     report = prohibit::downloadRegisterData(serial::libraryLine(), machine,
-                                            "Driver=Scripted;Database=doors", table, pool);
+                                            "Driver=Scripted;Database=doors", table, pool,
+                                            prohibit::pendingRecords());
     result = report.text;
   } catch (const automation::AutomationError&) {
     result = prohibit::kError;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "solvard/export.hpp"
+#include "solvard/kept_records.hpp"
 #include "solvard/line_settings.hpp"
 #include "solvard/port.hpp"
 #include "solvard/result.hpp"
@@ -33,6 +34,14 @@ class SOLVARD_API Device {
   explicit Device(std::string name) : name_(std::move(name)) {}
   std::string name_;
 };
+
+// What a device name reaches, whatever it was called: a local device by its resolved path (a
+// /dev/serial/by-id link and the /dev/ttyUSB0 it points to are one line), a network line by its
+// host and port (tcp:// and rfc2217:// to the same device server port are one line). A name
+// that cannot be resolved (the device is unplugged) is its own text.
+SOLVARD_API std::string deviceKey(const std::string& device);
+// Whether two device names reach the same line.
+SOLVARD_API bool sameDevice(const std::string& one, const std::string& other);
 
 // The time the line's reply waits measure; monotonic. A test gives a clock that moves only
 // when told to, so waits of seconds run in no time.
@@ -89,6 +98,10 @@ class SOLVARD_API Line {
   // Shows every byte the line's device sends and receives to `trace` from the next opening of
   // the device on (empty: none).
   void setByteTrace(ByteTrace trace);
+  // Where the line's door downloads keep the records they could not hand over, and find them
+  // again (empty: the library's store, in memory for the life of the process and shared by
+  // every line that has none of its own).
+  void setKeptRecords(std::shared_ptr<KeptRecords> store);
 
   // Reads and drops what the line receives until nothing has come for `quiet`. Bytes still on
   // their way from an exchange that was broken off (a clock that went on streaming into a

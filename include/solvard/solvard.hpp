@@ -4,6 +4,7 @@
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 #include "solvard/error.hpp"
+#include "solvard/kept_records.hpp"
 #include "solvard/line.hpp"
 #include "solvard/port.hpp"
 #include "solvard/records.hpp"

@@ -225,9 +225,9 @@ Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord, AccessBoun
   detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
     CallbackStore store(std::move(onRecord), machine_);
-    const auto report = prohibit::downloadAccessRecords(impl.state, machine_.value(), store,
-                                                        prohibit::StatusCheck::kMachineNumber,
-                                                        {bounds.records, bounds.time});
+    const auto report = prohibit::downloadAccessRecords(
+        impl.state, machine_.value(), store, impl.keptStore(),
+        prohibit::StatusCheck::kMachineNumber, {bounds.records, bounds.time});
     return finished(impl, machine_.value(), report, Errc::sink_refused, Errc::sink_refused);
   });
 }
@@ -243,7 +243,7 @@ Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connec
     db::ConnectionPool connections;
     const auto report =
         prohibit::downloadRegisterData(impl.state, machine_.value(), connection, table, connections,
-                                       prohibit::StatusCheck::kMachineNumber);
+                                       impl.keptStore(), prohibit::StatusCheck::kMachineNumber);
     if (report.ending == prohibit::RegisterDownloadReport::Ending::kRefused) {
       return Error(Errc::invalid_value, "\"" + table + "\" is not a table name");
     }

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "native/host_port.hpp"
+#include "native/kept_store.hpp"
 #include "native/line_core.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
@@ -162,6 +163,10 @@ std::string detail::CommandNotes::logText() const {
     text += line;
   }
   return text;
+}
+
+void Line::setKeptRecords(std::shared_ptr<KeptRecords> store) {
+  core_->kept = store ? std::make_unique<detail::KeptStore>(std::move(store)) : nullptr;
 }
 
 void detail::LineCore::noteLog(const std::string& line) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "automation/error.hpp"
+#include "prohibit/pending_records.hpp"
 #include "serial/clock.hpp"
 #include "serial/line_state.hpp"
 #include "serial/port_setup.hpp"
@@ -42,6 +43,11 @@ struct LineCore {
   serial::LineState state;
   std::atomic<bool> running{false};
   CommandNotes notes;
+  // The host's kept-records store (Line::setKeptRecords); null: the library's.
+  std::unique_ptr<prohibit::PendingRecords> kept;
+
+  // Where the line's door downloads keep records now.
+  prohibit::PendingRecords& keptStore() const { return kept ? *kept : prohibit::pendingRecords(); }
 
   // Runs `command` as this line's one command: the protocol functions it calls are given
   // `state`, which notes the command's messages and log lines. A command already running gives

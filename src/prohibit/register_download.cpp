@@ -73,9 +73,9 @@ Status awaitStatus(serial::Link& link, int machine) {
 // Writes the records kept for this terminal by earlier downloads, oldest first, before its
 // first prompt acknowledges the last of them. False when one still cannot be written, or the
 // kept records cannot be read: then nothing may be sent.
-bool writePending(const serial::LineState& lineState, const std::string& line, int16_t machineNo,
-                  AccessRecordSink& store, RegisterDownloadReport& report) {
-  PendingRecords& pending = pendingRecords();
+bool writePending(const serial::LineState& lineState, PendingRecords& pending,
+                  const std::string& line, int16_t machineNo, AccessRecordSink& store,
+                  RegisterDownloadReport& report) {
   std::vector<PendingRecord> kept;
   std::string unread;
   if (!pending.recordsOf(line, machineNo, kept, unread)) {
@@ -141,8 +141,8 @@ bool writePending(const serial::LineState& lineState, const std::string& line, i
   return true;
 }
 
-int32_t pendingCount(const std::string& line, int16_t machineNo) {
-  return static_cast<int32_t>(pendingRecords().recordsOf(line, machineNo).size());
+int32_t pendingCount(PendingRecords& kept, const std::string& line, int16_t machineNo) {
+  return static_cast<int32_t>(kept.recordsOf(line, machineNo).size());
 }
 
 RegisterDownloadReport& latest() {
@@ -155,32 +155,32 @@ RegisterDownloadReport& latest() {
 RegisterDownloadReport downloadRegisterData(serial::LineState& lineState, int16_t iMachineNo,
                                             const std::string& iConnectString,
                                             const std::string& iTable,
-                                            db::ConnectionPool& connections, StatusCheck check,
-                                            DownloadBounds bounds) {
+                                            db::ConnectionPool& connections, PendingRecords& kept,
+                                            StatusCheck check, DownloadBounds bounds) {
   if (addressesOneTerminal(iMachineNo) && !isTableName(iTable)) {
     logRefusal(lineState, iMachineNo, "\"" + iTable + "\" is not a table name; nothing was sent");
     RegisterDownloadReport report;
     report.ending = RegisterDownloadReport::Ending::kRefused;
     report.text = kError;
-    report.pendingKept = pendingCount(lineState.devicePath(), iMachineNo);
+    report.pendingKept = pendingCount(kept, lineState.devicePath(), iMachineNo);
     return report;
   }
   RecordStore store(connections, iConnectString, iTable);
   // With a clock the host injected (virtual time) nothing waits in real time.
   if (lineState.hooks.clock != nullptr) store.pause = [] {};
-  return downloadAccessRecords(lineState, iMachineNo, store, check, bounds);
+  return downloadAccessRecords(lineState, iMachineNo, store, kept, check, bounds);
 }
 
 RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16_t iMachineNo,
-                                             AccessRecordSink& store, StatusCheck check,
-                                             DownloadBounds bounds) {
+                                             AccessRecordSink& store, PendingRecords& kept,
+                                             StatusCheck check, DownloadBounds bounds) {
   using Ending = RegisterDownloadReport::Ending;
   RegisterDownloadReport report;
   const std::string line = lineState.devicePath();
   const auto ended = [&](Ending ending, const char* text) {
     report.ending = ending;
     report.text = text;
-    report.pendingKept = pendingCount(line, iMachineNo);
+    report.pendingKept = pendingCount(kept, line, iMachineNo);
     return report;
   };
   if (!addressesOneTerminal(iMachineNo)) return ended(Ending::kRefused, kError);
@@ -193,11 +193,11 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
     return ended(Ending::kDatabaseNotReady, kError);
   }
   // A record the store then refuses is kept, so the kept-records store must take one too.
-  if (!pendingRecords().ready(problem)) {
+  if (!kept.ready(problem)) {
     logRefusal(lineState, iMachineNo, "records cannot be kept: " + problem + "; nothing was sent");
     return ended(Ending::kPendingNotWritten, kError);
   }
-  if (!writePending(lineState, line, iMachineNo, store, report)) {
+  if (!writePending(lineState, kept, line, iMachineNo, store, report)) {
     return ended(Ending::kPendingNotWritten, kError);
   }
 
@@ -257,14 +257,13 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
       // cannot be asked, kept it could be written twice and dropped it could be lost: the log
       // keeps its values for a person to look for.
       std::string why;
-      const bool kept =
-          !stored.marker.empty() && record.size() == kAccessRecordLength &&
-          pendingRecords().keep({line, iMachineNo, record, occurrence, stored.marker}, why);
+      const bool keptNow = !stored.marker.empty() && record.size() == kAccessRecordLength &&
+                           kept.keep({line, iMachineNo, record, occurrence, stored.marker}, why);
       logRefusal(lineState, iMachineNo,
                  "record " + std::to_string(report.written + 1) + " (" + describe(record) +
                      "): " + stored.problem + "; the terminal was not prompted again" +
-                     (kept ? "; it is kept, and the next download asks the database whether it "
-                             "was stored before writing it"
+                     (keptNow ? "; it is kept, and the next download asks the database whether it "
+                                "was stored before writing it"
                       : why.empty() ? ""
                                     : "; it could not be kept: " + why));
       link.closeAndClear();
@@ -274,18 +273,18 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
       // Prompting again would tell the terminal the record is safe; so would the next
       // download's first prompt, which is why the record is kept until then.
       std::string why;
-      const bool kept = record.size() == kAccessRecordLength &&
-                        pendingRecords().keep({line, iMachineNo, record, occurrence, {}}, why);
+      const bool keptNow = record.size() == kAccessRecordLength &&
+                           kept.keep({line, iMachineNo, record, occurrence, {}}, why);
       logRefusal(lineState, iMachineNo,
                  "record " + std::to_string(report.written + 1) + " (" + describe(record) +
                      ") not written, the terminal was not prompted again: " + stored.problem +
-                     (kept ? "; it is kept and will be written before the next download from "
-                             "this terminal prompts it"
-                           : "; it could not be kept" + (why.empty() ? "" : ": " + why) +
-                                 (record.size() == kAccessRecordLength
-                                      ? ""
-                                      : ", and it is lost, as the terminal's next prompt tells "
-                                        "it the record is stored")));
+                     (keptNow ? "; it is kept and will be written before the next download from "
+                                "this terminal prompts it"
+                              : "; it could not be kept" + (why.empty() ? "" : ": " + why) +
+                                    (record.size() == kAccessRecordLength
+                                         ? ""
+                                         : ", and it is lost, as the terminal's next prompt tells "
+                                           "it the record is stored")));
       link.closeAndClear();
       return ended(Ending::kRecordNotWritten, kError);
     }
@@ -335,8 +334,8 @@ std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectStrin
                             const std::string& iTable) {
   // The connection lives as long as the download: kept between its records, closed after.
   db::ConnectionPool connections;
-  latest() =
-      downloadRegisterData(serial::libraryLine(), iMachineNo, iConnectString, iTable, connections);
+  latest() = downloadRegisterData(serial::libraryLine(), iMachineNo, iConnectString, iTable,
+                                  connections, pendingRecords());
   return latest().text;
 }
 

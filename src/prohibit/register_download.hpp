@@ -6,6 +6,7 @@
 
 #include "db/pool.hpp"
 #include "prohibit/access_sink.hpp"
+#include "prohibit/pending_records.hpp"
 #include "serial/line_state.hpp"
 
 namespace solvard::prohibit {
@@ -101,19 +102,20 @@ struct DownloadBounds {
   std::chrono::seconds time{30 * 60};
 };
 
-// The same download on `line`, with the database connections taken from `connections`. The
-// line's log gets the reasons and its progress the records written.
+// The same download on `line`, with the database connections taken from `connections` and the
+// records it cannot write kept in `kept`. The line's log gets the reasons and its progress the
+// records written.
 RegisterDownloadReport downloadRegisterData(serial::LineState& line, int16_t iMachineNo,
                                             const std::string& iConnectString,
                                             const std::string& iTable,
-                                            db::ConnectionPool& connections,
+                                            db::ConnectionPool& connections, PendingRecords& kept,
                                             StatusCheck check = StatusCheck::kRecordFlag,
                                             DownloadBounds bounds = {});
 
 // The same download into any sink, with every rule above; the sink's `prepare` stands where the
 // database and table are checked, its `save` where each record is written and committed.
 RegisterDownloadReport downloadAccessRecords(serial::LineState& line, int16_t iMachineNo,
-                                             AccessRecordSink& sink,
+                                             AccessRecordSink& sink, PendingRecords& kept,
                                              StatusCheck check = StatusCheck::kRecordFlag,
                                              DownloadBounds bounds = {});
 

@@ -89,8 +89,9 @@ class DownloadFaultSweep : public DownloadTest {
     logged.clear();
     Run run;
     try {
-      run.text =
-          downloadRegisterData(serial::libraryLine(), 3, kText, "Records", connectionsPool).text;
+      run.text = downloadRegisterData(serial::libraryLine(), 3, kText, "Records", connectionsPool,
+                                      pendingRecords())
+                     .text;
     } catch (const automation::AutomationError& error) {
       // A port failure before the open reaches the host as a failed call.
       run.text = "raised " + error.description();

@@ -93,7 +93,8 @@ class DownloadTest : public ProhibitTest {
   }
 
   std::string download(int16_t machine = 3, const std::string& table = "Records") {
-    lastReport = downloadRegisterData(serial::libraryLine(), machine, kText, table, pool);
+    lastReport =
+        downloadRegisterData(serial::libraryLine(), machine, kText, table, pool, pendingRecords());
     return lastReport.text;
   }
 

@@ -29,7 +29,7 @@ namespace solvard::tool {
 namespace {
 
 namespace fs = std::filesystem;
-using prohibit::PendingRecord;
+using PendingRecord = KeptRecord;
 
 const serial::Bytes kRecord{0x12, 0x34, 0x56, 0x78, 0x90, 0x01, 0x06, 0x29, 0x08, 0x05};
 

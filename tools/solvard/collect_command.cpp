@@ -54,7 +54,7 @@ int collect(const CollectWords& words) {
   StopOnSignals stopOnSignals;
   // A door terminal forgets a record at the next prompt: one the database refused is kept in a
   // file, so that even the next process writes it before that terminal is prompted again.
-  auto saved = prohibit::setPendingRecords(userPendingFile());
+  hooks.kept = userPendingFile();
   int status = kExitOk;
   while (true) {
     const auto started = std::chrono::steady_clock::now();
@@ -72,7 +72,6 @@ int collect(const CollectWords& words) {
     waitForNextPass(started + *every);
     if (StopOnSignals::requested()) break;
   }
-  prohibit::setPendingRecords(std::move(saved));
   // A collector that repeats ends only when told to: that is no failure of the service.
   if (every && StopOnSignals::requested()) return kExitOk;
   return status;

@@ -16,7 +16,6 @@
 #include "line_options.hpp"
 #include "line_settle.hpp"
 #include "prohibit/occurrence.hpp"
-#include "prohibit/pending_records.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 #include "utc_text.hpp"
@@ -75,14 +74,14 @@ void collectAttendance(Line& line, RecordStore& store, const CollectTerminal& te
   }
 }
 
-std::size_t keptFor(const std::string& device, int machine) {
-  return prohibit::pendingRecords().recordsOf(device, static_cast<int16_t>(machine)).size();
-}
-
-void collectAccess(Line& line, RecordStore& store, const CollectTerminal& terminal,
-                   const std::string& device, TerminalOutcome& outcome, LedgerRow& ledger) {
+void collectAccess(Line& line, KeptRecords& kept, RecordStore& store,
+                   const CollectTerminal& terminal, const std::string& device,
+                   TerminalOutcome& outcome, LedgerRow& ledger) {
   DoorTerminal door(line, MachineNumber::make(terminal.machine).value());
   std::string problem;
+  const auto keptFor = [&](const std::string& line, int machine) {
+    return kept.recordsOf(line, static_cast<int16_t>(machine)).size();
+  };
   const std::size_t keptBefore = keptFor(device, terminal.machine);
   int refused = 0;
   // A door that keeps sending records must not hold up the line's other terminals: at its
@@ -169,7 +168,8 @@ void finishLedger(RecordStore& store, LedgerRow& ledger, TerminalOutcome& outcom
 }
 
 void collectLine(const CollectLine& config, const std::string& database, const std::string& passId,
-                 const PassHooks& hooks, std::vector<TerminalOutcome>& outcomes) {
+                 const PassHooks& hooks, const std::shared_ptr<KeptRecords>& kept,
+                 std::vector<TerminalOutcome>& outcomes) {
   std::string current = "line " + config.name;
   LineHooks lineHooks;
   lineHooks.log = [&](const std::string& text) {
@@ -177,6 +177,9 @@ void collectLine(const CollectLine& config, const std::string& database, const s
   };
   lineHooks.stopRequested = hooks.stopRequested;
   auto made = Line::make(deviceOf(config.port), LineSettings{config.baud}, lineHooks);
+  // The door forgets a record at its next prompt, whichever pass sends it: one the database
+  // refused is kept where the next pass looks first.
+  if (made) made->setKeptRecords(kept);
   RecordStore store(database, config.name, passId);
   bool settle = true;
   for (std::size_t i = 0; i < config.terminals.size(); ++i) {
@@ -217,7 +220,7 @@ void collectLine(const CollectLine& config, const std::string& database, const s
       } else if (terminal.kind == TerminalKind::attend) {
         collectAttendance(*made, store, terminal, outcome, ledger);
       } else {
-        collectAccess(*made, store, terminal, deviceOf(config.port).name(), outcome, ledger);
+        collectAccess(*made, *kept, store, terminal, deviceOf(config.port).name(), outcome, ledger);
       }
     } catch (const std::exception& e) {
       outcome.error = Error(Errc::port_failed, e.what());
@@ -274,11 +277,12 @@ PassOutcome runCollectPass(const CollectConfig& config, const PassHooks& hooks) 
     }
     perLine.push_back(std::move(outcomes));
   }
+  const std::shared_ptr<KeptRecords> kept = hooks.kept ? hooks.kept : keptInMemory();
   std::vector<std::jthread> threads;
   for (std::size_t i = 0; i < config.lines.size(); ++i) {
     threads.emplace_back([&, i] {
       try {
-        collectLine(config.lines[i], config.database, pass.passId, hooks, perLine[i]);
+        collectLine(config.lines[i], config.database, pass.passId, hooks, kept, perLine[i]);
       } catch (const std::exception& e) {
         // The other lines go on; this line's terminals not yet done say why they were not.
         for (TerminalOutcome& outcome : perLine[i]) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "collect_config.hpp"
 #include "collect_store.hpp"
 #include "solvard/error.hpp"
+#include "solvard/kept_records.hpp"
 
 namespace solvard::tool {
 
@@ -44,6 +46,9 @@ struct PassOutcome {
 struct PassHooks {
   std::function<void(const std::string&)> log;
   std::function<bool()> stopRequested;
+  // Where the doors' records that cannot be stored are kept for the next pass (empty: in memory,
+  // for this pass only).
+  std::shared_ptr<KeptRecords> kept;
 };
 
 // Downloads every terminal of every line into the config's database: each line on a thread of

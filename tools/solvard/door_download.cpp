@@ -6,7 +6,6 @@
 #include "db/connection_text.hpp"
 #include "download_line.hpp"
 #include "pending_file.hpp"
-#include "prohibit/pending_records.hpp"
 #include "prohibit/table_name.hpp"
 #include "solvard/door_terminal.hpp"
 
@@ -69,10 +68,9 @@ ActionReport downloadDoor(const LineOptions& options, const std::string& table,
   DoorTerminal door(line.line(), MachineNumber::make(options.machine).value());
   // The terminal forgets a record at the next prompt, so a record the database refused must
   // outlive this process: the next download writes it before prompting.
-  auto saved = prohibit::setPendingRecords(userPendingFile());
+  line.line().setKeptRecords(userPendingFile());
   const Result<AccessSummary> got =
       line.run([&] { return door.downloadToDatabase(database, table); });
-  prohibit::setPendingRecords(std::move(saved));
   const ProgressDisplay& progress = line.progress();
   report.seconds = progress.seconds();
   if (!got) {

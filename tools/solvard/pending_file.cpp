@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "pending_text.hpp"
-#include "serial/device_key.hpp"
+#include "solvard/line.hpp"
 #include "state_folder.hpp"
 
 namespace solvard::tool {
@@ -123,8 +123,7 @@ std::shared_ptr<PendingFile> PendingFile::unavailable(std::string why) {
   return keeper;
 }
 
-bool PendingFile::readAll(std::vector<prohibit::PendingRecord>& records,
-                          std::string& problem) const {
+bool PendingFile::readAll(std::vector<KeptRecord>& records, std::string& problem) const {
   std::string text;
   if (!readFile(path_, text, problem)) return false;
   PendingRead read = readPendingText(text);
@@ -139,8 +138,7 @@ bool PendingFile::readAll(std::vector<prohibit::PendingRecord>& records,
   return true;
 }
 
-bool PendingFile::writeAll(const std::vector<prohibit::PendingRecord>& records,
-                           std::string& problem) const {
+bool PendingFile::writeAll(const std::vector<KeptRecord>& records, std::string& problem) const {
   const fs::path fresh = path_.string() + ".new";
   const std::string text = writePendingText(records);
   // A stale new file (or a link planted under its name) goes first: the file is then made
@@ -187,13 +185,13 @@ bool PendingFile::underLock(std::string& problem, Work&& work) {
   if (!pause) pause = [](std::chrono::milliseconds wait) { std::this_thread::sleep_for(wait); };
   FileLock lock(path_, lockWait_, pause, problem);
   if (!lock.held()) return false;
-  std::vector<prohibit::PendingRecord> records;
+  std::vector<KeptRecord> records;
   return readAll(records, problem) && work(records);
 }
 
 template <typename Change>
 bool PendingFile::update(std::string& problem, Change&& change) {
-  return underLock(problem, [&](std::vector<prohibit::PendingRecord>& records) {
+  return underLock(problem, [&](std::vector<KeptRecord>& records) {
     return change(records, problem) && writeAll(records, problem);
   });
 }
@@ -203,26 +201,25 @@ bool PendingFile::ready(std::string& problem) {
   return update(problem, [](auto&, std::string&) { return true; });
 }
 
-bool PendingFile::all(std::vector<prohibit::PendingRecord>& found, std::string& problem) {
-  return underLock(problem, [&](std::vector<prohibit::PendingRecord>& records) {
+bool PendingFile::all(std::vector<KeptRecord>& found, std::string& problem) {
+  return underLock(problem, [&](std::vector<KeptRecord>& records) {
     found = std::move(records);
     return true;
   });
 }
 
 bool PendingFile::recordsOf(const std::string& line, int16_t machineNo,
-                            std::vector<prohibit::PendingRecord>& found, std::string& problem) {
-  std::vector<prohibit::PendingRecord> every;
+                            std::vector<KeptRecord>& found, std::string& problem) {
+  std::vector<KeptRecord> every;
   if (!all(every, problem)) return false;
   found.clear();
-  for (const prohibit::PendingRecord& record : every) {
-    if (record.machineNo == machineNo && serial::sameDevice(record.line, line))
-      found.push_back(record);
+  for (const KeptRecord& record : every) {
+    if (record.machineNo == machineNo && sameDevice(record.line, line)) found.push_back(record);
   }
   return true;
 }
 
-bool PendingFile::keep(const prohibit::PendingRecord& record, std::string& problem) {
+bool PendingFile::keep(const KeptRecord& record, std::string& problem) {
   if (const std::string why = pendingLineProblem(record); !why.empty()) {
     problem = "the record cannot be kept in " + path_.string() + ": " + why;
     return false;
@@ -233,7 +230,7 @@ bool PendingFile::keep(const prohibit::PendingRecord& record, std::string& probl
   });
 }
 
-bool PendingFile::forget(const prohibit::PendingRecord& record, std::string& problem) {
+bool PendingFile::forget(const KeptRecord& record, std::string& problem) {
   return update(problem, [&](auto& records, std::string&) {
     // One copy only: the same record read twice is two records.
     const auto kept = std::find(records.begin(), records.end(), record);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "prohibit/pending_records.hpp"
+#include "solvard/kept_records.hpp"
 
 namespace solvard::tool {
 
@@ -23,7 +23,7 @@ namespace solvard::tool {
 //   through a link;
 // - changes are made under a lock shared by every process of the user, waited for at most
 //   `lockWait`.
-class PendingFile final : public prohibit::PendingRecords {
+class PendingFile final : public KeptRecords {
  public:
   static constexpr std::chrono::milliseconds kLockWait{10'000};
 
@@ -34,13 +34,13 @@ class PendingFile final : public prohibit::PendingRecords {
   static std::shared_ptr<PendingFile> unavailable(std::string why);
 
   bool ready(std::string& problem) override;
-  using PendingRecords::recordsOf;
-  bool recordsOf(const std::string& line, int16_t machineNo,
-                 std::vector<prohibit::PendingRecord>& found, std::string& problem) override;
-  bool keep(const prohibit::PendingRecord& record, std::string& problem) override;
-  bool forget(const prohibit::PendingRecord& record, std::string& problem) override;
+  using KeptRecords::recordsOf;
+  bool recordsOf(const std::string& line, int16_t machineNo, std::vector<KeptRecord>& found,
+                 std::string& problem) override;
+  bool keep(const KeptRecord& record, std::string& problem) override;
+  bool forget(const KeptRecord& record, std::string& problem) override;
   // Every record kept, whichever line it belongs to.
-  bool all(std::vector<prohibit::PendingRecord>& found, std::string& problem);
+  bool all(std::vector<KeptRecord>& found, std::string& problem);
 
   const std::filesystem::path& path() const { return path_; }
 
@@ -53,8 +53,8 @@ class PendingFile final : public prohibit::PendingRecords {
   bool underLock(std::string& problem, Work&& work);
   template <typename Change>
   bool update(std::string& problem, Change&& change);
-  bool readAll(std::vector<prohibit::PendingRecord>& records, std::string& problem) const;
-  bool writeAll(const std::vector<prohibit::PendingRecord>& records, std::string& problem) const;
+  bool readAll(std::vector<KeptRecord>& records, std::string& problem) const;
+  bool writeAll(const std::vector<KeptRecord>& records, std::string& problem) const;
 
   std::filesystem::path path_;
   std::chrono::milliseconds lockWait_;

@@ -54,7 +54,7 @@ bool readMachine(std::string_view text, int16_t& machine) {
   return true;
 }
 
-bool readBytes(std::string_view hex, serial::Bytes& bytes) {
+bool readBytes(std::string_view hex, std::vector<uint8_t>& bytes) {
   if (hex.size() != 2 * kRecordLength) return false;
   for (std::size_t i = 0; i < hex.size(); i += 2) {
     const int high = hexValue(hex[i]);
@@ -80,7 +80,7 @@ bool hasControl(std::string_view text) {
   return false;
 }
 
-std::string recordFields(const prohibit::PendingRecord& record) {
+std::string recordFields(const KeptRecord& record) {
   std::string text = std::to_string(record.machineNo) + ' ';
   for (const uint8_t byte : record.record) {
     text += kHex[byte >> 4];
@@ -90,8 +90,8 @@ std::string recordFields(const prohibit::PendingRecord& record) {
 }
 
 // "<machine> <hex> <identity> <transaction or -> <checksum> <device>"
-std::optional<prohibit::PendingRecord> readLine(std::string_view line) {
-  prohibit::PendingRecord record;
+std::optional<KeptRecord> readLine(std::string_view line) {
+  KeptRecord record;
   std::string_view rest = line, machine, hex, occurrence, marker, checksum;
   if (!nextField(rest, machine) || !nextField(rest, hex) || !nextField(rest, occurrence) ||
       !nextField(rest, marker) || !nextField(rest, checksum) || rest.empty() || hasControl(rest) ||
@@ -107,8 +107,8 @@ std::optional<prohibit::PendingRecord> readLine(std::string_view line) {
 }
 
 // An earlier release's "<machine> <hex> <device>".
-std::optional<prohibit::PendingRecord> readEarlierLine(std::string_view line) {
-  prohibit::PendingRecord record;
+std::optional<KeptRecord> readEarlierLine(std::string_view line) {
+  KeptRecord record;
   std::string_view rest = line, machine, hex;
   if (!nextField(rest, machine) || !nextField(rest, hex) || rest.empty() || hasControl(rest) ||
       !readMachine(machine, record.machineNo) || !readBytes(hex, record.record)) {
@@ -153,7 +153,7 @@ PendingRead readPendingText(const std::string& text) {
   return read;
 }
 
-std::string pendingLineProblem(const prohibit::PendingRecord& record) {
+std::string pendingLineProblem(const KeptRecord& record) {
   if (record.record.size() != kRecordLength) return "the record is not ten bytes";
   if (record.line.empty() || hasControl(record.line))
     return "the line's device name is empty or holds a control character";
@@ -164,9 +164,9 @@ std::string pendingLineProblem(const prohibit::PendingRecord& record) {
   return {};
 }
 
-std::string writePendingText(const std::vector<prohibit::PendingRecord>& records) {
+std::string writePendingText(const std::vector<KeptRecord>& records) {
   std::string text = std::string(kPendingHeader) + '\n';
-  for (const prohibit::PendingRecord& record : records) {
+  for (const KeptRecord& record : records) {
     const std::string fields = recordFields(record);
     text += fields + ' ' + hex8(crc32(fields + ' ' + record.line)) + ' ' + record.line + '\n';
   }

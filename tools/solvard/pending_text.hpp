@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "prohibit/pending_records.hpp"
+#include "solvard/kept_records.hpp"
 
 namespace solvard::tool {
 
@@ -16,7 +16,7 @@ namespace solvard::tool {
 inline constexpr const char* kPendingHeader = "solvard kept access records 2";
 
 struct PendingRead {
-  std::vector<prohibit::PendingRecord> records;
+  std::vector<KeptRecord> records;
   // "line N: what is wrong with it" when any line is not a whole record: then `records` must not
   // be trusted to be every record kept, and nothing may be prompted or written over.
   std::optional<std::string> damage;
@@ -28,8 +28,8 @@ PendingRead readPendingText(const std::string& text);
 // Every record as a line after the header; a record that cannot stand as one line (a device
 // with a line break, not ten bytes, an identity that is not one word) is refused beforehand by
 // `pendingLineProblem`.
-std::string writePendingText(const std::vector<prohibit::PendingRecord>& records);
+std::string writePendingText(const std::vector<KeptRecord>& records);
 // Why `record` could not be written as a line of the file; empty when it can.
-std::string pendingLineProblem(const prohibit::PendingRecord& record);
+std::string pendingLineProblem(const KeptRecord& record);
 
 }  // namespace solvard::tool

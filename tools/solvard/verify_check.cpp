@@ -94,11 +94,10 @@ void checkPass(TerminalCheck& check, const LedgerEntry& entry, int rowsOfPass) {
 
 std::optional<std::vector<TerminalCheck>> verifyCollected(const CollectConfig& config,
                                                           db::Connection& connection,
-                                                          prohibit::PendingRecords& kept,
-                                                          std::string& problem) {
+                                                          KeptRecords& kept, std::string& problem) {
   std::vector<TerminalCheck> checks;
   for (const CollectLine& line : config.lines) {
-    std::vector<prohibit::PendingRecord> waiting;
+    std::vector<KeptRecord> waiting;
     std::string unread;
     for (const CollectTerminal& terminal : line.terminals) {
       TerminalCheck check;

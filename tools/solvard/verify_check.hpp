@@ -6,7 +6,7 @@
 
 #include "collect_config.hpp"
 #include "db/connection.hpp"
-#include "prohibit/pending_records.hpp"
+#include "solvard/kept_records.hpp"
 
 namespace solvard::tool {
 
@@ -42,7 +42,6 @@ struct TerminalCheck {
 // the kept records from `kept`. Nothing when the tables cannot be read, with the problem.
 std::optional<std::vector<TerminalCheck>> verifyCollected(const CollectConfig& config,
                                                           db::Connection& connection,
-                                                          prohibit::PendingRecords& kept,
-                                                          std::string& problem);
+                                                          KeptRecords& kept, std::string& problem);
 
 }  // namespace solvard::tool

@@ -25,6 +25,10 @@ struct KeptRecord {
   friend bool operator==(const KeptRecord&, const KeptRecord&) = default;
 };
 
+// The occurrence of a record kept by a release that did not record one: the rows that release
+// stored carry the same, so such a kept record meets its own row.
+inline constexpr const char* kKeptByEarlierRelease = "v1";
+
 // Where a line's door downloads keep such records. The library keeps them in memory for the life
 // of the process; a host that runs as separate processes, or must survive a restart, gives its
 // lines a store of its own (Line::setKeptRecords) that holds them somewhere durable. Each call

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string_view>
 
+#include "prohibit/occurrence.hpp"
 #include "serial/device_key.hpp"
 #include "solvard/line.hpp"
 
@@ -77,6 +79,9 @@ bool detail::KeptStore::keep(const prohibit::PendingRecord& record, std::string&
 bool detail::KeptStore::forget(const prohibit::PendingRecord& record, std::string& problem) {
   return store_->forget(hostRecord(record), problem);
 }
+
+static_assert(std::string_view(kKeptByEarlierRelease) == prohibit::kEarlierOccurrence,
+              "a host's store and the download must name an earlier release's records alike");
 
 std::shared_ptr<KeptRecords> keptInMemory() { return std::make_shared<KeptInMemory>(); }
 

@@ -13,7 +13,7 @@
 #include "collect_schedule.hpp"
 #include "line_options.hpp"
 #include "printable_text.hpp"
-#include "serial/device_key.hpp"
+#include "solvard/line.hpp"
 #include "toml_reader.hpp"
 
 namespace solvard::tool {
@@ -287,7 +287,7 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
     if (const std::string problem = portProblem(line.port); !problem.empty())
       at.child("port").fail(table.get("port"), problem);
     // Two lines on one device would each find it in use by the other, pass after pass.
-    const std::string device = serial::deviceKey(deviceOf(line.port).name());
+    const std::string device = solvard::deviceKey(deviceOf(line.port).name());
     for (std::size_t k = 0; k < devices.size(); ++k) {
       if (devices[k] == device) {
         at.child("port").fail(table.get("port"), "\"" + line.port + "\" is the device of line[" +

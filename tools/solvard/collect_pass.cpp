@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
+#include <random>
 #include <thread>
 
 #include "collect_report.hpp"
@@ -15,7 +16,6 @@
 #include "db/odbc_connection.hpp"
 #include "line_options.hpp"
 #include "line_settle.hpp"
-#include "prohibit/occurrence.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 #include "utc_text.hpp"
@@ -251,8 +251,10 @@ void collectLine(const CollectLine& config, const std::string& database, const s
 // "20261210T074512Z-3fa4c2d1": when the pass began, in UTC, and eight random hex digits, so
 // that passes of several collectors into one database never share a name and sort by time.
 std::string newPassId() {
-  return utcText(std::time(nullptr), "%Y%m%dT%H%M%SZ") + "-" +
-         prohibit::newOccurrence().substr(0, 8);
+  std::random_device entropy;
+  char random[9];
+  std::snprintf(random, sizeof random, "%08x", static_cast<unsigned>(entropy()));
+  return utcText(std::time(nullptr), "%Y%m%dT%H%M%SZ") + "-" + random;
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "prohibit/occurrence.hpp"
-
 namespace solvard::tool {
 namespace {
 
@@ -115,7 +113,7 @@ std::optional<KeptRecord> readEarlierLine(std::string_view line) {
     return std::nullopt;
   }
   record.line = rest;
-  record.occurrence = prohibit::kEarlierOccurrence;
+  record.occurrence = kKeptByEarlierRelease;
   return record;
 }
 

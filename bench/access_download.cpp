@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
@@ -118,7 +119,7 @@ void AccessDownload(benchmark::State& state) {
   }
   sim.start();
   serial::mapPortDevice(kPortNumber, sim.path());
-  serial::hostHooks().reporter = [](int32_t) {};
+  component::libraryHooks().reporter = [](int32_t) {};
   component::Prohibit door;
   door.setCommPortID(kPortNumber);
   door.setCommBautRate(static_cast<int16_t>(baud));

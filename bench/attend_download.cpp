@@ -12,8 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "attend/shared_database.hpp"
 #include "component/attend.hpp"
+#include "component/library_line.hpp"
+#include "component/shared_database.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
 #include "serial/host_link.hpp"
@@ -126,8 +127,8 @@ void AttendDownloadThroughput(benchmark::State& state) {
   serial::mapPortDevice(kPortNumber, sim.path());
   attend::replaceSharedDatabase(nullptr);
 
-  serial::HostHooks savedHooks = serial::hostHooks();
-  if (state.range(2) == 0) serial::hostHooks().clock = &serial::steadyClock();
+  component::LibraryHooks savedHooks = component::libraryHooks();
+  if (state.range(2) == 0) component::libraryHooks().clock = &serial::steadyClock();
 
   component::Attend object;
   object.setCommPortID(kPortNumber);
@@ -145,8 +146,8 @@ void AttendDownloadThroughput(benchmark::State& state) {
     threadCpu += threadCpuSeconds() - threadBefore;
     processCpu += processCpuSeconds() - processBefore;
   }
-  serial::hostHooks() = savedHooks;
-  serial::sharedPort().PortOpen(false);
+  component::libraryHooks() = savedHooks;
+  component::sharedPort().PortOpen(false);
   attend::replaceSharedDatabase(nullptr);
   serial::unmapPortDevice(kPortNumber);
   sim.stop();

@@ -37,7 +37,7 @@ void ReplyWaitCpu(benchmark::State& state) {
   sim.start();
   serial::mapPortDevice(kPortNumber, sim.path());
   auto port = serial::makePlatformPort();
-  serial::Link link(serial::LinkServices{*port, serial::steadyClock(), [] {}, [](int32_t) {}});
+  serial::Link link(serial::LinkServices{*port, serial::steadyClock(), [] {}, {}});
   if (link.OpenPort({kPortNumber, "9600,N,8,1", 1024, 512}) != serial::OpenResult::Opened) {
     state.SkipWithError("port did not open");
     return;

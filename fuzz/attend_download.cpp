@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "attend/shared_database.hpp"
 #include "component/attend.hpp"
+#include "component/shared_database.hpp"
 #include "scripted_database.hpp"
 #include "scripted_line.hpp"
 

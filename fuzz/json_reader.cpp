@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "json.hpp"
-#include "ui/utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     return 0;
   }
   const std::string written = value.dump();
-  if (solvard::ui::firstMalformedByte(written) != std::string_view::npos) broken();
+  if (solvard::text::firstMalformedByte(written) != std::string_view::npos) broken();
   // One value per line: the writer never breaks a line.
   if (written.find('\n') != std::string::npos) broken();
   solvard::tool::Json again;

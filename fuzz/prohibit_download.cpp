@@ -9,6 +9,8 @@
 #include <string>
 
 #include "automation/error.hpp"
+#include "component/library_line.hpp"
+#include "component/prohibit_commands.hpp"
 #include "db/pool.hpp"
 #include "prohibit/pending_records.hpp"
 #include "prohibit/register_download.hpp"
@@ -35,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
 
   fuzz::VirtualLine line;
-  serial::librarySettings() = {3, "9600,N,8,1", 1024, 512};
+  component::librarySettings() = {3, "9600,N,8,1", 1024, 512};
   fuzz::ScriptedDatabase database(fault);
   db::ConnectionPool pool([&database] { return database.connect(); });
   const fuzz::ScriptedAnswers script = fuzz::scriptAnswers(in, *line.port);
@@ -45,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::string result;
   prohibit::RegisterDownloadReport report;
   try {
-    report = prohibit::downloadRegisterData(serial::libraryLine(), machine,
+    report = prohibit::downloadRegisterData(component::libraryLine(), machine,
                                             "Driver=Scripted;Database=doors", table, pool,
                                             prohibit::pendingRecords());
     result = report.text;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "serial/clock.hpp"
 #include "serial/host_link.hpp"
 #include "serial/scripted_port.hpp"
@@ -98,13 +99,13 @@ class VirtualLine {
   VirtualLine() : clock(1000s) {
     auto scripted = std::make_unique<serial::ScriptedPort>(clock);
     port = scripted.get();
-    savedPort_ = serial::replaceSharedPort(std::move(scripted));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks() = {.pump = {},
-                           .reporter = [this](int32_t number) { reported.push_back(number); },
-                           .clock = &clock,
-                           .slice = kSlice,
-                           .stopRequested = {}};
+    savedPort_ = component::replaceSharedPort(std::move(scripted));
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks() = {.pump = {},
+                                 .reporter = [this](int32_t number) { reported.push_back(number); },
+                                 .clock = &clock,
+                                 .slice = kSlice,
+                                 .stopRequested = {}};
     savedPresenter_ =
         ui::setPresenter([](const ui::MessageBoxView&) { return ui::Choice::Command1; });
     savedLog_ = ui::setLogSink([](const std::string&) {});
@@ -115,8 +116,8 @@ class VirtualLine {
     ui::setProgressSink(std::move(savedProgress_));
     ui::setLogSink(std::move(savedLog_));
     ui::setPresenter(std::move(savedPresenter_));
-    serial::hostHooks() = savedHooks_;
-    serial::replaceSharedPort(std::move(savedPort_));
+    component::libraryHooks() = savedHooks_;
+    component::replaceSharedPort(std::move(savedPort_));
   }
   VirtualLine(const VirtualLine&) = delete;
   VirtualLine& operator=(const VirtualLine&) = delete;
@@ -143,7 +144,7 @@ class VirtualLine {
  private:
   std::chrono::nanoseconds start_ = clock.now();
   std::unique_ptr<serial::PortControl> savedPort_;
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
   ui::Presenter savedPresenter_;
   ui::LogSink savedLog_;
   ui::ProgressSink savedProgress_;

@@ -14,12 +14,12 @@
 #include <string>
 #include <string_view>
 
-#include "attend/shared_database.hpp"
+#include "component/shared_database.hpp"
 #include "json.hpp"
 #include "scripted_database.hpp"
 #include "scripted_line.hpp"
 #include "session.hpp"
-#include "ui/utf8.hpp"
+#include "text/utf8.hpp"
 
 using namespace solvard;
 
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       fuzz::require(error->isNull() || (error->isObject() && error->find("number") != nullptr &&
                                         error->find("description") != nullptr));
       const std::string written = reply.dump();
-      fuzz::require(ui::firstMalformedByte(written) == std::string_view::npos);
+      fuzz::require(text::firstMalformedByte(written) == std::string_view::npos);
       fuzz::require(written.find('\n') == std::string::npos);
       try {
         fuzz::require(tool::Json::parse(written).dump() == written);

@@ -8,11 +8,9 @@
 #include "attend/mac_function.hpp"
 #include "attend/paced_port.hpp"
 #include "attend/record_columns.hpp"
-#include "attend/shared_database.hpp"
 #include "serial/host_link.hpp"
+#include "serial/notice.hpp"
 #include "serial/shared_port.hpp"
-#include "ui/host_reports.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard::attend {
 namespace {
@@ -100,21 +98,6 @@ RecordSink::Committed DatabaseSink::commit() {
   return Committed::kUnknown;
 }
 
-int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
-                        const std::string& connectString) {
-  if (!addressesOneTerminal(machineNo)) {
-    recordDownload({DownloadReport::Ending::kNotDownloaded, 0, 0});
-    return kNotDownloaded;
-  }
-  serial::LineState& line = serial::libraryLine();
-  DatabaseSink sink(line, sharedDatabase(), machineNo, connectString);
-  DownloadReport report;
-  const int32_t result = downloadRecords(line, objectPort, machineNo, sink, report);
-  // Whatever way the download ended, the host can read how.
-  recordDownload(report);
-  return result;
-}
-
 int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& objectPort,
                         int16_t machineNo, RecordSink& sink, DownloadReport& report) {
   report = DownloadReport{DownloadReport::Ending::kNotDownloaded, 0, 0};
@@ -152,23 +135,23 @@ int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& object
   link.SendFrame(request);
 
   if (await(1, kEchoSeconds, kWait) == WaitResult::TimedOut) {
-    link.report(ui::msg::kWrongMachine);
+    link.report(serial::Notice::wrong_machine);
     return notDownloaded(link);
   }
   if (!fromMachine(link.ReadReply(1), machineNo)) {
     notDownloaded(link);
-    link.report(ui::msg::kUnexpectedReply);
+    link.report(serial::Notice::unexpected_reply);
     return kNotDownloaded;
   }
   if (await(kCountLength, kCountSeconds, kWait) == WaitResult::TimedOut) {
-    link.report(ui::msg::kReplyIncomplete);
+    link.report(serial::Notice::reply_incomplete);
     return notDownloaded(link);
   }
   const Bytes count = link.ReadReply(kCountLength);
   const int32_t total = count.size() == kCountLength ? count[0] * 256 + count[1] : 0;
   if (total == 0) {
     link.ClosePort();
-    link.report(ui::msg::kNoRecords);
+    link.report(serial::Notice::no_records);
     return ended(DownloadReport::Ending::kNoRecords, kNoRecordsKept);
   }
   report.total = total;
@@ -202,19 +185,19 @@ int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& object
     const int32_t coming = std::min(total - i + 1, kRecordsPerPause);
     if (await(1, kRecordStartSeconds, kWait, coming * static_cast<int>(1 + kRecordLength)) ==
         WaitResult::TimedOut) {
-      link.report(ui::msg::kUnexpectedReply);
+      link.report(serial::Notice::unexpected_reply);
       return nothingKept(link, sink);
     }
     if (!fromMachine(link.ReadReply(1), machineNo)) return nothingKept(link, sink);
     if (await(static_cast<int>(kRecordLength), kRecordBytesSeconds, kRecordBytesWait) ==
         WaitResult::TimedOut) {
-      link.report(ui::msg::kRecordIncomplete);
+      link.report(serial::Notice::record_incomplete);
       return nothingKept(link, sink);
     }
     const Bytes record = link.ReadReply(static_cast<int>(kRecordLength));
     if (record.size() != kRecordLength || record.back() != kEndMark) {
       // Dropped: the next ten bytes the terminal sends are taken as this record.
-      link.report(ui::msg::kBadEndMark);
+      link.report(serial::Notice::bad_end_mark);
       ++dropped;
       if (++droppedInARow >= kMostDroppedInARow) {
         return gaveUp(DownloadReport::Ending::kOutOfStep,

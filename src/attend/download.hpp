@@ -11,37 +11,33 @@
 
 namespace solvard::attend {
 
-// Reads every record stored in attendance terminal `machineNo` into the tables `WorkCardSource`
-// (every record) and `WorkCardReadTime` (the last one) on the library's shared database
-// connection, opened with `connectString` if it is closed. The port is prepared from
+// Reads every record stored in attendance terminal `machineNo` into `sink`: the automation face
+// writes the tables `WorkCardSource` (every record) and `WorkCardReadTime` (the last one) on the
+// library's shared database connection (DatabaseSink below). The port is prepared from
 // `objectPort`. Returns N, the count the terminal reported (up to 65535), once all N records
 // are committed; the port is then left open.
 //
 // Ends early, with the port closed:
 // - -1: a machine number outside 0 to 255 (nothing done), a database that cannot be opened
-//   (nothing sent, no message: the reason goes to the library's log), a port that cannot be
-//   opened (61206), no reply within 1 second (61205), a reply from another machine (61208),
-//   the count not complete within 3 seconds (61207);
-// - 0: the terminal holds no records (61209); inside the record loop, no byte of a record within
-//   1 second (61208), a record from another machine (no message), a record not complete within
-//   3 seconds (61210), or a statement the database refused (no message, logged). Every row of
-//   the download is then rolled back: the terminal still holds the records, and a download run
-//   again writes each once.
+//   (nothing sent, no message: the reason goes to the line's log), a port that cannot be
+//   opened (port_cannot_open), no reply within 1 second (wrong_machine), a reply from another
+//   machine (unexpected_reply), the count not complete within 3 seconds (reply_incomplete);
+// - 0: the terminal holds no records (no_records); inside the record loop, no byte of a record
+// within
+//   1 second (unexpected_reply), a record from another machine (no message), a record not complete
+//   within 3 seconds (record_incomplete), or a statement the database refused (no message, logged).
+//   Every row of the download is then rolled back: the terminal still holds the records, and a
+//   download run again writes each once.
 // - -1 after the record loop: the connection dropped around the commit and the database could
 //   not say whether it committed (PostgreSQL can: see download_database.hpp). The records may
-//   be stored; the library's log says so, and `lastDownload()` reports kOutcomeUnknown.
+//   be stored; the line's log says so, and `lastDownload()` reports kOutcomeUnknown.
 // - 0 when the host asks the download to stop (serial::HostHooks::stopRequested, checked
 //   between records): rolled back, the terminal still holds the records.
-// A record whose end mark is not 0xAA shows 61211 and is dropped; the next 10 bytes are taken
-// in its place. Progress goes to ui::reportProgress: (0, N) once the count is known, then
-// (i, N) as record i is written.
-int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
-                        const std::string& connectString);
-
-// The same download into any sink, with every rule above; the sink's `ready` stands where the
-// database is opened, its `write` where the rows are written, its `commit` where they are
-// committed. A machine number outside 0 to 255 gives -1 with nothing done.
-// `report` tells how it ended.
+// A record whose end mark is not 0xAA tells bad_end_mark and is dropped; the next 10 bytes are
+// taken in its place. Progress goes to the line's progress: (0, N) once the count is known, then
+// (i, N) as record i is written. The sink's `ready` stands where the database is opened, its
+// `write` where the rows are written, its `commit` where they are committed. A machine number
+// outside 0 to 255 gives -1 with nothing done. `report` tells how it ended.
 int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& objectPort,
                         int16_t machineNo, RecordSink& sink, DownloadReport& report);
 

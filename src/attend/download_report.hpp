@@ -33,8 +33,4 @@ struct DownloadReport {
 // streams its records at the line's rate; one slower than that has stopped streaming them.
 std::chrono::nanoseconds downloadTimeBound(int32_t total, int32_t baudRate);
 
-// The report of the latest download of the library (the automation face has one line).
-const DownloadReport& lastDownload();
-void recordDownload(const DownloadReport& report);
-
 }  // namespace solvard::attend

@@ -6,9 +6,9 @@
 #include "automation/error.hpp"
 #include "serial/host_link.hpp"
 #include "serial/line_state.hpp"
+#include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
 #include "serial/settings.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard::attend {
 namespace {
@@ -171,7 +171,7 @@ int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectP
 
   if (link.awaitReply(1, kAcknowledgementSeconds, kAcknowledgementWait) ==
       serial::WaitResult::TimedOut) {
-    link.report(ui::msg::kNoAcknowledgement);
+    link.report(serial::Notice::no_acknowledgement);
     closeIfOpen(link);
     return kNotAcknowledged;
   }
@@ -185,7 +185,7 @@ int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectP
       return kNotAcknowledged;
     }
     if (reply.front() != machineNo) {
-      link.report(ui::msg::kWrongMachine);
+      link.report(serial::Notice::wrong_machine);
       closeIfOpen(link);
       return kNotAcknowledged;
     }
@@ -195,12 +195,6 @@ int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectP
     closeIfOpen(link);
     return kNotAcknowledged;
   }
-}
-
-int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, MacFunction function,
-                       std::optional<Variant> first, std::optional<Variant> second) {
-  return SendMacCommand(serial::libraryLine(), objectPort, machineNo, function, std::move(first),
-                        std::move(second));
 }
 
 }  // namespace solvard::attend

@@ -20,8 +20,9 @@ serial::PortSetup objectPortSetup(int16_t commPortId, int16_t commBautRate,
 // 1 when the first reply byte is the machine number, else 0. The port is prepared from
 // `objectPort` (a settings text the port refuses is raised; see serial::applyObjectPort), the
 // open is not tested and the buffers are never cleared; no byte within the
-// wait shows 61204 (also when the port could not be opened), another machine's number 61205.
-// `first` and `second` are the command's values, copies the normalisation may change.
+// wait tells no_acknowledgement (also when the port could not be opened), another machine's number
+// wrong_machine. `first` and `second` are the command's values, copies the normalisation may
+// change.
 //
 // Refused with 0 before the port is touched, nothing sent and no message: a machine number
 // outside 0 to 255, a card number (DeleteCard) or flow number (SetFlowNo) that is not exactly
@@ -30,10 +31,6 @@ serial::PortSetup objectPortSetup(int16_t commPortId, int16_t commBautRate,
 // function, ends with 0 once the port is open, and leaves it open.
 int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectPort,
                        int16_t machineNo, MacFunction function,
-                       std::optional<automation::Variant> first = {},
-                       std::optional<automation::Variant> second = {});
-// The same on the library's line.
-int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, MacFunction function,
                        std::optional<automation::Variant> first = {},
                        std::optional<automation::Variant> second = {});
 

@@ -3,8 +3,8 @@
 #include "attend/mac_function.hpp"
 #include "automation/variant.hpp"
 #include "serial/host_link.hpp"
+#include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard::attend {
 namespace {
@@ -64,17 +64,13 @@ std::optional<std::string> ReadOriginalCardNo(serial::LineState& line, int16_t m
   if (first.empty() || first.front() != machineNo) return nothing(link);
 
   if (link.awaitReply(kRestLength, kRestSeconds, kRestWait) == WaitResult::TimedOut) {
-    link.report(ui::msg::kReplyIncomplete);
+    link.report(serial::Notice::reply_incomplete);
     return nothing(link);
   }
   const Bytes rest = link.ReadReply(kRestLength);
   std::string text = originalCardNoText(rest);
   link.ClosePort();
   return text;
-}
-
-std::optional<std::string> ReadOriginalCardNo(int16_t machineNo, int16_t commPortId) {
-  return ReadOriginalCardNo(serial::libraryLine(), machineNo, commPortId);
 }
 
 }  // namespace solvard::attend

@@ -1,10 +1,10 @@
 #include "component/attend.hpp"
 
-#include "attend/download.hpp"
 #include "attend/mac_command.hpp"
-#include "attend/original_card_no.hpp"
 #include "automation/variant.hpp"
+#include "component/attend_commands.hpp"
 #include "component/interface_table.hpp"
+#include "component/library_line.hpp"
 #include "serial/settings.hpp"
 #include "ui/lan_res.hpp"
 
@@ -23,7 +23,7 @@ serial::PortSetup objectPort(const Attend& object) {
 }  // namespace
 
 Attend::Attend() {
-  serial::LibrarySettings& lib = serial::librarySettings();
+  serial::LibrarySettings& lib = librarySettings();
   lib.portNumber = CommPortID();
   lib.inBufferSize = PortProperties::kDefaultInBufferSize;
   lib.settingsText = serial::settingsTextFor(PortProperties::kDefaultBaudRate);

@@ -1,11 +1,8 @@
 #include "component/prohibit.hpp"
 
 #include "component/interface_table.hpp"
-#include "prohibit/clock_commands.hpp"
-#include "prohibit/identity.hpp"
-#include "prohibit/open_list.hpp"
-#include "prohibit/register_download.hpp"
-#include "prohibit/simple_commands.hpp"
+#include "component/library_line.hpp"
+#include "component/prohibit_commands.hpp"
 #include "serial/settings.hpp"
 #include "ui/lan_res.hpp"
 
@@ -14,7 +11,7 @@ namespace solvard::component {
 using automation::Variant;
 
 Prohibit::Prohibit() {
-  serial::LibrarySettings& lib = serial::librarySettings();
+  serial::LibrarySettings& lib = librarySettings();
   lib.portNumber = CommPortID();
   lib.inBufferSize = CommInBufferSize();
   lib.settingsText = serial::settingsTextFor(CommBautRate());
@@ -25,14 +22,14 @@ int16_t Prohibit::CommPortID() const { return port_.portId(); }
 
 void Prohibit::setCommPortID(int16_t value) {
   port_.letPortId(value);
-  serial::librarySettings().portNumber = value;
+  librarySettings().portNumber = value;
 }
 
 int16_t Prohibit::CommBautRate() const { return port_.baudRate(); }
 
 void Prohibit::setCommBautRate(int16_t value) {
   port_.letBaudRate(value);
-  serial::librarySettings().settingsText = serial::settingsTextFor(port_.baudRate());
+  librarySettings().settingsText = serial::settingsTextFor(port_.baudRate());
 }
 
 int16_t Prohibit::CommInBufferSize() const { return PortProperties::kDefaultInBufferSize; }

@@ -31,9 +31,8 @@
 #include "db/session_socket.hpp"
 #include "db/statement_watch.hpp"
 #include "db/timeouts.hpp"
-#include "ui/host_reports.hpp"
 #ifdef _WIN32
-#include "automation/wide_text.hpp"
+#include "text/wide_text.hpp"
 #endif
 
 namespace solvard::db {
@@ -77,7 +76,7 @@ SQLWCHAR* driverChars(DriverString& text) { return text.data(); }
 // `problem` saying where it is not.
 std::optional<std::basic_string<SQLWCHAR>> driverText(std::string_view text, std::string& problem) {
   std::size_t bad = 0;
-  const auto utf16 = automation::utf16Of(text, &bad);
+  const auto utf16 = text::utf16Of(text, &bad);
   if (!utf16) {
     problem = "is not well-formed UTF-8 (at byte " + std::to_string(bad) + ")";
     return std::nullopt;
@@ -87,7 +86,7 @@ std::optional<std::basic_string<SQLWCHAR>> driverText(std::string_view text, std
 
 // What the driver says about itself or a failure, in UTF-8.
 std::string fromDriver(const SQLWCHAR* text, std::size_t length) {
-  return automation::utf8OfLenient(std::u16string(text, text + length));
+  return text::utf8OfLenient(std::u16string(text, text + length));
 }
 
 SQLRETURN diagnosticRecord(SQLSMALLINT type, SQLHANDLE handle, SQLSMALLINT record, SQLWCHAR* state,
@@ -270,7 +269,8 @@ class OdbcStatement final : public StatementHandle {
 
 class OdbcConnection final : public Connection {
  public:
-  explicit OdbcConnection(milliseconds watchMargin) : watchMargin_(watchMargin) {}
+  OdbcConnection(milliseconds watchMargin, std::function<void(const std::string&)> log)
+      : watchMargin_(watchMargin), log_(std::move(log)) {}
   ~OdbcConnection() override {
     if (State() == kStateOpen) endSession();
   }
@@ -556,7 +556,7 @@ class OdbcConnection final : public Connection {
         if (!truncated) break;
       }
       std::size_t bad = 0;
-      auto text = automation::utf8Of(value, &bad);
+      auto text = text::utf8Of(value, &bad);
       if (!text) {
         diagnostic = {std::string(kMalformedText), 0,
                       "column " + std::to_string(column + 1) +
@@ -597,12 +597,13 @@ class OdbcConnection final : public Connection {
   void watchSession(const std::vector<StreamSocket>& before,
                     const std::vector<StreamSocket>& after) {
     if (!listsSockets()) {
-      static std::once_flag told;
-      std::call_once(told, [] {
-        ui::logLine(
+      // Told once per connection, as below.
+      if (!toldUnwatched_) {
+        tell(
             "PostgreSQL sessions run without a client-side watch on this platform: a server that "
             "stops answering mid-statement holds the call until it answers again");
-      });
+      }
+      toldUnwatched_ = true;
       return;
     }
     Rows rows;
@@ -631,9 +632,9 @@ class OdbcConnection final : public Connection {
     if (!socket) {
       // Told once per connection: its sessions opened again meet the same server the same way.
       if (!toldUnwatched_) {
-        ui::logLine("the PostgreSQL session runs without a client-side watch: " + problem +
-                    "; a server that stops answering mid-statement holds the call until it "
-                    "answers again");
+        tell("the PostgreSQL session runs without a client-side watch: " + problem +
+             "; a server that stops answering mid-statement holds the call until it "
+             "answers again");
       }
       toldUnwatched_ = true;
       return;
@@ -660,7 +661,16 @@ class OdbcConnection final : public Connection {
   Clock::time_point began_;
   // The watch of a PostgreSQL session: its socket (none: unwatched), how long a call may wait
   // on the server before the socket is shut, the call armed now, and whether the socket was shut.
+  // A log that fails loses the line, not the call.
+  void tell(const std::string& line) const {
+    try {
+      if (log_) log_(line);
+    } catch (...) {
+    }
+  }
+
   const milliseconds watchMargin_;
+  const std::function<void(const std::string&)> log_;
   std::optional<SocketId> socket_;
   milliseconds watchBound_{0};
   std::optional<uint64_t> ticket_;
@@ -731,10 +741,12 @@ Outcome OdbcStatement::execute(std::span<const std::string_view> values, Diagnos
 
 }  // namespace
 
-std::unique_ptr<Connection> makeOdbcConnection() { return makeOdbcConnectionWith({}); }
+std::unique_ptr<Connection> makeOdbcConnection(std::function<void(const std::string&)> log) {
+  return makeOdbcConnectionWith({.watchMargin = kWatchMargin, .log = std::move(log)});
+}
 
 std::unique_ptr<Connection> makeOdbcConnectionWith(const OdbcOptions& options) {
-  return std::make_unique<OdbcConnection>(options.watchMargin);
+  return std::make_unique<OdbcConnection>(options.watchMargin, options.log);
 }
 
 }  // namespace solvard::db

@@ -48,7 +48,8 @@ class ConnectionPool {
  public:
   using Factory = std::function<std::unique_ptr<Connection>()>;
 
-  explicit ConnectionPool(Factory factory = makeOdbcConnection, size_t idlePerText = 4)
+  explicit ConnectionPool(
+      Factory factory = [] { return makeOdbcConnection(); }, size_t idlePerText = 4)
       : factory_(std::move(factory)), idlePerText_(idlePerText) {}
 
   // An open connection for `connectionText`, with automatic commit on and no transaction open:

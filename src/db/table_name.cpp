@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "automation/utf8.hpp"
 #include "db/identifier_letters.hpp"
+#include "text/utf8.hpp"
 
 namespace solvard::db {
 namespace {
@@ -15,7 +15,7 @@ bool plainPart(std::string_view name, std::size_t& pos) {
   const std::size_t begin = pos;
   while (pos < name.size() && name[pos] != '.') {
     const bool first = pos == begin;
-    const char32_t c = automation::nextCodePoint(name, pos);
+    const char32_t c = text::nextCodePoint(name, pos);
     const CharacterClass kind = identifierClass(c);
     if (kind == CharacterClass::Letter) continue;
     if (first || (kind != CharacterClass::Mark && !isAsciiDigit(c))) return false;
@@ -41,7 +41,7 @@ bool quotedPart(std::string_view name, std::size_t& pos, char closing) {
     if (inside.find(mark) != std::string_view::npos) return false;
   }
   for (std::size_t at = 0; at < inside.size();) {
-    if (!quotable(automation::nextCodePoint(inside, at))) return false;
+    if (!quotable(text::nextCodePoint(inside, at))) return false;
   }
   pos = close + 1;
   return true;
@@ -50,7 +50,7 @@ bool quotedPart(std::string_view name, std::size_t& pos, char closing) {
 }  // namespace
 
 bool isTableName(std::string_view name) {
-  if (automation::firstMalformedByte(name) != std::string_view::npos) return false;
+  if (text::firstMalformedByte(name) != std::string_view::npos) return false;
   std::size_t pos = 0;
   for (;;) {
     if (pos >= name.size()) return false;  // an empty name, or a "." with nothing after it

@@ -9,7 +9,7 @@
 #include "native/line_core.hpp"
 #include "native/sqlite_tables.hpp"
 #include "native/wall_clock.hpp"
-#include "ui/messages.hpp"
+#include "serial/notice.hpp"
 
 namespace solvard {
 namespace {
@@ -124,19 +124,19 @@ Error downloadFailure(const detail::LineCore& line, uint8_t machine,
             report.total > 0 && report.written >= report.total ? "the commit" : progress;
         return Error(refusal, step + (line.notes.log.empty() ? "" : ": ") + line.notes.logText());
       }
-      if (line.notes.said(ui::msg::kUnexpectedReply)) {
+      if (line.notes.said(serial::Notice::unexpected_reply)) {
         return Error(Errc::no_reply, terminal + ": no byte of " + progress + " came");
       }
-      if (line.notes.said(ui::msg::kRecordIncomplete)) {
+      if (line.notes.said(serial::Notice::record_incomplete)) {
         return Error(Errc::reply_incomplete, terminal + ": " + progress + " did not come whole");
       }
       return line.exchangeFailure(machine, progress);
     default: break;
   }
-  if (line.notes.said(ui::msg::kWrongMachine)) {
+  if (line.notes.said(serial::Notice::wrong_machine)) {
     return line.exchangeFailure(machine, "echo of the download request");
   }
-  if (line.notes.said(ui::msg::kReplyIncomplete)) {
+  if (line.notes.said(serial::Notice::reply_incomplete)) {
     return line.exchangeFailure(machine, "record count");
   }
   return line.exchangeFailure(machine, "echo of the download request");
@@ -250,7 +250,8 @@ Result<AttendanceSummary> AttendTerminal::downloadToDatabase(const std::string& 
   if (auto problem = native::prepareAttendanceFile(connection)) return *problem;
   // The line's own connection for this download, closed after it: no state shared with other
   // lines or with the automation classes.
-  const std::unique_ptr<db::Connection> database = db::makeOdbcConnection();
+  const std::unique_ptr<db::Connection> database =
+      db::makeOdbcConnection(detail::lineCore(*line_).state.log);
   attend::DatabaseSink tables(detail::lineCore(*line_).state, *database, machine_.value(),
                               connection);
   WatchedSink sink(tables);

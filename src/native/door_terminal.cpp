@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "db/odbc_connection.hpp"
 #include "db/pool.hpp"
 #include "native/line_core.hpp"
 #include "native/sqlite_tables.hpp"
@@ -13,7 +14,6 @@
 #include "prohibit/register_download.hpp"
 #include "prohibit/simple_commands.hpp"
 #include "prohibit/table_name.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard {
 namespace {
@@ -240,7 +240,7 @@ Result<AccessSummary> DoorTerminal::downloadToDatabase(const std::string& connec
   if (auto problem = native::prepareAccessRecordFile(connection, table)) return *problem;
   detail::LineCore& impl = detail::lineCore(*line_);
   return impl.run<AccessSummary>([&]() -> Result<AccessSummary> {
-    db::ConnectionPool connections;
+    db::ConnectionPool connections([&impl] { return db::makeOdbcConnection(impl.state.log); });
     const auto report =
         prohibit::downloadRegisterData(impl.state, machine_.value(), connection, table, connections,
                                        impl.keptStore(), prohibit::StatusCheck::kMachineNumber);

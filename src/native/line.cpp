@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "native/host_port.hpp"
@@ -79,7 +80,7 @@ detail::LineCore::LineCore(Device device_, LineSettings settings_, LineHooks hoo
       std::to_string(settings.dataBits) + "," + std::to_string(settings.stopBits);
   state.hooks.pump = hooks.pump;
   state.hooks.stopRequested = hooks.stopRequested;
-  state.hooks.reporter = [this](int32_t number) { notes.messages.push_back(number); };
+  state.hooks.notify = [this](serial::Notice notice) { notes.notices.push_back(notice); };
   state.log = [this](const std::string& line) { noteLog(line); };
   state.progress = hooks.progress;
 }
@@ -149,11 +150,8 @@ void Line::setByteTrace(ByteTrace trace) {
   if (core_->state.port && !core_->state.port->PortOpen()) core_->state.port.reset();
 }
 
-bool detail::CommandNotes::said(int32_t message) const {
-  for (const int32_t m : messages) {
-    if (m == message) return true;
-  }
-  return false;
+bool detail::CommandNotes::said(serial::Notice notice) const {
+  return std::find(notices.begin(), notices.end(), notice) != notices.end();
 }
 
 std::string detail::CommandNotes::logText() const {

@@ -10,18 +10,18 @@
 #include "prohibit/pending_records.hpp"
 #include "serial/clock.hpp"
 #include "serial/line_state.hpp"
+#include "serial/notice.hpp"
 #include "serial/port_setup.hpp"
 #include "solvard/line.hpp"
 
 namespace solvard::detail {
 
-// What one command of a native line told the operator and the log: the automation face's
-// message numbers and log lines, read back to explain a failure.
+// What one command of a native line noticed and logged, read back to explain a failure.
 struct CommandNotes {
-  std::vector<int32_t> messages;
+  std::vector<serial::Notice> notices;
   std::vector<std::string> log;
 
-  bool said(int32_t message) const;
+  bool said(serial::Notice notice) const;
   // The log lines joined, for an error's detail.
   std::string logText() const;
 };
@@ -50,7 +50,7 @@ struct LineCore {
   prohibit::PendingRecords& keptStore() const { return kept ? *kept : prohibit::pendingRecords(); }
 
   // Runs `command` as this line's one command: the protocol functions it calls are given
-  // `state`, which notes the command's messages and log lines. A command already running gives
+  // `state`, which notes the command's notices and log lines. A command already running gives
   // line_busy; an automation error the command raises becomes the matching Error.
   template <typename T, typename Command>
   Result<T> run(Command&& command) {

@@ -48,13 +48,4 @@ bool SetMacTime(serial::LineState& line, const int16_t& iMachineNo, const std::s
   return runCommand(line, command) == serial::Ending::Success;
 }
 
-bool SetMacDateAndWeek(const int16_t& iMachineNo, const automation::DateTime& iDate,
-                       const int16_t& iFirstWeek) {
-  return SetMacDateAndWeek(serial::libraryLine(), iMachineNo, iDate, iFirstWeek);
-}
-
-bool SetMacTime(const int16_t& iMachineNo, const std::string& iPara) {
-  return SetMacTime(serial::libraryLine(), iMachineNo, iPara);
-}
-
 }  // namespace solvard::prohibit

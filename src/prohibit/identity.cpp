@@ -5,8 +5,8 @@
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
 #include "serial/host_link.hpp"
+#include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard::prohibit {
 namespace {
@@ -45,7 +45,7 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link,
 
   if (link.awaitReply(kSecondPiece, kSecondLimit, kSecondPieceWait) ==
       serial::WaitResult::TimedOut) {
-    link.report(ui::msg::kReplyIncomplete);
+    link.report(serial::Notice::reply_incomplete);
     link.closeAndClear();
     return {};
   }
@@ -62,7 +62,5 @@ std::string GetID(serial::LineState& line, int16_t MachineNo) {
   serial::Link link = serial::commandLink(line);
   return ReadMacID(MachineNo, link, line.settings);
 }
-
-std::string GetID(int16_t MachineNo) { return GetID(serial::libraryLine(), MachineNo); }
 
 }  // namespace solvard::prohibit

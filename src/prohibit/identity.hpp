@@ -11,9 +11,9 @@ namespace solvard::prohibit {
 // The identity of an access-control terminal: frame [machine number, 12], answered in two
 // pieces, the machine number within 1 to 2 seconds, then six bytes within 3 to 4 seconds more
 // (bytes 1 to 5 the identity, two digits to a byte). Gives the ten-digit text, or the empty
-// text when the port cannot be opened (message 61206), when the first piece does not come or is
-// not the machine number (no message), or when the second does not come complete (message
-// 61207, shown before the port is closed). The port is closed in every ending; the buffers are
+// text when the port cannot be opened (told as a notice), when the first piece does not come or is
+// not the machine number (no message), or when the second does not come complete (told as
+// a notice before the port is closed). The port is closed in every ending; the buffers are
 // cleared in those that fail after the open. `link` is the command's link to the line's port,
 // opened with `setup`.
 std::string ReadMacID(const int16_t& machineNo, serial::Link& link, const serial::PortSetup& setup);
@@ -21,7 +21,5 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link, const serial
 // `ReadMacID` on `line`'s port. A machine number outside 0 to 255 gives the empty text
 // before the port is touched: nothing sent, no message. A setting the port refuses raises.
 std::string GetID(serial::LineState& line, int16_t MachineNo);
-// `GetID` on the library's line.
-std::string GetID(int16_t MachineNo);
 
 }  // namespace solvard::prohibit

@@ -78,15 +78,4 @@ bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCa
   return runCommand(line, command) == serial::Ending::Success;
 }
 
-bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFirstYear,
-                 const std::string& iLastYear, const std::string& iFirstTime,
-                 const std::string& iLastTime, int16_t iStartWeek, int16_t iEndWeek) {
-  return SetOpenList(serial::libraryLine(), MachineNo, iCardNo, iFirstYear, iLastYear, iFirstTime,
-                     iLastTime, iStartWeek, iEndWeek);
-}
-
-bool DeleteLockList(int16_t MachineNo, std::string& iCardNo) {
-  return DeleteLockList(serial::libraryLine(), MachineNo, iCardNo);
-}
-
 }  // namespace solvard::prohibit

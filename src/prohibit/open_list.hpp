@@ -12,7 +12,7 @@ namespace solvard::prohibit {
 // "0000000000" (12345 becomes 0000012345), whatever happens afterwards. A card that is then not
 // exactly ten decimal digits, or a machine number outside 0 to 255, is refused: false, nothing
 // sent, no message. Otherwise true after the acknowledgement [machine number, 2], false after a
-// timeout, a wrong reply or a port that cannot be opened (message 61206).
+// timeout, a wrong reply or a port that cannot be opened (told as a notice).
 
 // Code 4: the card with its window, frame of 19 bytes. `iFirstYear` and `iLastYear` are the
 // first and last day of validity and must each hold a date (a time alone is refused);
@@ -20,18 +20,12 @@ namespace solvard::prohibit {
 // an empty text means 00:00, a date alone gives 00:00 and any other text that does not read as
 // a time is refused. `iStartWeek` and `iEndWeek` go as their first digits; a negative one makes
 // the weekday byte 0.
-bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFirstYear,
-                 const std::string& iLastYear, const std::string& iFirstTime,
-                 const std::string& iLastTime, int16_t iStartWeek, int16_t iEndWeek);
-
-// Code 5: takes the card off the list, frame of 8 bytes.
-bool DeleteLockList(int16_t MachineNo, std::string& iCardNo);
-
-// The same commands on `line` (the ones above run on the library's line).
 bool SetOpenList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo,
                  const std::string& iFirstYear, const std::string& iLastYear,
                  const std::string& iFirstTime, const std::string& iLastTime, int16_t iStartWeek,
                  int16_t iEndWeek);
+
+// Code 5: takes the card off the list, frame of 8 bytes.
 bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo);
 
 }  // namespace solvard::prohibit

@@ -10,8 +10,8 @@
 #include "prohibit/table_name.hpp"
 #include "serial/host_link.hpp"
 #include "serial/line_state.hpp"
+#include "serial/notice.hpp"
 #include "serial/port_setup.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard::prohibit {
 namespace {
@@ -145,11 +145,6 @@ int32_t pendingCount(PendingRecords& kept, const std::string& line, int16_t mach
   return static_cast<int32_t>(kept.recordsOf(line, machineNo).size());
 }
 
-RegisterDownloadReport& latest() {
-  static RegisterDownloadReport report;
-  return report;
-}
-
 }  // namespace
 
 RegisterDownloadReport downloadRegisterData(serial::LineState& lineState, int16_t iMachineNo,
@@ -244,7 +239,7 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
   for (;;) {
     if (link.awaitReply(static_cast<int>(kAccessRecordLength), kRecordLimit, kRecordWait) ==
         serial::WaitResult::TimedOut) {
-      link.report(ui::msg::kRecordIncomplete);
+      link.report(serial::Notice::record_incomplete);
       link.closeAndClear();
       return ended(Ending::kRecordIncomplete, kError);
     }
@@ -326,17 +321,6 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
       case Status::RecordFollows: break;
     }
   }
-}
-
-const RegisterDownloadReport& lastRegisterDownload() { return latest(); }
-
-std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
-                            const std::string& iTable) {
-  // The connection lives as long as the download: kept between its records, closed after.
-  db::ConnectionPool connections;
-  latest() = downloadRegisterData(serial::libraryLine(), iMachineNo, iConnectString, iTable,
-                                  connections, pendingRecords());
-  return latest().text;
 }
 
 }  // namespace solvard::prohibit

@@ -48,38 +48,6 @@ struct RegisterDownloadReport {
   std::string text;            // the result text
 };
 
-// Downloads the records an access-control terminal holds into the host's table, one record per
-// prompt [machine number, 1]. Each prompt is answered by a three-byte status whose byte 2 says
-// whether a ten-byte record follows; the prompt after a record is the terminal's only
-// acknowledgement of it, and the terminal takes any later prompt, even the next download's
-// first, as that acknowledgement. So each record is written and committed (`SaveRegisterRecord`)
-// before the terminal is prompted again, and a record that could not be written is kept
-// (pending_records.hpp) and written before the next download of that terminal prompts it.
-//
-// - "NODATA": the first status says no record is stored; one prompt was sent, the port is left
-//   open and its buffers as they are.
-// - "ISEND": at least one record was written and the terminal said no more follow, or did not
-//   answer a later prompt within 1 to 2 seconds (no message; the report tells which).
-// - "ERROR", nothing sent: a machine number outside 0 to 255, a table name that is not an
-//   identifier (table_name.hpp), a database that does not open or lacks the table, or a kept
-//   record that still cannot be written; the port is not touched.
-// - "ERROR": the port cannot be opened (no message), or the first status does not come within
-//   1 to 2 seconds.
-// - "ERROR" with message 61210: a record not complete within 2 to 3 seconds.
-// - "ERROR": a record that cannot be written (the database refuses the row): the terminal is
-//   not prompted again and the record is kept as pending. A record whose commit's outcome is
-//   unknown (the connection dropped around it and the database cannot tell) is not kept, so it
-//   is never written twice: the log gives its values.
-// - "ERROR" when the host asks it to stop (serial::HostHooks::stopRequested, checked after each
-//   record is written): the terminal is not prompted again.
-// - "ISEND" when the download reaches its bounds (DownloadBounds, checked after each record is
-//   written): the terminal is not prompted again and may hold more; the log says which bound.
-// Every ending but "NODATA" closes the port; those that fail after the open clear the buffers.
-// Each record written is reported as progress (records so far, total 0: the terminal does not
-// say how many it holds). Reasons go to the library's log. A setting the port refuses raises.
-std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
-                            const std::string& iTable);
-
 // Which bytes of a status the download reads. A terminal puts its machine number in byte 0, but
 // the automation face has always gone by byte 2 alone, and hosts may have terminals that do
 // not; a host that collects unattended checks byte 0 too, so that bytes left on the line by
@@ -102,9 +70,37 @@ struct DownloadBounds {
   std::chrono::seconds time{30 * 60};
 };
 
-// The same download on `line`, with the database connections taken from `connections` and the
-// records it cannot write kept in `kept`. The line's log gets the reasons and its progress the
-// records written.
+// Downloads the records an access-control terminal holds into the host's table, one record per
+// prompt [machine number, 1]. Each prompt is answered by a three-byte status whose byte 2 says
+// whether a ten-byte record follows; the prompt after a record is the terminal's only
+// acknowledgement of it, and the terminal takes any later prompt, even the next download's
+// first, as that acknowledgement. So each record is written and committed (`SaveRegisterRecord`)
+// before the terminal is prompted again, and a record that could not be written is kept
+// (pending_records.hpp) and written before the next download of that terminal prompts it.
+//
+// - "NODATA": the first status says no record is stored; one prompt was sent, the port is left
+//   open and its buffers as they are.
+// - "ISEND": at least one record was written and the terminal said no more follow, or did not
+//   answer a later prompt within 1 to 2 seconds (no message; the report tells which).
+// - "ERROR", nothing sent: a machine number outside 0 to 255, a table name that is not an
+//   identifier (table_name.hpp), a database that does not open or lacks the table, or a kept
+//   record that still cannot be written; the port is not touched.
+// - "ERROR": the port cannot be opened (no message), or the first status does not come within
+//   1 to 2 seconds.
+// - "ERROR" with notice record_incomplete: a record not complete within 2 to 3 seconds.
+// - "ERROR": a record that cannot be written (the database refuses the row): the terminal is
+//   not prompted again and the record is kept as pending. A record whose commit's outcome is
+//   unknown (the connection dropped around it and the database cannot tell) is not kept, so it
+//   is never written twice: the log gives its values.
+// - "ERROR" when the host asks it to stop (serial::HostHooks::stopRequested, checked after each
+//   record is written): the terminal is not prompted again.
+// - "ISEND" when the download reaches its bounds (DownloadBounds, checked after each record is
+//   written): the terminal is not prompted again and may hold more; the log says which bound.
+// Every ending but "NODATA" closes the port; those that fail after the open clear the buffers.
+// Each record written is reported as progress (records so far, total 0: the terminal does not
+// say how many it holds). Reasons go to the line's log. A setting the port refuses raises.
+// The report's `text` is the result text; the database connections are taken from
+// `connections` and the records the download cannot write are kept in `kept`.
 RegisterDownloadReport downloadRegisterData(serial::LineState& line, int16_t iMachineNo,
                                             const std::string& iConnectString,
                                             const std::string& iTable,
@@ -118,8 +114,5 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& line, int16_t iM
                                              AccessRecordSink& sink, PendingRecords& kept,
                                              StatusCheck check = StatusCheck::kRecordFlag,
                                              DownloadBounds bounds = {});
-
-// The report of the latest download of the library (the automation face has one line).
-const RegisterDownloadReport& lastRegisterDownload();
 
 }  // namespace solvard::prohibit

@@ -81,20 +81,4 @@ int32_t GetLockState(serial::LineState& line, int16_t MachineNo) {
   return 0;
 }
 
-bool SetResetDelay(int16_t MachineNo, int16_t& iTime) {
-  return SetResetDelay(serial::libraryLine(), MachineNo, iTime);
-}
-bool SetLockMode(int16_t MachineNo, int16_t& iMod) {
-  return SetLockMode(serial::libraryLine(), MachineNo, iMod);
-}
-bool SetLockOpenState(int16_t MachineNo) {
-  return SetLockOpenState(serial::libraryLine(), MachineNo);
-}
-bool ClearOpenRecord(int16_t MachineNo) {
-  return ClearOpenRecord(serial::libraryLine(), MachineNo);
-}
-bool ClearOpenList(int16_t MachineNo) { return ClearOpenList(serial::libraryLine(), MachineNo); }
-bool OpenLock(int16_t MachineNo) { return OpenLock(serial::libraryLine(), MachineNo); }
-int32_t GetLockState(int16_t MachineNo) { return GetLockState(serial::libraryLine(), MachineNo); }
-
 }  // namespace solvard::prohibit

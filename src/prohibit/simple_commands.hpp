@@ -9,34 +9,25 @@ namespace solvard::prohibit {
 // The short commands of an access-control terminal. Each sends one frame [machine number,
 // command code, payload] to the terminal `MachineNo` on the port and awaits the
 // acknowledgement [machine number, 2]: true after it, false after a timeout, a wrong reply or
-// a port that cannot be opened (message 61206). A machine number outside 0 to 255 is refused
+// a port that cannot be opened (told as a notice). A machine number outside 0 to 255 is refused
 // before the port is touched: false, nothing sent, no message. A setting the port refuses
 // raises.
 
 // Code 2, acknowledgement awaited 3 seconds. `iTime` above 255 becomes 255 and below 1 becomes
 // 5; the caller's variable holds the value sent.
-bool SetResetDelay(int16_t MachineNo, int16_t& iTime);
+bool SetResetDelay(serial::LineState& line, int16_t MachineNo, int16_t& iTime);
 // Code 3. `iMod` other than 255 becomes 0; the caller's variable holds the value sent.
-bool SetLockMode(int16_t MachineNo, int16_t& iMod);
+bool SetLockMode(serial::LineState& line, int16_t MachineNo, int16_t& iMod);
 // Code 8.
-bool SetLockOpenState(int16_t MachineNo);
+bool SetLockOpenState(serial::LineState& line, int16_t MachineNo);
 // Code 10.
-bool ClearOpenRecord(int16_t MachineNo);
+bool ClearOpenRecord(serial::LineState& line, int16_t MachineNo);
 // Code 11.
-bool ClearOpenList(int16_t MachineNo);
+bool ClearOpenList(serial::LineState& line, int16_t MachineNo);
 // Code 17.
-bool OpenLock(int16_t MachineNo);
+bool OpenLock(serial::LineState& line, int16_t MachineNo);
 // Code 16. 1 after the acknowledgement (which carries no further state), 0 after a timeout, a
 // wrong reply or a refused machine number, -1 when the port cannot be opened.
-int32_t GetLockState(int16_t MachineNo);
-
-// The same commands on `line` (the ones above run on the library's line).
-bool SetResetDelay(serial::LineState& line, int16_t MachineNo, int16_t& iTime);
-bool SetLockMode(serial::LineState& line, int16_t MachineNo, int16_t& iMod);
-bool SetLockOpenState(serial::LineState& line, int16_t MachineNo);
-bool ClearOpenRecord(serial::LineState& line, int16_t MachineNo);
-bool ClearOpenList(serial::LineState& line, int16_t MachineNo);
-bool OpenLock(serial::LineState& line, int16_t MachineNo);
 int32_t GetLockState(serial::LineState& line, int16_t MachineNo);
 
 }  // namespace solvard::prohibit

@@ -11,7 +11,7 @@ enum class Ending {
   Success,      // reply as expected: port closed, buffers cleared
   WrongReply,   // port closed, buffers not cleared
   Timeout,      // fewer bytes than awaited: port closed, buffers cleared
-  PortFailure,  // the port could not be opened: message 61206 shown, nothing sent
+  PortFailure,  // the port could not be opened: notice port_cannot_open shown, nothing sent
 };
 
 // The one exchange of most access-control commands: a frame out, a reply of fixed length back.

@@ -7,11 +7,11 @@
 
 namespace solvard::serial {
 
-// What the host lends the library's commands: the turn of its message loop, the operator's
-// message box and the clock reply waits measure. A GUI host pumps its events in `pump`.
+// What the host lends a line's commands: the turn of its message loop, where the commands'
+// notices go and the clock reply waits measure. A GUI host pumps its events in `pump`.
 struct HostHooks {
   Pump pump;               // empty: there is no loop to turn
-  Reporter reporter;       // empty: ui::ReportMessage
+  Notify notify;           // empty: the notices go nowhere
   Clock* clock = nullptr;  // null: the monotonic clock
   std::chrono::milliseconds slice{5};
   // Asked by the downloads between records: true when the host wants the download to stop
@@ -21,16 +21,11 @@ struct HostHooks {
 
 struct LineState;
 
-// The hooks of the library's line, which the automation classes share.
-HostHooks& hostHooks();
-
 // The link for one command on `line`'s port, with the line's hooks. Raises 8005 while another
 // command holds the line.
 Link commandLink(LineState& line);
 // The same link through `port`, a wrapper around the line's port (a download paces its waits
 // through one).
 Link commandLink(LineState& line, PortControl& port);
-// The link on the library's line.
-Link commandLink();
 
 }  // namespace solvard::serial

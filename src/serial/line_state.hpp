@@ -61,7 +61,4 @@ struct LineState {
   std::string devicePath() const;
 };
 
-// The line the automation classes share: their library-wide settings, port and hooks.
-LineState& libraryLine();
-
 }  // namespace solvard::serial

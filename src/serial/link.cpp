@@ -3,14 +3,15 @@
 #include <string>
 
 #include "serial/line_state.hpp"
-#include "ui/host_reports.hpp"
-#include "ui/messages.hpp"
 
 namespace solvard::serial {
 Link::Link(LinkServices services)
     : services_(std::move(services)),
-      line_(services_.line != nullptr ? *services_.line : libraryLine()),
+      ownLine_(services_.line != nullptr ? nullptr : std::make_unique<LineState>()),
+      line_(services_.line != nullptr ? *services_.line : *ownLine_),
       guard_(line_.commandRunning) {}
+
+Link::~Link() = default;
 
 OpenResult Link::OpenPort(const PortSetup& setup, OnOpenFailure onFailure) {
   PortControl& port = services_.port;
@@ -103,14 +104,15 @@ void Link::ClosePort() {
   });
 }
 
-void Link::reportPortFailure() { report(ui::msg::kPortCannotOpen); }
+void Link::reportPortFailure() { report(Notice::port_cannot_open); }
 
-void Link::report(int32_t number) {
-  // A message the host cannot show is skipped: the command goes on to its result.
+void Link::report(Notice notice) {
+  if (!services_.notify) return;
+  // A notice the host cannot take is skipped: the command goes on to its result.
   try {
-    services_.reporter(number);
+    services_.notify(notice);
   } catch (...) {
-    ui::logNotShown(number, std::current_exception());
+    line_.logLine("a notice to the host was lost: its receiver failed");
   }
 }
 

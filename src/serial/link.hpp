@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 
 #include "automation/error.hpp"
 #include "serial/clock.hpp"
 #include "serial/command_guard.hpp"
+#include "serial/notice.hpp"
 #include "serial/port_control.hpp"
 #include "serial/port_setup.hpp"
 #include "serial/reply_wait.hpp"
@@ -18,21 +20,19 @@ struct LineState;
 
 // One turn of the host's message loop: dispatch what is pending, then return.
 using Pump = std::function<void()>;
-// Tells the operator message `number` (style 64, title "Merovane") and returns once the box is
-// closed.
-using Reporter = std::function<void(int32_t number)>;
 
-// What a link works with. Commands get the library's port, the monotonic clock and the host's
-// pump and message box (see host_link.hpp); tests give a scripted port and a manual clock.
+// What a link works with. Commands get their line's port, the monotonic clock or the host's, and
+// the host's pump and notice receiver (see host_link.hpp); tests give a scripted port and a
+// manual clock.
 struct LinkServices {
   PortControl& port;
   Clock& clock;
-  Pump pump;          // may be empty: no host loop to turn
-  Reporter reporter;  // must be set
+  Pump pump;      // may be empty: no host loop to turn
+  Notify notify;  // may be empty: the notices go nowhere
   // How long one pass of a reply wait blocks on the port before counting again.
   std::chrono::milliseconds slice{5};
   // The line the command runs on: its command flag, the trace of its waits and its log. Null:
-  // the library's line.
+  // a line of the link's own, for a link that stands alone.
   LineState* line = nullptr;
 };
 
@@ -53,13 +53,14 @@ enum class OnOpenFailure { Report, Silent };
 class Link {
  public:
   explicit Link(LinkServices services);
+  ~Link();
   Link(const Link&) = delete;
   Link& operator=(const Link&) = delete;
 
   // Closes the port if open, applies `setup` (port number, settings text, input and output
   // buffer sizes, binary input), then opens the port. A refused setting raises. A port that
-  // cannot be opened is reported as message 61206 (unless `onFailure` is Silent) and leaves the
-  // port closed. From the open attempt on, the skip-on-failure rule holds; should the port
+  // cannot be opened is told as Notice::port_cannot_open (unless `onFailure` is Silent) and leaves
+  // the port closed. From the open attempt on, the skip-on-failure rule holds; should the port
   // still be open after the close, the exchange goes on with it and without the rule.
   OpenResult OpenPort(const PortSetup& setup, OnOpenFailure onFailure = OnOpenFailure::Report);
   // Discards the received bytes waiting, then the bytes waiting to be sent.
@@ -94,11 +95,11 @@ class Link {
   // skip-on-failure rule skips goes to the library log with the port's reason (the device and
   // why it cannot be opened).
   bool openIfClosed();
-  // Message 61206: the port cannot be opened.
+  // Tells that the port cannot be opened.
   void reportPortFailure();
-  // Any operator message, through the same message box. A message that cannot be shown (the
-  // reporter fails) is skipped and logged; the command goes on.
-  void report(int32_t number);
+  // Tells the host `notice`. A receiver that fails loses the notice, not the command: the line's
+  // log says so and the command goes on.
+  void report(Notice notice);
 
   // Turns the skip-on-failure rule on or off for the rest of the command.
   void skipFailures(bool on = true) { skipping_ = on; }
@@ -129,6 +130,7 @@ class Link {
   void yieldOnce();
 
   LinkServices services_;
+  std::unique_ptr<LineState> ownLine_;
   LineState& line_;
   CommandGuard guard_;
   bool skipping_ = false;

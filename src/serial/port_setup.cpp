@@ -4,7 +4,6 @@
 
 #include "automation/error.hpp"
 #include "serial/link.hpp"
-#include "serial/settings.hpp"
 
 namespace solvard::serial {
 int16_t bufferSize(int32_t size) {
@@ -13,8 +12,6 @@ int16_t bufferSize(int32_t size) {
   }
   return static_cast<int16_t>(size);
 }
-
-PortSetup librarySetup() { return librarySettings(); }
 
 void applyObjectPort(Link& link, const PortSetup& setup) {
   PortControl& port = link.port();

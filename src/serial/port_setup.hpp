@@ -19,9 +19,6 @@ struct PortSetup {
 // A buffer size as the port takes it, 16 bits; one that does not fit raises 6 "Overflow".
 int16_t bufferSize(int32_t size);
 
-// The library-wide settings as they stand now.
-PortSetup librarySetup();
-
 class Link;
 
 // Applies an object's own port setup for a command that runs under the skip-on-failure rule

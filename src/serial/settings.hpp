@@ -7,11 +7,10 @@
 
 namespace solvard::serial {
 
-// The port settings shared by every object of both classes. Object creation and the
-// `Prohibit` property lets write them; every access-control command applies them afresh.
+// The port settings shared by every object of both classes (component/library_line.hpp).
+// Object creation and the `Prohibit` property lets write them; every access-control command
+// applies them afresh.
 using LibrarySettings = PortSetup;
-
-LibrarySettings& librarySettings();
 
 // The settings text for a baud rate: the rate in decimal followed by ",N,8,1".
 std::string settingsTextFor(int32_t baudRate);

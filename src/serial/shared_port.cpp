@@ -9,11 +9,4 @@ PortControl& linePort(LineState& line) {
   return *line.port;
 }
 
-PortControl& sharedPort() { return linePort(libraryLine()); }
-
-std::unique_ptr<PortControl> replaceSharedPort(std::unique_ptr<PortControl> port) {
-  std::swap(libraryLine().port, port);
-  return port;
-}
-
 }  // namespace solvard::serial

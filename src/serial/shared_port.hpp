@@ -11,13 +11,6 @@ struct LineState;
 
 // A line's port, created the first time a command touches it and then kept.
 PortControl& linePort(LineState& line);
-// The one port of the library's line, serving every object of both classes.
-PortControl& sharedPort();
-
-// Puts `port` in the place of the library's port (a scripted port in tests) and returns the one
-// it replaces, which may be empty if none had been created yet. An empty `port` makes the next
-// use create the platform's port again.
-std::unique_ptr<PortControl> replaceSharedPort(std::unique_ptr<PortControl> port);
 
 // The platform's port; each backend defines it.
 std::unique_ptr<PortControl> makePlatformPort();

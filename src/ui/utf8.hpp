@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
-#include "automation/utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace solvard::ui {
 
-// Texts of the string tables are UTF-8, read as automation/utf8.hpp reads them.
-using automation::firstMalformedByte;
-using automation::nextCodePoint;
+// Texts of the string tables are UTF-8, read as text/utf8.hpp reads them.
+using text::firstMalformedByte;
+using text::nextCodePoint;
 
 // The first `maxCharacters` characters of `text`.
 std::string_view firstCharacters(std::string_view text, std::size_t maxCharacters);

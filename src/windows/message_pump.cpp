@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "serial/line_state.hpp"
+#include "component/library_line.hpp"
 
 namespace solvard::windows {
 
@@ -23,7 +23,7 @@ void pumpPendingMessages() {
 void installMessagePump() {
   static std::once_flag once;
   std::call_once(once, [] {
-    serial::HostHooks& hooks = serial::libraryLine().hooks;
+    component::LibraryHooks& hooks = component::libraryHooks();
     if (!hooks.pump) hooks.pump = pumpPendingMessages;
   });
 }

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "automation/utf8.hpp"
-#include "automation/wide_text.hpp"
+#include "text/utf8.hpp"
+#include "text/wide_text.hpp"
 
 namespace solvard::windows {
 namespace {
@@ -19,7 +19,7 @@ std::string wellFormed(std::string_view text) {
   out.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) {
     const size_t start = pos;
-    const char32_t cp = automation::nextCodePoint(text, pos);
+    const char32_t cp = text::nextCodePoint(text, pos);
     const bool replaced = cp == 0xFFFD && text.substr(start, pos - start) != kReplacementUtf8;
     if (replaced) {
       out += kReplacementUtf8;
@@ -33,13 +33,13 @@ std::string wellFormed(std::string_view text) {
 }  // namespace
 
 std::string utf8FromUtf16(std::wstring_view text) {
-  return automation::utf8OfLenient(
+  return text::utf8OfLenient(
       std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
 }
 
 std::wstring utf16FromUtf8(std::string_view text) {
-  std::optional<std::u16string> wide = automation::utf16Of(text);
-  if (!wide) wide = automation::utf16Of(wellFormed(text));
+  std::optional<std::u16string> wide = text::utf16Of(text);
+  if (!wide) wide = text::utf16Of(wellFormed(text));
   if (!wide) return {};  // cannot happen: wellFormed leaves nothing to refuse
   return std::wstring(reinterpret_cast<const wchar_t*>(wide->data()), wide->size());
 }

@@ -8,7 +8,7 @@
 namespace solvard::windows {
 
 // Hosts hand the library UTF-16 (BSTRs, names); the core speaks UTF-8. The conversions are the
-// core's (automation/wide_text.hpp), made lenient for a host's text. A lone surrogate, which
+// core's (text/wide_text.hpp), made lenient for a host's text. A lone surrogate, which
 // UTF-16 text from a script may hold, becomes U+FFFD rather than an ill-formed UTF-8 sequence;
 // a malformed UTF-8 byte likewise becomes U+FFFD on the way out.
 std::string utf8FromUtf16(std::wstring_view text);

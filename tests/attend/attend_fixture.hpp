@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "component/attend.hpp"
+#include "component/library_line.hpp"
 #include "serial/host_link.hpp"
 #include "serial/scripted_port.hpp"
 #include "serial/settings.hpp"
@@ -32,23 +33,23 @@ class AttendTest : public ::testing::Test {
   void SetUp() override {
     auto scripted = std::make_unique<serial::ScriptedPort>(clock);
     port = scripted.get();
-    savedPort_ = serial::replaceSharedPort(std::move(scripted));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks() = {.pump = [this] { ++pumpTurns; },
-                           .reporter = [this](int32_t number) { reported.push_back(number); },
-                           .clock = &clock,
-                           .slice = kSlice,
-                           .stopRequested = {}};
+    savedPort_ = component::replaceSharedPort(std::move(scripted));
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks() = {.pump = [this] { ++pumpTurns; },
+                                 .reporter = [this](int32_t number) { reported.push_back(number); },
+                                 .clock = &clock,
+                                 .slice = kSlice,
+                                 .stopRequested = {}};
     object.setCommPortID(3);
     object.setCommBautRate(19200);
     object.setCommInBufferSize(2048);
     object.setCommOutBufferSize(256);
-    serial::librarySettings() = {7, "4800,N,8,1", 4096, 128};
+    component::librarySettings() = {7, "4800,N,8,1", 4096, 128};
   }
 
   void TearDown() override {
-    serial::replaceSharedPort(std::move(savedPort_));
-    serial::hostHooks() = savedHooks_;
+    component::replaceSharedPort(std::move(savedPort_));
+    component::libraryHooks() = savedHooks_;
   }
 
   // The port log of a command from its first frame on, the preparation taken off; fails the
@@ -68,7 +69,7 @@ class AttendTest : public ::testing::Test {
 
  private:
   std::unique_ptr<serial::PortControl> savedPort_;
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
 };
 
 // How every short command prepares the port: the object's own properties, binary input, no

@@ -2,6 +2,8 @@
 #include <vector>
 
 #include "attend/download_report.hpp"
+#include "component/attend_commands.hpp"
+#include "component/library_line.hpp"
 #include "download_fixture.hpp"
 #include "serial/host_link.hpp"
 
@@ -148,10 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DownloadTest, StopAskedForByTheHostRollsBackBetweenRecords) {
   int asked = 0;
-  serial::hostHooks().stopRequested = [&] { return ++asked == 2; };
+  component::libraryHooks().stopRequested = [&] { return ++asked == 2; };
   port->answerNextFrame({{0ms, downloadReply(3, 2, {kFirst, kSecond})}});
   EXPECT_EQ(object.GetMacData(3), 0);
-  serial::hostHooks().stopRequested = {};
+  component::libraryHooks().stopRequested = {};
   EXPECT_EQ(lastDownload().ending, Ending::kStopped);
   EXPECT_EQ(lastDownload().written, 1);
   EXPECT_TRUE(database->committed().empty());

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "attend/download.hpp"
+#include "component/attend_commands.hpp"
 #include "download_fixture.hpp"
 #include "ui/messages.hpp"
 

@@ -1,7 +1,9 @@
 #include <algorithm>
 
 #include "attend/download.hpp"
+#include "component/attend_commands.hpp"
 #include "component/dispatch.hpp"
+#include "component/library_line.hpp"
 #include "download_fixture.hpp"
 #include "ui/messages.hpp"
 
@@ -172,7 +174,7 @@ TEST_F(DownloadTest, CountsAbove32767AreDownloadedWhole) {
   constexpr int kCount = 0x8001;
   port->answerNextFrame({{0ms, {3, 0x80, 0x01}}});
   int sent = 0;
-  serial::hostHooks().pump = [&] {
+  component::libraryHooks().pump = [&] {
     if (sent < kCount && port->buffered().size() < 20) {
       Bytes record{3};
       const Bytes stored =

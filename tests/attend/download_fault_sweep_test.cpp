@@ -12,6 +12,8 @@
 
 #include "attend/download_report.hpp"
 #include "automation/error.hpp"
+#include "component/attend_commands.hpp"
+#include "component/library_line.hpp"
 #include "db/session_faults.hpp"
 #include "download_fixture.hpp"
 
@@ -47,7 +49,7 @@ class AttendFaultSweep : public DownloadTest {
     auto scripted = std::make_unique<serial::ScriptedPort>(clock);
     scripted->failCall(portFailing);
     port = scripted.get();
-    serial::replaceSharedPort(std::move(scripted));
+    component::replaceSharedPort(std::move(scripted));
     port->answerNextFrame({{0ms, downloadReply(3, 3, kRecords)}});
     auto connection = std::make_unique<db::ScriptedConnection>();
     auto calls = std::make_shared<int>(0);

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "attend/shared_database.hpp"
 #include "attend_fixture.hpp"
+#include "component/shared_database.hpp"
 #include "db/scripted_connection.hpp"
 #include "ui/host_reports.hpp"
 

@@ -1,4 +1,5 @@
 #include "attend/download.hpp"
+#include "component/attend_commands.hpp"
 #include "download_fixture.hpp"
 #include "ui/messages.hpp"
 

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "attend_fixture.hpp"
+#include "component/attend_commands.hpp"
 #include "component/dispatch.hpp"
 #include "ui/messages.hpp"
 

@@ -1,6 +1,7 @@
 #include "attend/original_card_no.hpp"
 
 #include "attend_fixture.hpp"
+#include "component/attend_commands.hpp"
 #include "ui/messages.hpp"
 
 namespace solvard::attend::testing {

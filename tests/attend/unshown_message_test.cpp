@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "download_fixture.hpp"
 #include "ui/presenter.hpp"
 
@@ -12,7 +13,8 @@ namespace {
 // dropped as always, the records around it are written and committed, and the log tells which
 // message was lost.
 TEST_F(DownloadTest, AMessageThatCannotBeShownLeavesTheDownloadToFinish) {
-  serial::hostHooks().reporter = nullptr;  // through the library's box and the host's presenter
+  component::libraryHooks().reporter =
+      nullptr;  // through the library's box and the host's presenter
   ui::ScopedPresenter failing(
       [](const ui::MessageBoxView&) -> ui::Choice { throw std::runtime_error("no display"); });
   Bytes spoiled = storedRecord(0x00, 0x00, 0x07, 0x08, 0x45);

@@ -6,6 +6,7 @@
 #include "automation/error.hpp"
 #include "component/attend.hpp"
 #include "component/factory.hpp"
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "serial/host_link.hpp"
 #include "serial/scripted_port.hpp"
@@ -89,17 +90,17 @@ class DispatchOnScriptedLine : public ::testing::Test {
   void SetUp() override {
     auto scripted = std::make_unique<serial::ScriptedPort>(clock);
     port = scripted.get();
-    savedPort_ = serial::replaceSharedPort(std::move(scripted));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks() = {.pump = {},
-                           .reporter = [this](int32_t number) { reported.push_back(number); },
-                           .clock = &clock,
-                           .slice = std::chrono::milliseconds{5},
-                           .stopRequested = {}};
+    savedPort_ = component::replaceSharedPort(std::move(scripted));
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks() = {.pump = {},
+                                 .reporter = [this](int32_t number) { reported.push_back(number); },
+                                 .clock = &clock,
+                                 .slice = std::chrono::milliseconds{5},
+                                 .stopRequested = {}};
   }
   void TearDown() override {
-    serial::replaceSharedPort(std::move(savedPort_));
-    serial::hostHooks() = savedHooks_;
+    component::replaceSharedPort(std::move(savedPort_));
+    component::libraryHooks() = savedHooks_;
   }
 
   serial::ManualClock clock{std::chrono::seconds(5000)};
@@ -108,7 +109,7 @@ class DispatchOnScriptedLine : public ::testing::Test {
 
  private:
   std::unique_ptr<serial::PortControl> savedPort_;
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
 };
 
 TEST_F(DispatchOnScriptedLine, InOutArgumentsComeBackCoercedToTheirType) {

@@ -9,6 +9,7 @@
 
 #include "component/attend.hpp"
 #include "component/dispatch.hpp"
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "serial/host_link.hpp"
 #include "serial/port_devices.hpp"
@@ -36,19 +37,19 @@ class RateOnTheLine : public ::testing::Test {
 
   void SetUp() override {
     serial::mapPortDevice(kPort, pty.path());
-    savedPort_ = serial::replaceSharedPort(serial::makePlatformPort());
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks() = {.pump = [this] { turn(); },
-                           .reporter = [](int32_t) {},
-                           .clock = &clock,
-                           .slice = 2ms,
-                           .stopRequested = {}};
+    savedPort_ = component::replaceSharedPort(serial::makePlatformPort());
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks() = {.pump = [this] { turn(); },
+                                 .reporter = [](int32_t) {},
+                                 .clock = &clock,
+                                 .slice = 2ms,
+                                 .stopRequested = {}};
     attend.setCommPortID(kPort);
     prohibit.setCommPortID(kPort);
   }
   void TearDown() override {
-    serial::replaceSharedPort(std::move(savedPort_));
-    serial::hostHooks() = savedHooks_;
+    component::replaceSharedPort(std::move(savedPort_));
+    component::libraryHooks() = savedHooks_;
     serial::unmapPortDevice(kPort);
   }
 
@@ -75,7 +76,7 @@ class RateOnTheLine : public ::testing::Test {
 
  private:
   std::unique_ptr<serial::PortControl> savedPort_;
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
 };
 
 TEST_F(RateOnTheLine, RatesBetweenTheFixedSpeedsReachTheLineForBothClasses) {

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "component/attend.hpp"
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "serial/settings.hpp"
 
 namespace solvard::component {
 namespace {
 
-using serial::librarySettings;
+using component::librarySettings;
 
 TEST(PortPropertiesTest, FreshAttendReadsDefaults) {
   Attend a;

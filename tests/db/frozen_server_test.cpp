@@ -97,7 +97,7 @@ class FrozenServer : public ::testing::Test {
   Database database_{Engine::kPostgresql};
   std::string text_;
   std::unique_ptr<Connection> connection_ =
-      makeOdbcConnectionWith({.watchMargin = milliseconds(500)});
+      makeOdbcConnectionWith({.watchMargin = milliseconds(500), .log = {}});
   int pid_ = 0;
 };
 

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "attend/download_report.hpp"
-#include "attend/shared_database.hpp"
 #include "component/attend.hpp"
+#include "component/attend_commands.hpp"
+#include "component/library_line.hpp"
+#include "component/shared_database.hpp"
 #include "db/database_fixture.hpp"
 #include "db/schema.hpp"
 #include "pg_proxy.hpp"
@@ -48,8 +50,8 @@ class AttendDownload : public SimulatorTest, public ::testing::WithParamInterfac
     SimulatorTest::SetUp();
     terminal = &sim.add(std::make_unique<AttendTerminal>(kMachine));
     terminal->storeRecords({kExample, kLeadingZeros, kMalformedCard});
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks().reporter = [this](int32_t n) { reported.push_back(n); };
     savedLog_ = ui::setLogSink([this](const std::string& line) { logged.push_back(line); });
     // Each test opens the shared connection afresh, on its own database.
     attend::replaceSharedDatabase(nullptr);
@@ -62,9 +64,9 @@ class AttendDownload : public SimulatorTest, public ::testing::WithParamInterfac
   void TearDown() override {
     if (terminal == nullptr) return;  // skipped before anything was set up
     attend::replaceSharedDatabase(nullptr);
-    serial::sharedPort().PortOpen(false);  // a download that succeeded leaves it open
+    component::sharedPort().PortOpen(false);  // a download that succeeded leaves it open
     ui::setLogSink(std::move(savedLog_));
-    serial::hostHooks() = savedHooks_;
+    component::libraryHooks() = savedHooks_;
     SimulatorTest::TearDown();
   }
 
@@ -95,7 +97,7 @@ class AttendDownload : public SimulatorTest, public ::testing::WithParamInterfac
   std::vector<std::string> logged;
 
  private:
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
   ui::LogSink savedLog_;
 };
 
@@ -171,7 +173,7 @@ TEST_P(AttendDownload, StatementRefusedRollsBackAndGivesZero) {
   EXPECT_TRUE(reported.empty());
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_TRUE(logged[0].starts_with("GetMacData(3): the database refused ")) << logged[0];
-  EXPECT_FALSE(serial::sharedPort().PortOpen());
+  EXPECT_FALSE(component::sharedPort().PortOpen());
 }
 
 // Opened with the first object's text and kept: another object's text plays no part.
@@ -238,7 +240,7 @@ TEST_P(AttendDownload, CommitWhoseReplyIsLostIsNeitherRepeatedNorReportedLost) {
               std::string::npos)
         << logged.back();
     attend::replaceSharedDatabase(nullptr);
-    serial::sharedPort().PortOpen(false);
+    component::sharedPort().PortOpen(false);
   }
 }
 

@@ -1,6 +1,7 @@
 #include <numeric>
 
 #include "automation/error.hpp"
+#include "component/library_line.hpp"
 #include "serial/exchange.hpp"
 #include "serial/host_link.hpp"
 #include "simulator_fixture.hpp"
@@ -172,16 +173,16 @@ TEST_F(SimulatorTest, PortHeldByAnotherOpenFailsToOpen) {
 // The library's own port and the host's hooks: a device that is not there is reported once.
 TEST(MissingDevice, OpenFailureIsReportedThroughTheHostsReporter) {
   std::vector<int32_t> reported;
-  serial::hostHooks().reporter = [&](int32_t n) { reported.push_back(n); };
+  component::libraryHooks().reporter = [&](int32_t n) { reported.push_back(n); };
   serial::mapPortDevice(kPortNumber, "/nonexistent/solvard-tty");
   {
-    serial::Link link = serial::commandLink();
+    serial::Link link = component::commandLink();
     EXPECT_EQ(serial::runExchange(link, openLock(kPortNumber)).ending, Ending::PortFailure);
   }
   serial::unmapPortDevice(kPortNumber);
-  serial::hostHooks().reporter = nullptr;
+  component::libraryHooks().reporter = nullptr;
   EXPECT_EQ(reported, (std::vector<int32_t>{61206}));
-  EXPECT_FALSE(serial::sharedPort().PortOpen());
+  EXPECT_FALSE(component::sharedPort().PortOpen());
 }
 
 }  // namespace

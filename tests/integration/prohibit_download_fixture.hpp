@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "db/database_fixture.hpp"
 #include "db/schema.hpp"
@@ -28,18 +29,18 @@ class AccessDownload : public SimulatorTest,
     if (!database.create()) GTEST_SKIP() << "SOLVARD_PG_CONNECT is not set";
     SimulatorTest::SetUp();
     terminal = &sim.add(std::make_unique<simulator::AccessTerminal>(kMachine));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks().reporter = [this](int32_t n) { reported.push_back(n); };
     savedLog_ = ui::setLogSink([this](const std::string& line) { logged.push_back(line); });
     object.setCommPortID(kPortNumber);
     savedPending_ = prohibit::setPendingRecords(nullptr);
   }
   void TearDown() override {
     if (terminal == nullptr) return;  // skipped before anything was set up
-    serial::sharedPort().PortOpen(false);
+    component::sharedPort().PortOpen(false);
     prohibit::setPendingRecords(std::move(savedPending_));
     ui::setLogSink(std::move(savedLog_));
-    serial::hostHooks() = savedHooks_;
+    component::libraryHooks() = savedHooks_;
     SimulatorTest::TearDown();
   }
 
@@ -85,7 +86,7 @@ class AccessDownload : public SimulatorTest,
   std::vector<std::string> logged;
 
  private:
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
   std::shared_ptr<prohibit::PendingRecords> savedPending_;
   ui::LogSink savedLog_;
 };

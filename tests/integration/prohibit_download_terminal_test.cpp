@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "pg_proxy.hpp"
 #include "prohibit_download_fixture.hpp"
 #include "serial/shared_port.hpp"
@@ -25,7 +26,7 @@ TEST_P(AccessDownload, NoRecordSendsOnePromptAndLeavesThePortOpen) {
   makeTable("Records");
   EXPECT_EQ(download(), "NODATA");
   EXPECT_EQ(framesSeen(), std::vector<Bytes>{kPrompt});
-  EXPECT_TRUE(serial::sharedPort().PortOpen());
+  EXPECT_TRUE(component::sharedPort().PortOpen());
   EXPECT_TRUE(rows("Records").empty());
 }
 
@@ -41,7 +42,7 @@ TEST_P(AccessDownload, TwoRecordsTakeThreePromptsAndBecomeTwoRows) {
   const auto state = terminalState();
   EXPECT_TRUE(state.records.empty());
   EXPECT_EQ(state.acknowledged, (std::vector<Bytes>{kFirst, kSecond}));
-  EXPECT_FALSE(serial::sharedPort().PortOpen());
+  EXPECT_FALSE(component::sharedPort().PortOpen());
   EXPECT_TRUE(reported.empty());
 }
 
@@ -97,7 +98,7 @@ TEST_P(AccessDownload, RefusedRowStaysInTheTerminal) {
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].find("record 2 (card 1234567890, 2001-06-30 09:00) not written"),
             std::string::npos);
-  EXPECT_FALSE(serial::sharedPort().PortOpen());
+  EXPECT_FALSE(component::sharedPort().PortOpen());
 }
 
 // The server ends the download's session after the first row; the second row is written on the

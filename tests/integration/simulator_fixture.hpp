@@ -5,11 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "serial/host_link.hpp"
 #include "serial/link.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/simulator.hpp"
+#include "ui/notice_messages.hpp"
 
 namespace solvard::integration {
 
@@ -30,8 +32,12 @@ class SimulatorTest : public ::testing::Test {
   void TearDown() override { serial::unmapPortDevice(kPortNumber); }
 
   serial::Link makeLink(serial::PortControl& on) {
-    return serial::Link(serial::LinkServices{
-        on, serial::steadyClock(), {}, [this](int32_t n) { reported.push_back(n); }, 5ms});
+    return serial::Link(
+        serial::LinkServices{on,
+                             serial::steadyClock(),
+                             {},
+                             [this](serial::Notice n) { reported.push_back(ui::messageNumber(n)); },
+                             5ms});
   }
   serial::Link makeLink() { return makeLink(*port); }
 
@@ -51,12 +57,12 @@ class TerminalOnLine : public SimulatorTest {
   void SetUp() override {
     SimulatorTest::SetUp();
     terminal = &sim.add(std::move(pending_));
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks().reporter = [this](int32_t n) { reported.push_back(n); };
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks().reporter = [this](int32_t n) { reported.push_back(n); };
     object.setCommPortID(kPortNumber);
   }
   void TearDown() override {
-    serial::hostHooks() = savedHooks_;
+    component::libraryHooks() = savedHooks_;
     SimulatorTest::TearDown();
   }
 
@@ -74,7 +80,7 @@ class TerminalOnLine : public SimulatorTest {
 
  private:
   std::unique_ptr<T> pending_;
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
 };
 
 }  // namespace solvard::integration

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "component/prohibit_commands.hpp"
 #include "prohibit/simple_commands.hpp"
 #include "prohibit_fixture.hpp"
 

@@ -3,6 +3,8 @@
 #include <tuple>
 #include <vector>
 
+#include "component/library_line.hpp"
+#include "component/prohibit_commands.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/open_list.hpp"
 #include "prohibit/simple_commands.hpp"
@@ -154,7 +156,7 @@ using CommandSetup = ProhibitTest;
 
 // Closing the port and applying the settings come before anything may be passed over.
 TEST_F(CommandSetup, RefusedSettingRaisesBeforeTheOpen) {
-  serial::librarySettings().portNumber = 0;
+  component::librarySettings().portNumber = 0;
   try {
     OpenLock(3);
     FAIL() << "a refused port number must reach the host";
@@ -167,7 +169,7 @@ TEST_F(CommandSetup, RefusedSettingRaisesBeforeTheOpen) {
 
 // Every command opens the port afresh with the library-wide settings as they stand.
 TEST_F(CommandSetup, AppliesTheLibrarySettingsAtEachCommand) {
-  serial::librarySettings() = {7, "19200,N,8,1", 1024, 256};
+  component::librarySettings() = {7, "19200,N,8,1", 1024, 256};
   answer({3, 2});
   EXPECT_TRUE(OpenLock(3));
   const std::vector<std::string> opening(port->log().begin(), port->log().begin() + 6);

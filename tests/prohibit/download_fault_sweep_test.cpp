@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "automation/error.hpp"
+#include "component/library_line.hpp"
 #include "db/session_faults.hpp"
 #include "download_fixture.hpp"
 
@@ -77,7 +78,7 @@ class DownloadFaultSweep : public DownloadTest {
     // The fixture's progress sink reads the port in place.
     port = scripted.get();
     scripted->onFrame = [&door, port = scripted.get()](const Bytes&) { door.prompted(*port); };
-    serial::replaceSharedPort(std::move(scripted));
+    component::replaceSharedPort(std::move(scripted));
     auto calls = std::make_shared<int>(0);
     std::vector<std::unique_ptr<db::ScriptedConnection>> connections;
     db::ConnectionPool connectionsPool{[&] {
@@ -89,8 +90,8 @@ class DownloadFaultSweep : public DownloadTest {
     logged.clear();
     Run run;
     try {
-      run.text = downloadRegisterData(serial::libraryLine(), 3, kText, "Records", connectionsPool,
-                                      pendingRecords())
+      run.text = downloadRegisterData(component::libraryLine(), 3, kText, "Records",
+                                      connectionsPool, pendingRecords())
                      .text;
     } catch (const automation::AutomationError& error) {
       // A port failure before the open reaches the host as a failed call.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
+#include "component/prohibit_commands.hpp"
 #include "db/odbc_connection.hpp"
 #include "db/pool.hpp"
 #include "db/schema.hpp"
@@ -93,8 +95,8 @@ class DownloadTest : public ProhibitTest {
   }
 
   std::string download(int16_t machine = 3, const std::string& table = "Records") {
-    lastReport =
-        downloadRegisterData(serial::libraryLine(), machine, kText, table, pool, pendingRecords());
+    lastReport = downloadRegisterData(component::libraryLine(), machine, kText, table, pool,
+                                      pendingRecords());
     return lastReport.text;
   }
 

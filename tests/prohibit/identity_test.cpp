@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "component/prohibit.hpp"
+#include "component/prohibit_commands.hpp"
 #include "prohibit_fixture.hpp"
 #include "ui/messages.hpp"
 

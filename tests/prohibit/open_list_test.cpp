@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "component/prohibit_commands.hpp"
 #include "prohibit_fixture.hpp"
 
 namespace solvard::prohibit::testing {

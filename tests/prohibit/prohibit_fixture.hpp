@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "serial/host_link.hpp"
 #include "serial/scripted_port.hpp"
 #include "serial/settings.hpp"
@@ -25,23 +26,23 @@ class ProhibitTest : public ::testing::Test {
   explicit ProhibitTest(std::chrono::nanoseconds start = 5000s) : clock(start) {}
 
   void SetUp() override {
-    savedHooks_ = serial::hostHooks();
-    serial::hostHooks() = {.pump = {},
-                           .reporter = [this](int32_t number) { reported.push_back(number); },
-                           .clock = &clock,
-                           .slice = 5ms,
-                           .stopRequested = {}};
+    savedHooks_ = component::libraryHooks();
+    component::libraryHooks() = {.pump = {},
+                                 .reporter = [this](int32_t number) { reported.push_back(number); },
+                                 .clock = &clock,
+                                 .slice = 5ms,
+                                 .stopRequested = {}};
     auto scripted = std::make_unique<ScriptedPort>(clock);
     port = scripted.get();
-    savedPort_ = serial::replaceSharedPort(std::move(scripted));
-    savedSettings_ = serial::librarySettings();
-    serial::librarySettings() = {3, "9600,N,8,1", 1024, 512};
+    savedPort_ = component::replaceSharedPort(std::move(scripted));
+    savedSettings_ = component::librarySettings();
+    component::librarySettings() = {3, "9600,N,8,1", 1024, 512};
   }
 
   void TearDown() override {
-    serial::librarySettings() = savedSettings_;
-    serial::replaceSharedPort(std::move(savedPort_));
-    serial::hostHooks() = savedHooks_;
+    component::librarySettings() = savedSettings_;
+    component::replaceSharedPort(std::move(savedPort_));
+    component::libraryHooks() = savedHooks_;
   }
 
   // The terminal answers the next frame with `reply`, `after` it was written.
@@ -61,7 +62,7 @@ class ProhibitTest : public ::testing::Test {
   std::vector<int32_t> reported;
 
  private:
-  serial::HostHooks savedHooks_;
+  component::LibraryHooks savedHooks_;
   std::unique_ptr<serial::PortControl> savedPort_;
   serial::LibrarySettings savedSettings_;
 };

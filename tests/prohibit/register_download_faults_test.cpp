@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "download_fixture.hpp"
 #include "serial/host_link.hpp"
 
@@ -214,13 +215,13 @@ TEST_F(DownloadTest, EndingsTellSilenceFromTheEndAndAStopFromEither) {
   // A stop asked for while a record is on its way: that record is written, no prompt follows.
   const std::size_t promptsBefore = prompts().size();
   bool stop = false;
-  serial::hostHooks().stopRequested = [&] { return stop; };
+  component::libraryHooks().stopRequested = [&] { return stop; };
   auto stopAtFirst = ui::setProgressSink([&](int32_t, int32_t) { stop = true; });
   answerRecord(kSecondRecord);
   answerRecord(kFirstRecord);
   EXPECT_EQ(download(), "ERROR");
   ui::setProgressSink(std::move(stopAtFirst));
-  serial::hostHooks().stopRequested = {};
+  component::libraryHooks().stopRequested = {};
   EXPECT_EQ(lastReport.ending, Ending::kStopped);
   EXPECT_EQ(lastReport.written, 1);
   EXPECT_EQ(committedNow().back(), kSecondRow);

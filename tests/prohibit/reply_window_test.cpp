@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "component/prohibit_commands.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/open_list.hpp"
 #include "prohibit/simple_commands.hpp"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "component/dispatch.hpp"
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "prohibit_fixture.hpp"
 #include "ui/host_reports.hpp"
@@ -30,7 +31,7 @@ class ProhibitObject : public ProhibitTest {
   void SetUp() override {
     ProhibitTest::SetUp();
     // Through the library's message box and the host's presenter, not the fixture's reporter.
-    serial::hostHooks().reporter = nullptr;
+    component::libraryHooks().reporter = nullptr;
     prohibit.setCommPortID(3);
   }
 
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A host's own reporter that fails loses its message the same way.
 TEST_F(ProhibitObject, AFailingHostReporterLosesOnlyItsMessage) {
-  serial::hostHooks().reporter = [](int32_t) { throw 7; };
+  component::libraryHooks().reporter = [](int32_t) { throw 7; };
   port->failOpen();
   std::vector<std::string> logged;
   ui::ScopedLogSink sink([&](const std::string& line) { logged.push_back(line); });

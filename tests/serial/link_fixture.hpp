@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "serial/line_state.hpp"
 #include "serial/link.hpp"
 #include "serial/scripted_port.hpp"
+#include "ui/notice_messages.hpp"
 
 namespace solvard::serial::testing {
 
@@ -15,20 +17,23 @@ using namespace std::chrono_literals;
 
 inline constexpr std::chrono::milliseconds kSlice = 5ms;
 
-// A link on a scripted port in virtual time; messages to the operator are collected.
+// Links on one line, on a scripted port in virtual time; the notices are collected as the
+// operator's message numbers.
 class LinkTest : public ::testing::Test {
  protected:
   explicit LinkTest(std::chrono::nanoseconds start = 5000s) : clock(start) {}
 
   Link makeLink() {
-    return Link(LinkServices{port, clock, [this] { pumpTurn(); },
-                             [this](int32_t number) { reported.push_back(number); }, kSlice});
+    return Link(LinkServices{
+        port, clock, [this] { pumpTurn(); },
+        [this](Notice notice) { reported.push_back(ui::messageNumber(notice)); }, kSlice, &line});
   }
 
   // What the host's message loop does on each turn.
   virtual void pumpTurn() { ++pumpTurns; }
 
   ManualClock clock;
+  LineState line;
   ScriptedPort port{clock};
   std::vector<int32_t> reported;
   int pumpTurns = 0;

@@ -13,6 +13,7 @@
 #include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "support/pty_pair.hpp"
+#include "ui/notice_messages.hpp"
 
 namespace solvard::serial::testing {
 namespace {
@@ -44,7 +45,8 @@ TEST(StaleBytesTest, BytesFromBeforeTheOpenAreNotTakenForTheReply) {
 
   auto port = makePlatformPort();
   std::vector<int32_t> reported;
-  Link link(LinkServices{*port, steadyClock(), {}, [&](int32_t n) { reported.push_back(n); }, 5ms});
+  Link link(LinkServices{
+      *port, steadyClock(), {}, [&](Notice n) { reported.push_back(ui::messageNumber(n)); }, 5ms});
   ASSERT_EQ(link.OpenPort(PortSetup{kPort, "9600,N,8,1", 1024, 512}), OpenResult::Opened);
   ::close(watcher);
 

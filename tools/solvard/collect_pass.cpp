@@ -180,7 +180,7 @@ void collectLine(const CollectLine& config, const std::string& database, const s
   // The door forgets a record at its next prompt, whichever pass sends it: one the database
   // refused is kept where the next pass looks first.
   if (made) made->setKeptRecords(kept);
-  RecordStore store(database, config.name, passId);
+  RecordStore store(database, config.name, passId, lineHooks.log);
   bool settle = true;
   for (std::size_t i = 0; i < config.terminals.size(); ++i) {
     if (made && settle) {

@@ -32,11 +32,12 @@ std::string ledgerTimeNow() {
   return utcText(seconds, "%Y-%m-%d %H:%M:%S") + fraction;
 }
 
-RecordStore::RecordStore(std::string database, std::string line, std::string passId)
+RecordStore::RecordStore(std::string database, std::string line, std::string passId,
+                         std::function<void(const std::string&)> log)
     : database_(std::move(database)),
       line_(std::move(line)),
       passId_(std::move(passId)),
-      connection_(db::makeOdbcConnection()) {}
+      connection_(db::makeOdbcConnection(std::move(log))) {}
 
 // The statements go before the connection they were prepared on.
 RecordStore::~RecordStore() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -36,7 +37,9 @@ struct LedgerRow {
 // insert-if-absent, so a record written twice is stored once and a genuine repeat is kept.
 class RecordStore {
  public:
-  RecordStore(std::string database, std::string line, std::string passId);
+  // What the connection tells beyond its diagnostics goes to `log` (may be empty).
+  RecordStore(std::string database, std::string line, std::string passId,
+              std::function<void(const std::string&)> log = {});
   ~RecordStore();
 
   // Opens the connection when it is not open (again after it was lost). False with the

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "ui/utf8.hpp"
+#include "text/utf8.hpp"
 
 namespace solvard::tool {
 
@@ -34,7 +34,7 @@ constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 // (or the one byte).
 bool malformedAt(std::string_view text, size_t& pos) {
   const size_t start = pos;
-  return ui::nextCodePoint(text, pos) == 0xFFFD && text.substr(start, 3) != kReplacementUtf8;
+  return text::nextCodePoint(text, pos) == 0xFFFD && text.substr(start, 3) != kReplacementUtf8;
 }
 
 void dumpString(std::string& out, const std::string& s) {

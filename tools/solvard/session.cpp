@@ -5,6 +5,7 @@
 
 #include "automation/error.hpp"
 #include "component/factory.hpp"
+#include "component/library_line.hpp"
 #include "message_recorder.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/settings.hpp"
@@ -141,7 +142,7 @@ Json Session::language(const Json& request) {
 }
 
 Json Session::settings() {
-  const serial::LibrarySettings& s = serial::librarySettings();
+  const serial::LibrarySettings& s = component::librarySettings();
   Json result(Json::Object{{"port", Json(static_cast<int>(s.portNumber))},
                            {"settings", Json(s.settingsText)},
                            {"in", Json(static_cast<int>(s.inBufferSize))},

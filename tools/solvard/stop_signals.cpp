@@ -2,6 +2,7 @@
 
 #include <csignal>
 
+#include "component/library_line.hpp"
 #include "serial/host_link.hpp"
 
 namespace solvard::tool {
@@ -21,13 +22,13 @@ StopOnSignals::StopOnSignals() {
   stopAsked = 0;
   std::signal(SIGINT, askToStop);
   std::signal(SIGTERM, askToStop);
-  serial::hostHooks().stopRequested = [] { return stopAsked != 0; };
+  component::libraryHooks().stopRequested = [] { return stopAsked != 0; };
 }
 
 bool StopOnSignals::requested() { return stopAsked != 0; }
 
 StopOnSignals::~StopOnSignals() {
-  serial::hostHooks().stopRequested = {};
+  component::libraryHooks().stopRequested = {};
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
 }

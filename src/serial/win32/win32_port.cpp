@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "automation/wide_text.hpp"
 #include "serial/port_errors.hpp"
+#include "text/wide_text.hpp"
 
 namespace solvard::serial::win32 {
 namespace {
@@ -75,7 +75,7 @@ std::string systemMessage(unsigned long error) {
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text = buffer != nullptr ? automation::utf8OfLenient(std::u16string_view(
+  std::string text = buffer != nullptr ? text::utf8OfLenient(std::u16string_view(
                                              reinterpret_cast<const char16_t*>(buffer), length))
                                        : "";
   if (buffer != nullptr) LocalFree(buffer);
@@ -90,7 +90,7 @@ Win32Port::~Win32Port() { PortOpen(false); }
 
 void Win32Port::openDevice(const std::string& device) {
   using Kind = OpenFailure::Kind;
-  const auto name = automation::utf16Of(device);
+  const auto name = text::utf16Of(device);
   if (!name || name->empty()) failOpen(Kind::NotFound, device, "not a valid device name");
   const HANDLE handle =
       CreateFileW(reinterpret_cast<const wchar_t*>(name->c_str()), GENERIC_READ | GENERIC_WRITE, 0,

@@ -11,6 +11,7 @@
 
 #include "check.hpp"
 #include "component/identifiers.hpp"
+#include "component/library_line.hpp"
 #include "dispatch_client.hpp"
 #include "serial/clock.hpp"
 #include "serial/line_state.hpp"
@@ -85,7 +86,7 @@ int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   serial::ManualClock clock;
   std::vector<int32_t> reports;
-  serial::HostHooks& hooks = serial::libraryLine().hooks;
+  component::LibraryHooks& hooks = component::libraryLine().hooks;
   hooks.clock = &clock;
   hooks.reporter = [&](int32_t number) { reports.push_back(number); };
 
@@ -124,7 +125,7 @@ int main() {
     if (object == nullptr) break;
     auto port = std::make_unique<TerminalDouble>(clock, row.reply, row.refuseOpen);
     TerminalDouble* terminal = port.get();
-    serial::replaceSharedPort(std::move(port));
+    component::replaceSharedPort(std::move(port));
     reports.clear();
     g_dispatched = 0;
     for (int i = 0; i < 3; ++i) PostMessageW(window, WM_APP, 0, 0);
@@ -157,7 +158,7 @@ int main() {
   if (attend != nullptr) {
     auto port = std::make_unique<TerminalDouble>(clock, Bytes{1}, false);
     TerminalDouble* terminal = port.get();
-    serial::replaceSharedPort(std::move(port));
+    component::replaceSharedPort(std::move(port));
     reports.clear();
     VARIANT funcId = r8(2.75);
     CallOutcome out;
@@ -171,7 +172,7 @@ int main() {
     CHECK_EQ(V_R8(&funcId), 2.75);
     attend->Release();
   }
-  serial::replaceSharedPort(nullptr);
+  component::replaceSharedPort(nullptr);
   hooks.clock = nullptr;
   hooks.reporter = nullptr;
   DestroyWindow(window);

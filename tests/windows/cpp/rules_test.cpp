@@ -10,6 +10,7 @@
 
 #include "automation/error.hpp"
 #include "check.hpp"
+#include "component/library_line.hpp"
 #include "serial/line_state.hpp"
 #include "windows/class_factory.hpp"
 #include "windows/com_error.hpp"
@@ -287,7 +288,7 @@ LRESULT CALLBACK countingWindow(HWND window, UINT message, WPARAM wp, LPARAM lp)
 // Creating an object installs the pump on the library's line; a turn dispatches every waiting
 // message and hands a quit request back to the host's loop.
 void messagePump() {
-  CHECK(!solvard::serial::libraryLine().hooks.pump);
+  CHECK(!solvard::component::libraryLine().hooks.pump);
   IClassFactory* factory = nullptr;
   GUID attend = w::guidOf("{64AA5C7A-165D-4575-99EF-32FD9329C2FE}");
   CHECK_EQ(w::getClassObject(attend, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
@@ -296,7 +297,7 @@ void messagePump() {
   CHECK_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
   if (object != nullptr) object->Release();
   factory->Release();
-  auto pump = solvard::serial::libraryLine().hooks.pump;
+  auto pump = solvard::component::libraryLine().hooks.pump;
   CHECK(static_cast<bool>(pump));
   if (!pump) return;
 

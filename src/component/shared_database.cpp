@@ -1,8 +1,9 @@
-#include "attend/shared_database.hpp"
+#include "component/shared_database.hpp"
 
 #include <utility>
 
 #include "db/odbc_connection.hpp"
+#include "ui/host_reports.hpp"
 
 namespace solvard::attend {
 namespace {
@@ -16,7 +17,7 @@ std::unique_ptr<db::Connection>& slot() {
 
 db::Connection& sharedDatabase() {
   std::unique_ptr<db::Connection>& connection = slot();
-  if (!connection) connection = db::makeOdbcConnection();
+  if (!connection) connection = db::makeOdbcConnection(ui::logLine);
   return *connection;
 }
 

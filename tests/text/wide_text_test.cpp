@@ -1,10 +1,10 @@
 // The UTF-8 / UTF-16 conversion at the Windows build's boundaries (ODBC, device names, COM
 // strings). Plain code: this runs on Linux too.
-#include "automation/wide_text.hpp"
+#include "text/wide_text.hpp"
 
 #include <gtest/gtest.h>
 
-namespace solvard::automation {
+namespace solvard::text {
 namespace {
 
 TEST(WideTextTest, ConvertsEveryPlaneBothWays) {
@@ -62,4 +62,4 @@ TEST(WideTextTest, RefusesAnUnpairedSurrogateUnlessToldToReplaceIt) {
 }
 
 }  // namespace
-}  // namespace solvard::automation
+}  // namespace solvard::text

@@ -1,6 +1,6 @@
-#include "automation/wide_text.hpp"
+#include "text/wide_text.hpp"
 
-namespace solvard::automation {
+namespace solvard::text {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -120,4 +120,4 @@ std::optional<std::string> utf8Of(std::u16string_view utf16, std::size_t* badUni
 
 std::string utf8OfLenient(std::u16string_view utf16) { return *convert(utf16, true, nullptr); }
 
-}  // namespace solvard::automation
+}  // namespace solvard::text

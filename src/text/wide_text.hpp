@@ -9,7 +9,7 @@
 // ODBC, of the file and comm calls, COM's strings) take UTF-16. These convert at that boundary,
 // checking what they convert: a text that is not well-formed is refused, never passed on as
 // something else. Plain code, so every platform runs the same conversion and its tests.
-namespace solvard::automation {
+namespace solvard::text {
 
 // The UTF-16 form of a UTF-8 text; nothing when it is not well-formed UTF-8 (a stray or missing
 // continuation byte, an overlong form, a surrogate's code, a code beyond U+10FFFF), with
@@ -24,4 +24,4 @@ std::optional<std::string> utf8Of(std::u16string_view utf16, std::size_t* badUni
 // says about a failure, which is reported whatever it holds.
 std::string utf8OfLenient(std::u16string_view utf16);
 
-}  // namespace solvard::automation
+}  // namespace solvard::text

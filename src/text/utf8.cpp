@@ -1,6 +1,6 @@
-#include "automation/utf8.hpp"
+#include "text/utf8.hpp"
 
-namespace solvard::automation {
+namespace solvard::text {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::size_t firstMalformedByte(std::string_view text) {
   return std::string_view::npos;
 }
 
-}  // namespace solvard::automation
+}  // namespace solvard::text

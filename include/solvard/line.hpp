@@ -42,6 +42,8 @@ class SOLVARD_API Device {
 SOLVARD_API std::string deviceKey(const std::string& device);
 // Whether two device names reach the same line.
 SOLVARD_API bool sameDevice(const std::string& one, const std::string& other);
+// Whether a device name reaches a device server over the network (tcp:// or rfc2217://).
+SOLVARD_API bool isNetworkDevice(const std::string& device);
 
 // The time the line's reply waits measure; monotonic. A test gives a clock that moves only
 // when told to, so waits of seconds run in no time.

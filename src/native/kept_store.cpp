@@ -6,6 +6,7 @@
 
 #include "prohibit/occurrence.hpp"
 #include "serial/device_key.hpp"
+#include "serial/network_address.hpp"
 #include "solvard/line.hpp"
 
 namespace solvard {
@@ -90,5 +91,7 @@ std::string deviceKey(const std::string& device) { return serial::deviceKey(devi
 bool sameDevice(const std::string& one, const std::string& other) {
   return serial::sameDevice(one, other);
 }
+
+bool isNetworkDevice(const std::string& device) { return serial::isNetworkDevice(device); }
 
 }  // namespace solvard

@@ -4,9 +4,9 @@
 #include <iostream>
 
 #include "db/connection_text.hpp"
+#include "db/table_name.hpp"
 #include "download_line.hpp"
 #include "pending_file.hpp"
-#include "prohibit/table_name.hpp"
 #include "solvard/door_terminal.hpp"
 
 namespace solvard::tool {
@@ -47,7 +47,7 @@ std::string remedy(Errc code) {
 
 ActionReport downloadDoor(const LineOptions& options, const std::string& table,
                           const std::string& database) {
-  if (!prohibit::isTableName(table)) {
+  if (!db::isTableName(table)) {
     throw CLI::ValidationError("--table",
                                "takes a table name such as Records or \"Access "
                                "Records\", not \"" +

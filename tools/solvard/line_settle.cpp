@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "serial/network_address.hpp"
+#include "solvard/line.hpp"
 
 namespace solvard::tool {
 
 std::chrono::milliseconds quietTime(uint32_t baud, const std::string& device) {
   const auto twentyCharacters = std::chrono::milliseconds(200'000 / std::max<uint32_t>(baud, 1));
-  const std::chrono::milliseconds least{serial::isNetworkDevice(device) ? 500 : 100};
+  const std::chrono::milliseconds least{isNetworkDevice(device) ? 500 : 100};
   return std::max(least, twentyCharacters);
 }
 

@@ -2,8 +2,6 @@
 
 #include <csignal>
 
-#include "component/library_line.hpp"
-#include "serial/host_link.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -22,13 +20,11 @@ StopOnSignals::StopOnSignals() {
   stopAsked = 0;
   std::signal(SIGINT, askToStop);
   std::signal(SIGTERM, askToStop);
-  component::libraryHooks().stopRequested = [] { return stopAsked != 0; };
 }
 
 bool StopOnSignals::requested() { return stopAsked != 0; }
 
 StopOnSignals::~StopOnSignals() {
-  component::libraryHooks().stopRequested = {};
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
 }

@@ -3,7 +3,7 @@
 namespace solvard::tool {
 
 // While it lives, SIGINT and SIGTERM ask the running download to stop between records (through
-// the library's stopRequested hook) instead of ending the process: the access download writes
+// its line's stopRequested hook, which asks `requested`) instead of ending the process: the access download writes
 // the record in hand and prompts no more, the attendance download rolls back, and the command
 // says what was kept. A second signal ends the process as usual.
 class StopOnSignals {

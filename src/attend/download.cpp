@@ -59,7 +59,7 @@ int32_t notDownloaded(Link& link) {
 
 // The ending of a failure inside the record loop: port closed, buffers cleared, and what was
 // written of the download undone.
-int32_t nothingKept(Link& link, RecordSink& sink) {
+int32_t nothingKept(Link& link, AttendanceSink& sink) {
   link.closeAndClear();
   sink.rollback();
   return kNoRecordsKept;
@@ -84,12 +84,17 @@ DatabaseSink::DatabaseSink(const serial::LineState& line, db::Connection& connec
   if (line.hooks.clock != nullptr) database_.pause = [] {};
 }
 
-bool DatabaseSink::ready() { return database_.open(connectString_); }
+// The database writes its own reasons to the line's log as it meets them.
+bool DatabaseSink::ready(std::string&) { return database_.open(connectString_); }
 bool DatabaseSink::begin(int32_t) { return database_.begin(); }
-bool DatabaseSink::write(const RecordColumns& record) { return database_.write(record); }
+bool DatabaseSink::take(const AttendanceRecord& record) {
+  return database_.write(
+      {std::to_string(record.machine.value()), record.card, record.date, record.time});
+}
 void DatabaseSink::rollback() { database_.rollback(); }
+bool DatabaseSink::commit() { return commitOutcome() == Committed::kYes; }
 
-RecordSink::Committed DatabaseSink::commit() {
+UncertainCommit::Committed DatabaseSink::commitOutcome() {
   switch (database_.commit()) {
     case DownloadDatabase::Committed::kYes: return Committed::kYes;
     case DownloadDatabase::Committed::kNo: return Committed::kNo;
@@ -99,13 +104,16 @@ RecordSink::Committed DatabaseSink::commit() {
 }
 
 int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& objectPort,
-                        int16_t machineNo, RecordSink& sink, DownloadReport& report) {
+                        int16_t machineNo, AttendanceSink& sink, DownloadReport& report) {
   report = DownloadReport{DownloadReport::Ending::kNotDownloaded, 0, 0};
+  using SinkStep = DownloadReport::SinkStep;
+  const auto refused = [&](SinkStep step) { report.refusedAt = step; };
   const auto ended = [&](DownloadReport::Ending ending, int32_t result) {
     report.ending = ending;
     return result;
   };
-  if (!addressesOneTerminal(machineNo)) return kNotDownloaded;
+  const Result<MachineNumber> machine = MachineNumber::make(machineNo);
+  if (!machine) return kNotDownloaded;
 
   // Paced in real time only: with a clock the host injected (virtual time) the passes stay as
   // they are.
@@ -124,7 +132,11 @@ int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& object
   serial::applyObjectPort(link, objectPort);
 
   // The sink first: a download the database cannot take is not asked of the terminal.
-  if (!sink.ready()) return kNotDownloaded;
+  if (std::string problem; !sink.ready(problem)) {
+    if (!problem.empty()) line.logLine(problem);
+    refused(SinkStep::kReady);
+    return kNotDownloaded;
+  }
 
   if (!link.openIfClosed()) {
     link.reportPortFailure();
@@ -158,7 +170,10 @@ int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& object
   line.reportProgress(0, total);
 
   report.ending = DownloadReport::Ending::kRolledBack;
-  if (!sink.begin(total)) return nothingKept(link, sink);
+  if (!sink.begin(total)) {
+    refused(SinkStep::kBegin);
+    return nothingKept(link, sink);
+  }
   const std::chrono::nanoseconds bound =
       downloadTimeBound(total, baudRateOf(objectPort.settingsText));
   const std::chrono::nanoseconds began = link.now();
@@ -211,15 +226,24 @@ int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& object
       continue;
     }
     droppedInARow = 0;
-    if (!sink.write(recordColumns(machineNo, record))) return nothingKept(link, sink);
+    const RecordColumns row = recordColumns(machineNo, record);
+    if (!sink.take({*machine, row.cardNo, row.date, row.time})) {
+      refused(SinkStep::kTake);
+      return nothingKept(link, sink);
+    }
     report.written = i;
     line.reportProgress(i, total);
     ++i;
   }
-  switch (sink.commit()) {
-    case RecordSink::Committed::kYes: break;
-    case RecordSink::Committed::kNo: return nothingKept(link, sink);
-    case RecordSink::Committed::kUnknown:
+  using Committed = UncertainCommit::Committed;
+  auto* uncertain = dynamic_cast<UncertainCommit*>(&sink);
+  const Committed committed = uncertain != nullptr ? uncertain->commitOutcome()
+                              : sink.commit()      ? Committed::kYes
+                                                   : Committed::kNo;
+  switch (committed) {
+    case Committed::kYes: break;
+    case Committed::kNo: refused(SinkStep::kCommit); return nothingKept(link, sink);
+    case Committed::kUnknown:
       // Neither "written" nor "not written": a failure the host cannot take for either.
       notDownloaded(link);
       return ended(DownloadReport::Ending::kOutcomeUnknown, kNotDownloaded);

@@ -39,20 +39,22 @@ namespace solvard::attend {
 // `write` where the rows are written, its `commit` where they are committed. A machine number
 // outside 0 to 255 gives -1 with nothing done. `report` tells how it ended.
 int32_t downloadRecords(serial::LineState& line, const serial::PortSetup& objectPort,
-                        int16_t machineNo, RecordSink& sink, DownloadReport& report);
+                        int16_t machineNo, AttendanceSink& sink, DownloadReport& report);
 
-// The automation face's sink: the tables WorkCardSource and WorkCardReadTime on `connection`,
-// opened with `connectString` when found closed, one transaction per download.
-class DatabaseSink final : public RecordSink {
+// The tables WorkCardSource and WorkCardReadTime on `connection`, opened with `connectString`
+// when found closed, one transaction per download: the automation face's sink, and a native
+// line's downloadToDatabase. Its reasons go to the line's log.
+class DatabaseSink final : public AttendanceSink, public UncertainCommit {
  public:
   // Records written on `line`: with a clock its host injected (virtual time) nothing waits in
   // real time.
   DatabaseSink(const serial::LineState& line, db::Connection& connection, int16_t machineNo,
                std::string connectString);
-  bool ready() override;
+  bool ready(std::string& problem) override;
   bool begin(int32_t total) override;
-  bool write(const RecordColumns& record) override;
-  Committed commit() override;
+  bool take(const AttendanceRecord& record) override;
+  bool commit() override;
+  Committed commitOutcome() override;
   void rollback() override;
 
  private:

@@ -23,9 +23,13 @@ struct DownloadReport {
     kTooLong,         // the records did not all come within the download's time bound
                       // (downloadTimeBound); nothing of it is stored
   };
+  // The step at which the sink refused the download, if it did.
+  enum class SinkStep { kNone, kReady, kBegin, kTake, kCommit };
+
   Ending ending = Ending::kNotRun;
   int32_t total = 0;    // records the terminal reported
   int32_t written = 0;  // records written into the transaction before it ended
+  SinkStep refusedAt = SinkStep::kNone;
 };
 
 // How long a download of `total` records may take once the count came: a minute, and for each

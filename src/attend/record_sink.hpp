@@ -1,31 +1,24 @@
 #pragma once
 
-#include <cstdint>
-
-#include "attend/record_columns.hpp"
+#include "solvard/records.hpp"
 
 namespace solvard::attend {
 
-// Where an attendance download puts the records it reads: the database of the automation face,
-// or whatever a native host chooses. The download holds the terminal to one rule whatever the
-// sink: every record of it is kept, or none is, so that a download run again after a failure
-// takes each record once.
-class RecordSink {
+// An attendance download hands its records to a solvard::AttendanceSink: the automation face's
+// database, or whatever a native host chooses. The download holds the terminal to one rule
+// whatever the sink: every record of it is kept, or none is, so that a download run again after
+// a failure takes each record once.
+//
+// A store that can lose track of its commit (a database whose connection dropped around it)
+// says so by implementing this as well; the download asks for it and, finding it, commits
+// through it instead of `commit`.
+class UncertainCommit {
  public:
   enum class Committed { kYes, kNo, kUnknown };
 
-  virtual ~RecordSink() = default;
-  // Asked before anything is sent: a download the sink cannot take is not asked of the
-  // terminal.
-  virtual bool ready() = 0;
-  // The terminal reported `total` records and they are about to come.
-  virtual bool begin(int32_t total) = 0;
-  // One record; false ends the download and undoes it.
-  virtual bool write(const RecordColumns& record) = 0;
-  // Every record came: keeps them all. kUnknown when the sink cannot tell whether it kept them.
-  virtual Committed commit() = 0;
-  // The download failed after `begin`: nothing of it may be kept.
-  virtual void rollback() = 0;
+  virtual ~UncertainCommit() = default;
+  // Keeps every record taken. kUnknown when the store cannot tell whether it kept them.
+  virtual Committed commitOutcome() = 0;
 };
 
 }  // namespace solvard::attend

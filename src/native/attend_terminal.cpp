@@ -17,42 +17,6 @@ namespace {
 using attend::MacFunction;
 using automation::Variant;
 
-// Hands the download's records to the host's sink, noting which of its steps refused so the
-// error can name the cause.
-class HostSink final : public attend::RecordSink {
- public:
-  HostSink(AttendanceSink& sink, MachineNumber machine, detail::LineCore& line)
-      : sink_(sink), machine_(machine), line_(line) {}
-
-  bool ready() override {
-    std::string problem;
-    if (sink_.ready(problem)) return true;
-    notReady = true;
-    line_.noteLog(problem);
-    return false;
-  }
-  bool begin(int32_t total) override { return refusedIf(!sink_.begin(total)); }
-  bool write(const attend::RecordColumns& row) override {
-    return refusedIf(!sink_.take({machine_, row.cardNo, row.date, row.time}));
-  }
-  Committed commit() override {
-    return refusedIf(!sink_.commit()) ? Committed::kYes : Committed::kNo;
-  }
-  void rollback() override { sink_.rollback(); }
-
-  bool notReady = false;
-  bool refused = false;
-
- private:
-  bool refusedIf(bool failed) {
-    refused = refused || failed;
-    return !failed;
-  }
-  AttendanceSink& sink_;
-  MachineNumber machine_;
-  detail::LineCore& line_;
-};
-
 // Keeps the records until the download has them all, then gives them to the callback: a
 // download that fails half-way hands over nothing, so running it again gives each record once.
 class CallbackSink final : public AttendanceSink {
@@ -80,32 +44,13 @@ class CallbackSink final : public AttendanceSink {
   std::vector<AttendanceRecord> records_;
 };
 
-// Notes which step of the database refused, so the error can name the cause.
-class WatchedSink final : public attend::RecordSink {
- public:
-  explicit WatchedSink(attend::RecordSink& inner) : inner_(inner) {}
-  bool ready() override { return !(notReady = !inner_.ready()); }
-  bool begin(int32_t total) override { return !(refused = !inner_.begin(total)); }
-  bool write(const attend::RecordColumns& row) override { return !(refused = !inner_.write(row)); }
-  Committed commit() override {
-    const Committed committed = inner_.commit();
-    refused = committed == Committed::kNo;
-    return committed;
-  }
-  void rollback() override { inner_.rollback(); }
-
-  bool notReady = false;
-  bool refused = false;
-
- private:
-  attend::RecordSink& inner_;
-};
-
 // The error of a download that ended without its records, from how it ended.
 Error downloadFailure(const detail::LineCore& line, uint8_t machine,
-                      const attend::DownloadReport& report, bool notReady, bool refused,
-                      Errc refusal, Errc unavailable) {
+                      const attend::DownloadReport& report, Errc refusal, Errc unavailable) {
   using Ending = attend::DownloadReport::Ending;
+  using SinkStep = attend::DownloadReport::SinkStep;
+  const bool notReady = report.refusedAt == SinkStep::kReady;
+  const bool refused = report.refusedAt != SinkStep::kNone && !notReady;
   const std::string terminal = "terminal " + std::to_string(machine);
   const std::string progress =
       "record " + std::to_string(report.written + 1) + " of " + std::to_string(report.total);
@@ -159,9 +104,8 @@ Result<void> sendCommand(Line& line, MachineNumber machine, MacFunction function
   });
 }
 
-Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, attend::RecordSink& sink,
-                                      const bool& notReady, const bool& refused, Errc refusal,
-                                      Errc unavailable) {
+Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, AttendanceSink& sink,
+                                      Errc refusal, Errc unavailable) {
   detail::LineCore& impl = detail::lineCore(line);
   return impl.run<AttendanceSummary>([&]() -> Result<AttendanceSummary> {
     attend::DownloadReport report;
@@ -171,7 +115,7 @@ Result<AttendanceSummary> runDownload(Line& line, MachineNumber machine, attend:
     if (report.ending == Ending::kCommitted || report.ending == Ending::kNoRecords) {
       return AttendanceSummary{result};
     }
-    return downloadFailure(impl, machine.value(), report, notReady, refused, refusal, unavailable);
+    return downloadFailure(impl, machine.value(), report, refusal, unavailable);
   });
 }
 
@@ -236,9 +180,7 @@ Result<CardNumber> AttendTerminal::readOriginalCard() {
 }
 
 Result<AttendanceSummary> AttendTerminal::download(AttendanceSink& sink) {
-  HostSink host(sink, machine_, detail::lineCore(*line_));
-  return runDownload(*line_, machine_, host, host.notReady, host.refused, Errc::sink_refused,
-                     Errc::sink_refused);
+  return runDownload(*line_, machine_, sink, Errc::sink_refused, Errc::sink_refused);
 }
 
 Result<AttendanceSummary> AttendTerminal::download(AttendanceCallback onRecord) {
@@ -254,9 +196,8 @@ Result<AttendanceSummary> AttendTerminal::downloadToDatabase(const std::string& 
       db::makeOdbcConnection(detail::lineCore(*line_).state.log);
   attend::DatabaseSink tables(detail::lineCore(*line_).state, *database, machine_.value(),
                               connection);
-  WatchedSink sink(tables);
-  auto result = runDownload(*line_, machine_, sink, sink.notReady, sink.refused,
-                            Errc::database_refused, Errc::database_unavailable);
+  auto result =
+      runDownload(*line_, machine_, tables, Errc::database_refused, Errc::database_unavailable);
   if (database->State() == db::kStateOpen) (void)database->Close();
   return result;
 }

@@ -1,7 +1,5 @@
 #include "solvard/door_terminal.hpp"
 
-#include <cstdio>
-
 #include "db/odbc_connection.hpp"
 #include "db/pool.hpp"
 #include "native/line_core.hpp"
@@ -18,32 +16,11 @@
 namespace solvard {
 namespace {
 
-std::string twoDigits(int value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02d", value);
-  return text;
-}
-
-std::string dateText(Date date) {
-  const auto day = date.value();
-  return std::to_string(static_cast<int>(day.year())) + "-" +
-         twoDigits(static_cast<int>(unsigned(day.month()))) + "-" +
-         twoDigits(static_cast<int>(unsigned(day.day())));
-}
-
-std::string hourMinute(TimeOfDay time) {
-  return twoDigits(time.hour()) + ":" + twoDigits(time.minute());
-}
-
-// One acknowledged command: `send` gives whether the terminal acknowledged it on the line.
-template <typename Send>
-Result<void> acknowledged(Line& line, MachineNumber machine, Send&& send) {
+// Runs `command` (a protocol function ending as a value) as the line's one command.
+template <typename Command>
+Result<void> onLine(Line& line, Command&& command) {
   detail::LineCore& impl = detail::lineCore(line);
-  return impl.run<void>([&]() -> Result<void> {
-    if (send(impl.state, int16_t{machine.value()})) return {};
-    if (auto port = impl.portFailure()) return *port;
-    return impl.exchangeFailure(machine.value(), "acknowledgement");
-  });
+  return impl.run<void>([&]() -> Result<void> { return command(impl.state); });
 }
 
 // Hands each record to the host's callback; a record it refuses is kept for the next download.
@@ -127,20 +104,15 @@ Result<CardNumber> DoorTerminal::identity() {
 }
 
 Result<void> DoorTerminal::openDoor() {
-  return acknowledged(*line_, machine_,
-                      [](serial::LineState& l, int16_t m) { return prohibit::OpenLock(l, m); });
+  return onLine(*line_, [&](serial::LineState& l) { return prohibit::openLock(l, machine_); });
 }
 
 Result<void> DoorTerminal::readLockState() {
-  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
-    return prohibit::GetLockState(l, m) == 1;
-  });
+  return onLine(*line_, [&](serial::LineState& l) { return prohibit::lockState(l, machine_); });
 }
 
 Result<void> DoorTerminal::holdOpen() {
-  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
-    return prohibit::SetLockOpenState(l, m);
-  });
+  return onLine(*line_, [&](serial::LineState& l) { return prohibit::holdLockOpen(l, machine_); });
 }
 
 Result<void> DoorTerminal::setResetDelay(int seconds) {
@@ -148,34 +120,24 @@ Result<void> DoorTerminal::setResetDelay(int seconds) {
     return Error(Errc::invalid_value,
                  "reset delay " + std::to_string(seconds) + " s is not 1 to 255 seconds");
   }
-  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
-    int16_t delay = static_cast<int16_t>(seconds);
-    return prohibit::SetResetDelay(l, m, delay);
+  return onLine(*line_, [&](serial::LineState& l) {
+    return prohibit::setResetDelay(l, machine_, static_cast<uint8_t>(seconds));
   });
 }
 
 Result<void> DoorTerminal::setLockMode(LockMode mode) {
-  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
-    int16_t value = static_cast<int16_t>(mode);
-    return prohibit::SetLockMode(l, m, value);
+  return onLine(*line_, [&](serial::LineState& l) {
+    return prohibit::setLockMode(l, machine_, static_cast<uint8_t>(mode));
   });
 }
 
 Result<void> DoorTerminal::setDate(Date date, WeekdayNumber weekday) {
-  automation::DateTime day;
-  day.year = static_cast<int>(date.value().year());
-  day.month = static_cast<int>(unsigned(date.value().month()));
-  day.day = static_cast<int>(unsigned(date.value().day()));
-  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
-    return prohibit::SetMacDateAndWeek(l, m, day, int16_t{weekday.value()});
-  });
+  return onLine(
+      *line_, [&](serial::LineState& l) { return prohibit::setDate(l, machine_, date, weekday); });
 }
 
 Result<void> DoorTerminal::setTime(TimeOfDay time) {
-  const std::string text = hourMinute(time) + ":" + twoDigits(time.second());
-  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
-    return prohibit::SetMacTime(l, m, text);
-  });
+  return onLine(*line_, [&](serial::LineState& l) { return prohibit::setTime(l, machine_, time); });
 }
 
 Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
@@ -190,32 +152,22 @@ Result<void> DoorTerminal::setClock(std::chrono::local_seconds wallClock,
 }
 
 Result<void> DoorTerminal::allowCard(const CardNumber& card, const CardPermit& permit) {
-  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
-    std::string number = card.digits();
-    return prohibit::SetOpenList(
-        l, m, number, dateText(permit.firstDay()), dateText(permit.lastDay()),
-        hourMinute(permit.dailyFrom()), hourMinute(permit.dailyUntil()),
-        int16_t{permit.firstWeekday().value()}, int16_t{permit.lastWeekday().value()});
-  });
+  return onLine(
+      *line_, [&](serial::LineState& l) { return prohibit::allowCard(l, machine_, card, permit); });
 }
 
 Result<void> DoorTerminal::denyCard(const CardNumber& card) {
-  return acknowledged(*line_, machine_, [&](serial::LineState& l, int16_t m) {
-    std::string number = card.digits();
-    return prohibit::DeleteLockList(l, m, number);
-  });
+  return onLine(*line_,
+                [&](serial::LineState& l) { return prohibit::denyCard(l, machine_, card); });
 }
 
 Result<void> DoorTerminal::clearCardList() {
-  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
-    return prohibit::ClearOpenList(l, m);
-  });
+  return onLine(*line_, [&](serial::LineState& l) { return prohibit::clearOpenList(l, machine_); });
 }
 
 Result<void> DoorTerminal::clearRecords() {
-  return acknowledged(*line_, machine_, [](serial::LineState& l, int16_t m) {
-    return prohibit::ClearOpenRecord(l, m);
-  });
+  return onLine(*line_,
+                [&](serial::LineState& l) { return prohibit::clearOpenRecord(l, machine_); });
 }
 
 Result<AccessSummary> DoorTerminal::download(AccessCallback onRecord, AccessBounds bounds) {

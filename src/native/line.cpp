@@ -4,6 +4,7 @@
 #include "native/host_port.hpp"
 #include "native/kept_store.hpp"
 #include "native/line_core.hpp"
+#include "serial/line_errors.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
 #include "serial/shared_port.hpp"
@@ -172,22 +173,7 @@ void detail::LineCore::noteLog(const std::string& line) {
   if (hooks.log) hooks.log(line);
 }
 
-std::optional<Error> detail::LineCore::portFailure() const {
-  if (!state.port) return std::nullopt;
-  const auto failure = state.port->openFailure();
-  if (!failure) return std::nullopt;
-  using Kind = serial::OpenFailure::Kind;
-  Errc code = Errc::port_failed;
-  switch (failure->kind) {
-    case Kind::NotFound: code = Errc::port_not_found; break;
-    case Kind::NotATerminal: code = Errc::port_not_a_terminal; break;
-    case Kind::PermissionDenied: code = Errc::port_permission_denied; break;
-    case Kind::InUse: code = Errc::port_in_use; break;
-    case Kind::SettingsRefused: code = Errc::port_settings_refused; break;
-    case Kind::Other: break;
-  }
-  return Error(code, failure->device + ": " + failure->reason);
-}
+std::optional<Error> detail::LineCore::portFailure() const { return serial::portFailure(state); }
 
 Error detail::LineCore::raised(const automation::AutomationError& error) const {
   if (error.number() == serial::port_errors::kPortUnavailable) {
@@ -200,37 +186,9 @@ Error detail::LineCore::raised(const automation::AutomationError& error) const {
 }
 
 Error detail::LineCore::exchangeFailure(uint8_t machine, const std::string& what) const {
-  const serial::LinkTrace& trace = state.trace;
-  const std::string terminal = "terminal " + std::to_string(machine);
-  const std::string sent =
-      trace.lastFrame.empty() ? std::string() : " after " + hexBytes(trace.lastFrame);
-  if (trace.timedOut) {
-    const std::string counted = std::to_string(trace.arrived) + " of " +
-                                std::to_string(trace.awaited) + " bytes of the " + what + " came" +
-                                sent;
-    if (trace.arrived == 0) return Error(Errc::no_reply, terminal + ": " + counted);
-    return Error(Errc::reply_incomplete, terminal + ": " + counted);
-  }
-  if (!trace.lastRead.empty() && trace.lastRead.front() != machine) {
-    return Error(Errc::wrong_machine, terminal + ": the " + what + " came from machine " +
-                                          std::to_string(trace.lastRead.front()) + " (" +
-                                          hexBytes(trace.lastRead) + ")" + sent);
-  }
-  return Error(Errc::unexpected_reply,
-               terminal + ": the " + what + " was " + hexBytes(trace.lastRead) + sent);
+  return serial::exchangeFailure(state, machine, what);
 }
 
 serial::PortSetup detail::LineCore::portSetup() const { return state.settings; }
-
-std::string detail::hexBytes(const std::vector<uint8_t>& bytes) {
-  std::string text;
-  for (const uint8_t byte : bytes) {
-    char pair[4];
-    std::snprintf(pair, sizeof pair, "%02X", byte);
-    if (!text.empty()) text += ' ';
-    text += pair;
-  }
-  return text.empty() ? "nothing" : text;
-}
 
 }  // namespace solvard

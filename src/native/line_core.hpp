@@ -81,7 +81,4 @@ struct LineCore {
   serial::PortSetup portSetup() const;
 };
 
-// "03 11 02", for an error's detail.
-std::string hexBytes(const std::vector<uint8_t>& bytes);
-
 }  // namespace solvard::detail

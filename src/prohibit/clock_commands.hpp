@@ -5,6 +5,8 @@
 
 #include "automation/date.hpp"
 #include "serial/line_state.hpp"
+#include "solvard/result.hpp"
+#include "solvard/values.hpp"
 
 namespace solvard::prohibit {
 
@@ -24,5 +26,11 @@ bool SetMacDateAndWeek(serial::LineState& line, const int16_t& iMachineNo,
 // gives 00:00:00. A text that reads as neither, or a machine number outside 0 to 255, is
 // refused: false, nothing sent, no message. Otherwise as the short commands.
 bool SetMacTime(serial::LineState& line, const int16_t& iMachineNo, const std::string& iPara);
+
+// The same commands with the values a native host gives, each ending as a value: nothing after
+// the acknowledgement, otherwise why it failed (serial/line_errors.hpp).
+Result<void> setDate(serial::LineState& line, MachineNumber machine, Date date,
+                     WeekdayNumber weekday);
+Result<void> setTime(serial::LineState& line, MachineNumber machine, TimeOfDay time);
 
 }  // namespace solvard::prohibit

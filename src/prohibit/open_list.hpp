@@ -4,6 +4,8 @@
 #include <string>
 
 #include "serial/line_state.hpp"
+#include "solvard/result.hpp"
+#include "solvard/values.hpp"
 
 namespace solvard::prohibit {
 
@@ -27,5 +29,12 @@ bool SetOpenList(serial::LineState& line, int16_t MachineNo, std::string& iCardN
 
 // Code 5: takes the card off the list, frame of 8 bytes.
 bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo);
+
+// The same commands with the values a native host gives, each ending as a value: nothing after
+// the acknowledgement, otherwise why it failed (serial/line_errors.hpp). The permit's weekdays
+// go as first x 16 + last.
+Result<void> allowCard(serial::LineState& line, MachineNumber machine, const CardNumber& card,
+                       const CardPermit& permit);
+Result<void> denyCard(serial::LineState& line, MachineNumber machine, const CardNumber& card);
 
 }  // namespace solvard::prohibit

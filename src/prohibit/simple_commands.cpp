@@ -2,6 +2,7 @@
 
 #include "automation/variant.hpp"
 #include "prohibit/command_exchange.hpp"
+#include "serial/line_errors.hpp"
 
 namespace solvard::prohibit {
 namespace {
@@ -33,6 +34,15 @@ bool acknowledged(serial::Ending ending) { return ending == serial::Ending::Succ
 bool plainCommand(serial::LineState& line, int16_t machineNo, CommandCode code) {
   if (!addressesOneTerminal(machineNo)) return false;
   return acknowledged(exchange(line, machineNo, code));
+}
+
+Result<void> acknowledgement(const serial::LineState& line, MachineNumber machine,
+                             serial::Ending ending) {
+  return serial::exchangeResult(line, ending, machine.value(), "acknowledgement");
+}
+
+Result<void> plainCommand(serial::LineState& line, MachineNumber machine, CommandCode code) {
+  return acknowledgement(line, machine, exchange(line, machine.value(), code));
 }
 
 }  // namespace
@@ -79,6 +89,37 @@ int32_t GetLockState(serial::LineState& line, int16_t MachineNo) {
     case serial::Ending::WrongReply: break;
   }
   return 0;
+}
+
+Result<void> setResetDelay(serial::LineState& line, MachineNumber machine, uint8_t seconds) {
+  return acknowledgement(
+      line, machine,
+      exchange(line, machine.value(), CommandCode::ResetDelay, seconds, kResetDelayTimeout));
+}
+
+Result<void> setLockMode(serial::LineState& line, MachineNumber machine, uint8_t mode) {
+  return acknowledgement(line, machine,
+                         exchange(line, machine.value(), CommandCode::LockMode, mode, 1));
+}
+
+Result<void> holdLockOpen(serial::LineState& line, MachineNumber machine) {
+  return plainCommand(line, machine, CommandCode::LockOpenState);
+}
+
+Result<void> clearOpenRecord(serial::LineState& line, MachineNumber machine) {
+  return plainCommand(line, machine, CommandCode::ClearOpenRecord);
+}
+
+Result<void> clearOpenList(serial::LineState& line, MachineNumber machine) {
+  return plainCommand(line, machine, CommandCode::ClearOpenList);
+}
+
+Result<void> openLock(serial::LineState& line, MachineNumber machine) {
+  return plainCommand(line, machine, CommandCode::OpenLock);
+}
+
+Result<void> lockState(serial::LineState& line, MachineNumber machine) {
+  return plainCommand(line, machine, CommandCode::LockState);
 }
 
 }  // namespace solvard::prohibit

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "serial/line_state.hpp"
+#include "solvard/result.hpp"
+#include "solvard/values.hpp"
 
 namespace solvard::prohibit {
 
@@ -29,5 +31,17 @@ bool OpenLock(serial::LineState& line, int16_t MachineNo);
 // Code 16. 1 after the acknowledgement (which carries no further state), 0 after a timeout, a
 // wrong reply or a refused machine number, -1 when the port cannot be opened.
 int32_t GetLockState(serial::LineState& line, int16_t MachineNo);
+
+// The same commands with the values a native host gives, each ending as a value: nothing after
+// the acknowledgement, otherwise why it failed (serial/line_errors.hpp). The values are the
+// terminal's own: a reset delay of 1 to 255 seconds, a lock mode of 0 or 255.
+Result<void> setResetDelay(serial::LineState& line, MachineNumber machine, uint8_t seconds);
+Result<void> setLockMode(serial::LineState& line, MachineNumber machine, uint8_t mode);
+Result<void> holdLockOpen(serial::LineState& line, MachineNumber machine);
+Result<void> clearOpenRecord(serial::LineState& line, MachineNumber machine);
+Result<void> clearOpenList(serial::LineState& line, MachineNumber machine);
+Result<void> openLock(serial::LineState& line, MachineNumber machine);
+// Acknowledged: the terminal is there (its acknowledgement carries no further state).
+Result<void> lockState(serial::LineState& line, MachineNumber machine);
 
 }  // namespace solvard::prohibit

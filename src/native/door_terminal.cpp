@@ -90,17 +90,8 @@ Result<AccessSummary> finished(const detail::LineCore& line, uint8_t machine,
 
 Result<CardNumber> DoorTerminal::identity() {
   detail::LineCore& impl = detail::lineCore(*line_);
-  return impl.run<CardNumber>([&]() -> Result<CardNumber> {
-    const std::string id = prohibit::GetID(impl.state, machine_.value());
-    if (!id.empty()) {
-      auto card = CardNumber::make(id);
-      if (card) return card;
-      return Error(Errc::unexpected_reply, "terminal " + std::to_string(machine_.value()) +
-                                               ": the identity read was \"" + id + "\"");
-    }
-    if (auto port = impl.portFailure()) return *port;
-    return impl.exchangeFailure(machine_.value(), "identity");
-  });
+  return impl.run<CardNumber>(
+      [&]() -> Result<CardNumber> { return prohibit::identity(impl.state, machine_); });
 }
 
 Result<void> DoorTerminal::openDoor() {

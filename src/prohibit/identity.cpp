@@ -5,6 +5,7 @@
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
 #include "serial/host_link.hpp"
+#include "serial/line_errors.hpp"
 #include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
 
@@ -61,6 +62,18 @@ std::string GetID(serial::LineState& line, int16_t MachineNo) {
   if (!addressesOneTerminal(MachineNo)) return {};
   serial::Link link = serial::commandLink(line);
   return ReadMacID(MachineNo, link, line.settings);
+}
+
+Result<CardNumber> identity(serial::LineState& line, MachineNumber machine) {
+  const std::string id = GetID(line, machine.value());
+  if (id.empty()) {
+    if (auto port = serial::portFailure(line)) return *port;
+    return serial::exchangeFailure(line, machine.value(), "identity");
+  }
+  auto card = CardNumber::make(id);
+  if (card) return card;
+  return Error(Errc::unexpected_reply, "terminal " + std::to_string(machine.value()) +
+                                           ": the identity read was \"" + id + "\"");
 }
 
 }  // namespace solvard::prohibit

@@ -5,6 +5,8 @@
 
 #include "serial/line_state.hpp"
 #include "serial/link.hpp"
+#include "solvard/result.hpp"
+#include "solvard/values.hpp"
 
 namespace solvard::prohibit {
 
@@ -21,5 +23,9 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link, const serial
 // `ReadMacID` on `line`'s port. A machine number outside 0 to 255 gives the empty text
 // before the port is touched: nothing sent, no message. A setting the port refuses raises.
 std::string GetID(serial::LineState& line, int16_t MachineNo);
+// The same with the value a native host gives: the identity as a card number, or why the
+// exchange failed (serial/line_errors.hpp); ten digits that are not a card number are an
+// unexpected reply.
+Result<CardNumber> identity(serial::LineState& line, MachineNumber machine);
 
 }  // namespace solvard::prohibit

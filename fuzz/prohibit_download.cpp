@@ -43,13 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const fuzz::ScriptedAnswers script = fuzz::scriptAnswers(in, *line.port);
 
   // Each input starts with nothing kept from an earlier download.
-  prohibit::setPendingRecords(nullptr);
+  component::setLibraryKeptRecords(nullptr);
   std::string result;
   prohibit::RegisterDownloadReport report;
   try {
     report = prohibit::downloadRegisterData(component::libraryLine(), machine,
                                             "Driver=Scripted;Database=doors", table, pool,
-                                            prohibit::pendingRecords());
+                                            component::libraryKeptRecords());
     result = report.text;
   } catch (const automation::AutomationError&) {
     result = prohibit::kError;

@@ -1,6 +1,7 @@
 #include "component/library_line.hpp"
 
 #include <exception>
+#include <utility>
 
 #include "serial/host_link.hpp"
 #include "serial/shared_port.hpp"
@@ -67,6 +68,20 @@ serial::PortControl& sharedPort() { return serial::linePort(wiredLine()); }
 std::unique_ptr<serial::PortControl> replaceSharedPort(std::unique_ptr<serial::PortControl> port) {
   std::swap(wiredLine().port, port);
   return port;
+}
+
+std::shared_ptr<prohibit::PendingRecords>& keptSlot() {
+  static std::shared_ptr<prohibit::PendingRecords> kept =
+      std::make_shared<prohibit::PendingRecordsInMemory>();
+  return kept;
+}
+
+prohibit::PendingRecords& libraryKeptRecords() { return *keptSlot(); }
+
+std::shared_ptr<prohibit::PendingRecords> setLibraryKeptRecords(
+    std::shared_ptr<prohibit::PendingRecords> kept) {
+  if (!kept) kept = std::make_shared<prohibit::PendingRecordsInMemory>();
+  return std::exchange(keptSlot(), std::move(kept));
 }
 
 serial::Link commandLink() { return serial::commandLink(libraryLine()); }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "prohibit/pending_records.hpp"
 #include "serial/line_state.hpp"
 #include "serial/link.hpp"
 #include "serial/settings.hpp"
@@ -44,6 +45,13 @@ serial::PortControl& sharedPort();
 // it replaces, which may be empty if none had been created yet. An empty `port` makes the next
 // use create the platform's port again.
 std::unique_ptr<serial::PortControl> replaceSharedPort(std::unique_ptr<serial::PortControl> port);
+
+// The records the automation classes' door downloads could not hand over, kept in memory for
+// as long as the library is loaded and handed over first by the next download of that door.
+prohibit::PendingRecords& libraryKeptRecords();
+// Installs `kept` in its place (empty: a fresh one in memory) and returns the one it replaces.
+std::shared_ptr<prohibit::PendingRecords> setLibraryKeptRecords(
+    std::shared_ptr<prohibit::PendingRecords> kept);
 
 // The link for one command on the library's line.
 serial::Link commandLink();

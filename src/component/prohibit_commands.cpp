@@ -57,7 +57,7 @@ std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectStrin
   // The connection lives as long as the download: kept between its records, closed after.
   db::ConnectionPool connections([] { return db::makeOdbcConnection(ui::logLine); });
   latest() = downloadRegisterData(libraryLine(), iMachineNo, iConnectString, iTable, connections,
-                                  pendingRecords());
+                                  component::libraryKeptRecords());
   return latest().text;
 }
 

@@ -84,6 +84,11 @@ bool detail::KeptStore::forget(const prohibit::PendingRecord& record, std::strin
 static_assert(std::string_view(kKeptByEarlierRelease) == prohibit::kEarlierOccurrence,
               "a host's store and the download must name an earlier release's records alike");
 
+prohibit::PendingRecords& detail::processKeptRecords() {
+  static prohibit::PendingRecordsInMemory kept;
+  return kept;
+}
+
 std::shared_ptr<KeptRecords> keptInMemory() { return std::make_shared<KeptInMemory>(); }
 
 std::string deviceKey(const std::string& device) { return serial::deviceKey(device); }

@@ -23,4 +23,8 @@ class KeptStore final : public prohibit::PendingRecords {
   std::shared_ptr<KeptRecords> store_;
 };
 
+// Where a line without a store of the host's keeps its door records: in memory for the life of
+// the process, shared by all its lines (a record goes by its device and machine number).
+prohibit::PendingRecords& processKeptRecords();
+
 }  // namespace solvard::detail

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "automation/error.hpp"
+#include "native/kept_store.hpp"
 #include "prohibit/pending_records.hpp"
 #include "serial/clock.hpp"
 #include "serial/line_state.hpp"
@@ -47,7 +48,7 @@ struct LineCore {
   std::unique_ptr<prohibit::PendingRecords> kept;
 
   // Where the line's door downloads keep records now.
-  prohibit::PendingRecords& keptStore() const { return kept ? *kept : prohibit::pendingRecords(); }
+  prohibit::PendingRecords& keptStore() const { return kept ? *kept : processKeptRecords(); }
 
   // Runs `command` as this line's one command: the protocol functions it calls are given
   // `state`, which notes the command's notices and log lines. A command already running gives

@@ -6,15 +6,6 @@
 #include "serial/device_key.hpp"
 
 namespace solvard::prohibit {
-namespace {
-
-std::shared_ptr<PendingRecords>& slot() {
-  static std::shared_ptr<PendingRecords> keeper = std::make_shared<PendingRecordsInMemory>();
-  return keeper;
-}
-
-}  // namespace
-
 bool PendingRecordsInMemory::recordsOf(const std::string& line, int16_t machineNo,
                                        std::vector<PendingRecord>& found, std::string&) {
   std::lock_guard lock(mutex_);
@@ -37,13 +28,6 @@ bool PendingRecordsInMemory::forget(const PendingRecord& record, std::string&) {
   const auto kept = std::find(records_.begin(), records_.end(), record);
   if (kept != records_.end()) records_.erase(kept);
   return true;
-}
-
-PendingRecords& pendingRecords() { return *slot(); }
-
-std::shared_ptr<PendingRecords> setPendingRecords(std::shared_ptr<PendingRecords> keeper) {
-  if (!keeper) keeper = std::make_shared<PendingRecordsInMemory>();
-  return std::exchange(slot(), std::move(keeper));
 }
 
 }  // namespace solvard::prohibit

@@ -58,7 +58,7 @@ class PendingRecords {
   virtual bool forget(const PendingRecord& record, std::string& problem) = 0;
 };
 
-// Kept in memory, for as long as the library is loaded.
+// Kept in memory, for as long as the store lives.
 class PendingRecordsInMemory final : public PendingRecords {
  public:
   using PendingRecords::recordsOf;
@@ -71,10 +71,5 @@ class PendingRecordsInMemory final : public PendingRecords {
   std::mutex mutex_;
   std::vector<PendingRecord> records_;
 };
-
-// The library's keeper of pending records: in memory unless the host installed its own.
-PendingRecords& pendingRecords();
-// Installs `keeper` (empty: memory again) and returns the one it replaces.
-std::shared_ptr<PendingRecords> setPendingRecords(std::shared_ptr<PendingRecords> keeper);
 
 }  // namespace solvard::prohibit

@@ -33,12 +33,12 @@ class AccessDownload : public SimulatorTest,
     component::libraryHooks().reporter = [this](int32_t n) { reported.push_back(n); };
     savedLog_ = ui::setLogSink([this](const std::string& line) { logged.push_back(line); });
     object.setCommPortID(kPortNumber);
-    savedPending_ = prohibit::setPendingRecords(nullptr);
+    savedPending_ = component::setLibraryKeptRecords(nullptr);
   }
   void TearDown() override {
     if (terminal == nullptr) return;  // skipped before anything was set up
     component::sharedPort().PortOpen(false);
-    prohibit::setPendingRecords(std::move(savedPending_));
+    component::setLibraryKeptRecords(std::move(savedPending_));
     ui::setLogSink(std::move(savedLog_));
     component::libraryHooks() = savedHooks_;
     SimulatorTest::TearDown();

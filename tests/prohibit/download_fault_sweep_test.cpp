@@ -91,7 +91,7 @@ class DownloadFaultSweep : public DownloadTest {
     Run run;
     try {
       run.text = downloadRegisterData(component::libraryLine(), 3, kText, "Records",
-                                      connectionsPool, pendingRecords())
+                                      connectionsPool, component::libraryKeptRecords())
                      .text;
     } catch (const automation::AutomationError& error) {
       // A port failure before the open reaches the host as a failed call.
@@ -118,7 +118,7 @@ class DownloadFaultSweep : public DownloadTest {
       for (int failing = 1; failing <= cleanRun.calls; ++failing) {
         SCOPED_TRACE(std::string(fault.name) + " at call " + std::to_string(failing) + " of " +
                      std::to_string(cleanRun.calls));
-        setPendingRecords(nullptr);
+        component::setLibraryKeptRecords(nullptr);
         if (ledger) ledger = std::make_shared<db::TransactionLedger>();
         Door door(kRecords);
         const Run faulty = downloadFrom(door, failing, fault);
@@ -158,7 +158,7 @@ class DownloadFaultSweep : public DownloadTest {
     for (int failing = 1; failing <= cleanRun.portCalls; ++failing) {
       SCOPED_TRACE("port call " + std::to_string(failing) + " of " +
                    std::to_string(cleanRun.portCalls));
-      setPendingRecords(nullptr);
+      component::setLibraryKeptRecords(nullptr);
       Door door(kRecords);
       const Run faulty = downloadFrom(door, 0, kFaults[0], failing);
       const Run next = downloadFrom(door, 0, kFaults[0]);

@@ -80,7 +80,7 @@ class DownloadTest : public ProhibitTest {
 
   void SetUp() override {
     ProhibitTest::SetUp();
-    savedPending_ = setPendingRecords(nullptr);
+    savedPending_ = component::setLibraryKeptRecords(nullptr);
     savedLog_ = ui::setLogSink([this](const std::string& line) { logged.push_back(line); });
     savedProgress_ = ui::setProgressSink([this](int32_t done, int32_t total) {
       progress.push_back({done, total, port->framesWritten().size(), committedNow()});
@@ -89,14 +89,14 @@ class DownloadTest : public ProhibitTest {
   void TearDown() override {
     ui::setLogSink(std::move(savedLog_));
     ui::setProgressSink(std::move(savedProgress_));
-    setPendingRecords(std::move(savedPending_));
+    component::setLibraryKeptRecords(std::move(savedPending_));
     if (!sqlitePath_.empty()) std::filesystem::remove(sqlitePath_);
     ProhibitTest::TearDown();
   }
 
   std::string download(int16_t machine = 3, const std::string& table = "Records") {
     lastReport = downloadRegisterData(component::libraryLine(), machine, kText, table, pool,
-                                      pendingRecords());
+                                      component::libraryKeptRecords());
     return lastReport.text;
   }
 

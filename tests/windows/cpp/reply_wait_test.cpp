@@ -21,6 +21,7 @@
 #include "windows/guid.hpp"
 
 namespace serial = solvard::serial;
+namespace component = solvard::component;
 using serial::Bytes;
 
 namespace {
@@ -86,7 +87,7 @@ int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   serial::ManualClock clock;
   std::vector<int32_t> reports;
-  component::LibraryHooks& hooks = component::libraryLine().hooks;
+  component::LibraryHooks& hooks = component::libraryHooks();
   hooks.clock = &clock;
   hooks.reporter = [&](int32_t number) { reports.push_back(number); };
 

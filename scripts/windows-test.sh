@@ -460,6 +460,13 @@ run_suite() {
   cat "$scripts_dir/lib/check.${suite##*.}" "$scripts_dir/$suite" >"$work/scripts/$suite"
   (cd "$work/scripts" && SOLVARD_TEST_DIR="$work" w cscript //nologo "$suite") >"$out.out" 2>"$out.err"
   local rc=$?
+  # Wine now and then fails to start a process at all: no line of output and nothing on the line.
+  # Such a run is tried once more; a suite that starts and then fails is never run again.
+  if [ $rc -ne 124 ] && [ ! -s "$out.out" ] && [ "$(wc -l <"$work/sim.log")" = "$before" ]; then
+    echo "windows-test: $suite gave no output and sent nothing (exit $rc); Wine did not start it, trying once more"
+    (cd "$work/scripts" && SOLVARD_TEST_DIR="$work" w cscript //nologo "$suite") >"$out.out" 2>"$out.err"
+    rc=$?
+  fi
   tr -d '\r' <"$out.out" >"$out.stdout"
   sed -n '/^FAIL /p' "$out.stdout"
   [ $rc -eq 124 ] && { fail "$suite did not finish within the time allowed"; ok=1; }

@@ -1,5 +1,6 @@
 #include "serial/link.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "serial/line_state.hpp"
@@ -85,7 +86,7 @@ WaitResult Link::awaitReply(int count, int limitSeconds, const WaitRule& rule) {
       trace.timedOut = true;
       return WaitResult::TimedOut;
     }
-    yieldOnce();
+    yieldOnce(static_cast<std::size_t>(std::max(count - seen, 1)));
     if (!countFirst && arrived()) return WaitResult::Arrived;
   }
 }
@@ -148,9 +149,9 @@ int Link::waitingCount() {
   }
 }
 
-void Link::yieldOnce() {
+void Link::yieldOnce(std::size_t wanted) {
   if (services_.pump) services_.pump();
-  services_.port.waitForInput(services_.slice);
+  services_.port.waitForBytes(services_.slice, wanted);
 }
 
 }  // namespace solvard::serial

@@ -126,8 +126,9 @@ class Link {
  private:
   // A count that fails counts as nothing waiting.
   int waitingCount();
-  // One turn of the host's loop, then a short block on the port.
-  void yieldOnce();
+  // Gives the host's loop its turn, then waits one slice for input: for `wanted` more bytes
+  // when the caller needs that many before it can go on.
+  void yieldOnce(std::size_t wanted = 1);
 
   LinkServices services_;
   std::unique_ptr<LineState> ownLine_;

@@ -28,6 +28,9 @@ class MappedPort final : public PortControl {
   Bytes Input() override { return active().Input(); }
   void Output(std::span<const uint8_t> bytes) override { active().Output(bytes); }
   void waitForInput(std::chrono::milliseconds limit) override { active().waitForInput(limit); }
+  void waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) override {
+    active().waitForBytes(limit, wanted);
+  }
   std::optional<OpenFailure> openFailure() const override { return active().openFailure(); }
 
  private:

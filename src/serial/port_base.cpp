@@ -159,12 +159,13 @@ void PortBase::Output(std::span<const uint8_t> bytes) {
 // A full buffer takes nothing more, so the device is not asked: the wait is slept, as on a
 // closed port or one whose device hung up (asking those would return at once, and a wait loop
 // would spin).
-void PortBase::waitForInput(std::chrono::milliseconds limit) {
+void PortBase::waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) {
   const auto deadline = Clock::now() + limit;
   waitLimit_ = limit;
   const std::size_t capacity = static_cast<std::size_t>(inBufferSize_);
   if (open_ && !hungUp_ && buffer_.size() < capacity) {
     uint8_t chunk[kChunk]{};
+    expectBytes(std::clamp<std::size_t>(wanted, 1, room.size()));
     const std::span<uint8_t> room(chunk, std::min(kChunk, capacity - buffer_.size()));
     std::size_t taken = 0;
     const WaitEnd end = awaitInput(deadline, room, taken);

@@ -33,7 +33,8 @@ class PortBase : public PortControl {
   void InputLen(int length) final;
   Bytes Input() final;
   void Output(std::span<const uint8_t> bytes) final;
-  void waitForInput(std::chrono::milliseconds limit) final;
+  void waitForInput(std::chrono::milliseconds limit) final { waitForBytes(limit, 1); }
+  void waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) final;
   std::optional<OpenFailure> openFailure() const final { return openFailure_; }
 
  protected:
@@ -73,6 +74,9 @@ class PortBase : public PortControl {
   // what it read into `room` and counts it in `taken`.
   virtual WaitEnd awaitInput(Clock::time_point deadline, std::span<uint8_t> room,
                              std::size_t& taken) = 0;
+  // Before awaitInput: the wait is for `wanted` more bytes (at least 1). A device that can be
+  // told to report input only once that many are in does so; the others wake at any input.
+  virtual void expectBytes(std::size_t wanted) { static_cast<void>(wanted); }
   // Drops the bytes the device holds received, or queued for sending (which raises when it
   // fails).
   virtual void discardInput() = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -59,6 +60,13 @@ class PortControl {
   // Returns once new bytes may have arrived or `limit` has passed, whichever comes first. It
   // never raises and never returns early without cause, so a wait loop built on it costs no
   // CPU while the line is quiet (a closed or hung-up port simply sleeps the limit).
+  // The same wait, for a caller that cannot go on before `wanted` more bytes are in: a port
+  // that can may sleep until they all are instead of waking at each byte, so a reply costs
+  // the host one wake-up, not one a byte. It still returns at `limit`, and may return earlier.
+  virtual void waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) {
+    static_cast<void>(wanted);
+    waitForInput(limit);
+  }
   virtual void waitForInput(std::chrono::milliseconds limit) = 0;
 
   // Why the latest attempt to open the port failed; nothing once an open succeeded (or for a

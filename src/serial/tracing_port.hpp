@@ -34,6 +34,9 @@ class TracingPort final : public PortControl {
   Bytes Input() override;
   void Output(std::span<const uint8_t> bytes) override;
   void waitForInput(std::chrono::milliseconds limit) override { port_->waitForInput(limit); }
+  void waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) override {
+    port_->waitForBytes(limit, wanted);
+  }
   std::optional<OpenFailure> openFailure() const override { return port_->openFailure(); }
 
  private:

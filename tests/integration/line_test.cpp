@@ -5,6 +5,7 @@
 #include "serial/exchange.hpp"
 #include "serial/host_link.hpp"
 #include "simulator_fixture.hpp"
+#include "support/serial/open_lock_exchange.hpp"
 
 namespace solvard::integration {
 namespace {
@@ -38,21 +39,6 @@ TEST_F(EchoLine, AllByteValuesBothWays) {
     received.insert(received.end(), frame.bytes.begin(), frame.bytes.end());
   }
   EXPECT_EQ(received, all);
-}
-
-serial::SingleExchange openLock(int16_t portNumber) {
-  return {.setup = {portNumber, "9600,N,8,1", 1024, 512},
-          .frame = Bytes(2),
-          .fill =
-              [](serial::Link&, Bytes& frame) {
-                frame = {3, 0x11};
-              },
-          .replyLength = 2,
-          .timeoutSeconds = 1,
-          .accepts =
-              [](const Bytes& reply) {
-                return reply == Bytes{3, 2};
-              }};
 }
 
 struct FaultCase {
@@ -107,7 +93,8 @@ TEST_F(SimulatorTest, FramesForNobodyAreDroppedAndTheLineResyncs) {
   ASSERT_EQ(link.OpenPort(setup), serial::OpenResult::Opened);
   link.SendFrame(Bytes{9, 0x11, 0x42});
   ASSERT_TRUE(sim.waitForFrames(1, 1s));
-  EXPECT_EQ(serial::runExchange(link, openLock(kPortNumber)).ending, Ending::Success);
+  EXPECT_EQ(serial::runExchange(link, serial::openLockExchange(kPortNumber)).ending,
+            Ending::Success);
   const auto frames = sim.frames();
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0].bytes, (Bytes{9, 0x11, 0x42}));
@@ -121,7 +108,8 @@ TEST_F(SimulatorTest, LineVanishingMidReplyIsATimeout) {
   terminal.inject(Fault::partial(1));
   terminal.inject(Fault::lineVanishes());
   serial::Link link = makeLink();
-  EXPECT_EQ(serial::runExchange(link, openLock(kPortNumber)).ending, Ending::Timeout);
+  EXPECT_EQ(serial::runExchange(link, serial::openLockExchange(kPortNumber)).ending,
+            Ending::Timeout);
   EXPECT_TRUE(sim.lineVanished());
   EXPECT_FALSE(port->PortOpen());
 }
@@ -177,7 +165,8 @@ TEST(MissingDevice, OpenFailureIsReportedThroughTheHostsReporter) {
   serial::mapPortDevice(kPortNumber, "/nonexistent/solvard-tty");
   {
     serial::Link link = component::commandLink();
-    EXPECT_EQ(serial::runExchange(link, openLock(kPortNumber)).ending, Ending::PortFailure);
+    EXPECT_EQ(serial::runExchange(link, serial::openLockExchange(kPortNumber)).ending,
+              Ending::PortFailure);
   }
   serial::unmapPortDevice(kPortNumber);
   component::libraryHooks().reporter = nullptr;

@@ -2,6 +2,7 @@
 
 #include "link_fixture.hpp"
 #include "serial/exchange.hpp"
+#include "support/serial/open_lock_exchange.hpp"
 
 namespace solvard::serial::testing {
 namespace {
@@ -20,29 +21,13 @@ struct EndingCase {
 
 class ExchangeEndings : public LinkTest, public ::testing::WithParamInterface<EndingCase> {};
 
-// The frame of opening the lock of terminal 3; the terminal acknowledges with [3, 2].
-SingleExchange openLock() {
-  return {.setup = {3, "9600,N,8,1", 1024, 512},
-          .frame = Bytes(2),
-          .fill =
-              [](Link&, Bytes& frame) {
-                frame = {3, 0x11};
-              },
-          .replyLength = 2,
-          .timeoutSeconds = 1,
-          .accepts =
-              [](const Bytes& reply) {
-                return reply == Bytes{3, 2};
-              }};
-}
-
 TEST_P(ExchangeEndings, RunsTheStepsOfItsEnding) {
   const EndingCase& c = GetParam();
   if (!c.answer.empty()) port.answerNextFrame(c.answer);
   port.failOpen(c.openFails);
   Link link = makeLink();
 
-  const ExchangeResult result = runExchange(link, openLock());
+  const ExchangeResult result = runExchange(link, openLockExchange());
 
   EXPECT_EQ(result.ending, c.ending);
   EXPECT_EQ(result.reply, c.reply);
@@ -127,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(LinkTest, ReplyAfterTheTimeoutIsNeverRead) {
   port.answerNextFrame({{2500ms, {3, 2}}});
   Link link = makeLink();
-  EXPECT_EQ(runExchange(link, openLock()).ending, Ending::Timeout);
+  EXPECT_EQ(runExchange(link, openLockExchange()).ending, Ending::Timeout);
   EXPECT_EQ(port.lostAfterClose(), (Bytes{3, 2}));
   EXPECT_EQ(std::count(port.log().begin(), port.log().end(), "InputLen 2"), 0);
 }

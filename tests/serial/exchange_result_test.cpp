@@ -1,6 +1,7 @@
 #include "link_fixture.hpp"
 #include "serial/exchange.hpp"
 #include "serial/line_errors.hpp"
+#include "support/serial/open_lock_exchange.hpp"
 
 namespace solvard::serial::testing {
 namespace {
@@ -15,22 +16,6 @@ struct ResultCase {
 
 class ExchangeResults : public LinkTest, public ::testing::WithParamInterface<ResultCase> {};
 
-// Opening the lock of terminal 3, acknowledged by [3, 2].
-SingleExchange openLock() {
-  return {.setup = {3, "9600,N,8,1", 1024, 512},
-          .frame = Bytes(2),
-          .fill =
-              [](Link&, Bytes& frame) {
-                frame = {3, 0x11};
-              },
-          .replyLength = 2,
-          .timeoutSeconds = 1,
-          .accepts =
-              [](const Bytes& reply) {
-                return reply == Bytes{3, 2};
-              }};
-}
-
 TEST_P(ExchangeResults, SayWhatTheLastWaitSaw) {
   const ResultCase& c = GetParam();
   line.device = "/dev/ttyDOOR";
@@ -39,7 +24,7 @@ TEST_P(ExchangeResults, SayWhatTheLastWaitSaw) {
   Ending ending;
   {
     Link link = makeLink();
-    ending = runExchange(link, openLock()).ending;
+    ending = runExchange(link, openLockExchange()).ending;
   }
 
   const Result<void> result = exchangeResult(line, ending, 3, "acknowledgement");

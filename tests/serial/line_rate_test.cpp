@@ -1,6 +1,7 @@
 #include "serial/posix/line_rate.hpp"
 
 #include <gtest/gtest.h>
+#include <termios.h>
 
 #include <memory>
 #include <string>
@@ -25,6 +26,12 @@ class LineRateTest : public ::testing::Test {
   void TearDown() override { unmapPortDevice(kPort); }
 
   std::optional<uint32_t> farEndRate() const { return posix::lineRate(pty.farEnd()); }
+  // How many bytes the line must hold before a wait on it is woken (VMIN; the master end
+  // reads the terminal's settings).
+  int reportAt() const {
+    termios tio{};
+    return ::tcgetattr(pty.farEnd(), &tio) == 0 ? tio.c_cc[VMIN] : -1;
+  }
 
   solvard::testing::PtyPair pty;
   std::unique_ptr<PortControl> port = makePlatformPort();
@@ -47,6 +54,21 @@ TEST_F(LineRateTest, ARateSetWhileOpenReachesTheLineAtOnce) {
   EXPECT_EQ(farEndRate(), 28800u);
   port->Settings("9600,N,8,1");
   EXPECT_EQ(farEndRate(), 9600u);
+}
+
+// A wait for the rest of a reply is woken once all of it is in, not at each byte: at most 255,
+// the most the line can count. New settings start from waking at any byte again.
+TEST_F(LineRateTest, AWaitForBytesIsWokenOnlyOnceTheyAreAllIn) {
+  port->PortOpen(true);
+  for (const auto& [wanted, expected] :
+       {std::pair{13, 13}, {3, 3}, {3, 3}, {1, 1}, {0, 1}, {400, 255}, {10, 10}}) {
+    port->waitForBytes(std::chrono::milliseconds(0), static_cast<std::size_t>(wanted));
+    EXPECT_EQ(reportAt(), expected) << "waiting for " << wanted;
+  }
+  port->Settings("9600,N,8,1");
+  EXPECT_EQ(reportAt(), 0);
+  port->waitForBytes(std::chrono::milliseconds(0), 10);
+  EXPECT_EQ(reportAt(), 10);
 }
 
 // What the port refuses before it knows the device: the settings text itself.

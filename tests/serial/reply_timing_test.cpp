@@ -34,6 +34,19 @@ TEST_F(ReplyTiming, ReplyJustInsideTheTimeoutIsAlwaysAccepted) {
   }
 }
 
+// Each pass of the wait tells the port how many bytes are still missing, so that a port can
+// sleep until the reply is whole; a reply that never completes is still waited for by the
+// slice, and the missing count never falls below one.
+TEST_F(ReplyTiming, EachPassAsksThePortForTheBytesStillMissing) {
+  port.answerNextFrame({{7ms, {3}}, {12ms, {0x11, 2}}, {16ms, {9}}});
+  Link link = makeLink();
+  link.OpenPort(setup);
+  link.SendFrame(Bytes{3, 0x11});
+  EXPECT_EQ(link.awaitReply(4, 1, WaitRule{}), WaitResult::Arrived);
+  EXPECT_EQ(port.bytesWaitedFor(), (std::vector<std::size_t>{4, 4, 3, 1}));
+  link.ClosePort();
+}
+
 struct GiveUp {
   const char* name;
   WaitRule rule;

@@ -105,6 +105,7 @@ std::optional<std::string> PosixPort::applySettings(const LineSettings& line) {
   if (line.stopBits == 2) tio.c_cflag |= CSTOPB;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
+  reportAt_ = 0;
   if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
   return setLineRate(fd_, static_cast<uint32_t>(line.baudRate));
 }
@@ -151,6 +152,20 @@ void PosixPort::writeBytes(std::span<const uint8_t> bytes) {
     }
   }
 }
+// With VTIME 0, the terminal layer reports input to poll() only once VMIN bytes are in; reads
+// stay non-blocking and take what there is. So a wait for a whole reply wakes once, when its
+// last byte lands, instead of once a byte. The setting is changed only when the count does,
+// and a device that refuses it simply keeps waking at each byte.
+void PosixPort::expectBytes(std::size_t wanted) {
+  const std::size_t at = std::min<std::size_t>(wanted, 255);
+  if (at == std::max<std::size_t>(reportAt_, 1)) return;
+  termios tio{};
+  if (::tcgetattr(fd_, &tio) != 0) return;
+  tio.c_cc[VMIN] = static_cast<cc_t>(at);
+  tio.c_cc[VTIME] = 0;
+  if (::tcsetattr(fd_, TCSANOW, &tio) == 0) reportAt_ = at;
+}
+
 
 // poll() tells of input without taking it: nothing goes into the room. A poll that ends
 // otherwise than by hang-up or error (a signal) also ends the wait, as callers wait in loops.

@@ -30,8 +30,11 @@ class PosixPort final : public PortBase {
   void discardInput() override;
   void discardOutput() override;
   void checkSettings(const LineSettings& line) const override;
+  void expectBytes(std::size_t wanted) override;
 
   int fd_ = -1;
+  // The device's VMIN: how many bytes must be in before poll() reports input (0 counts as 1).
+  std::size_t reportAt_ = 0;
 };
 
 }  // namespace solvard::serial::posix

@@ -161,4 +161,9 @@ void ScriptedPort::Output(std::span<const uint8_t> bytes) {
 
 void ScriptedPort::waitForInput(std::chrono::milliseconds limit) { clock_.advance(limit); }
 
+void ScriptedPort::waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) {
+  bytesWaitedFor_.push_back(wanted);
+  waitForInput(limit);
+}
+
 }  // namespace solvard::serial

@@ -75,6 +75,9 @@ class ScriptedPort final : public PortControl {
   Bytes Input() override;
   void Output(std::span<const uint8_t> bytes) override;
   void waitForInput(std::chrono::milliseconds limit) override;
+  void waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) override;
+  // How many bytes each wait for bytes said it needed, in order.
+  const std::vector<std::size_t>& bytesWaitedFor() const { return bytesWaitedFor_; }
 
  private:
   struct Arrival {
@@ -103,6 +106,7 @@ class ScriptedPort final : public PortControl {
   std::vector<Bytes> frames_;
   Bytes discarded_;
   Bytes lost_;
+  std::vector<std::size_t> bytesWaitedFor_;
 };
 
 // "03 11": the bytes in two-digit upper-case hexadecimal, separated by blanks.

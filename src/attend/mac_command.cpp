@@ -3,12 +3,12 @@
 #include <string>
 
 #include "attend/mac_values.hpp"
-#include "automation/error.hpp"
 #include "serial/host_link.hpp"
 #include "serial/line_state.hpp"
 #include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
 #include "serial/settings.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::attend {
 namespace {
@@ -74,7 +74,7 @@ uint8_t commandCode(MacFunction function) {
     case MacFunction::SetTime: return command::kSetTime;
     case MacFunction::SetDate: return command::kSetDate;
   }
-  throw automation::errors::invalidCall();
+  throw detail::Fault(detail::FaultKind::invalid_argument);
 }
 
 // The frame, built fresh and one byte at a time in frame order: a byte whose computation fails
@@ -107,7 +107,7 @@ Bytes macFrame(Link& link, int16_t machineNo, MacFunction function,
     case MacFunction::SetTime: {
       const auto time = [&] {
         const auto time = timeOfDay(first.value_or(Variant()));
-        if (!time) throw automation::errors::typeMismatch();
+        if (!time) throw detail::Fault(detail::FaultKind::type_mismatch);
         return *time;
       };
       put([&] { return twoDigitNumber(time().hour); });
@@ -131,7 +131,7 @@ Bytes macFrame(Link& link, int16_t machineNo, MacFunction function,
 void closeIfOpen(Link& link) {
   try {
     if (link.port().PortOpen()) link.port().PortOpen(false);
-  } catch (const automation::AutomationError&) {
+  } catch (const detail::Fault&) {
   }
 }
 
@@ -191,7 +191,7 @@ int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectP
     }
     link.ClosePort();
     return kAcknowledged;
-  } catch (const automation::AutomationError&) {
+  } catch (const detail::Fault&) {
     closeIfOpen(link);
     return kNotAcknowledged;
   }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "automation/error.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::attend {
 
@@ -21,7 +21,7 @@ bool namesDigits(const Variant& value, std::size_t width) {
     try {
       const double number = automation::toDouble(value);
       if (number != std::floor(number)) return false;
-    } catch (const automation::AutomationError&) {
+    } catch (const detail::Fault&) {
       return false;  // too large for any number of `width` digits
     }
   }

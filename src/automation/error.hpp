@@ -1,24 +1,23 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "values/fault.hpp"
 
 namespace solvard::automation {
 
 // A failed automation call: the run-time error number and description a host sees.
-// The C++ API throws it; the late-bound dispatch hands it back as the call's error.
-class AutomationError : public std::runtime_error {
+// The C++ API throws it; the late-bound dispatch hands it back as the call's error. It is a
+// fault of the kind its number stands for, so the core's steps treat it as the fault it is.
+class AutomationError : public detail::Fault {
  public:
-  AutomationError(int32_t number, std::string description)
-      : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+  AutomationError(int32_t number, const std::string& description);
 
   int32_t number() const noexcept { return number_; }
-  const std::string& description() const noexcept { return description_; }
 
  private:
   int32_t number_;
-  std::string description_;
 };
 
 // The classic automation run-time errors the library raises.
@@ -30,19 +29,20 @@ inline constexpr int32_t kInvalidPropertyValue = 380;
 inline constexpr int32_t kNotSupported = 445;
 inline constexpr int32_t kInvalidPortNumber = 8002;
 inline constexpr int32_t kPortBusy = 8005;
+inline constexpr int32_t kPortUnavailable = 8010;
+inline constexpr int32_t kPortNotOpen = 8012;
+inline constexpr int32_t kPortIoFailed = 8020;
 
-inline AutomationError invalidCall() {
-  return {kInvalidCall, "Invalid procedure call or argument"};
-}
-inline AutomationError overflow() { return {kOverflow, "Overflow"}; }
-inline AutomationError typeMismatch() { return {kTypeMismatch, "Type mismatch"}; }
-inline AutomationError invalidPropertyValue() {
-  return {kInvalidPropertyValue, "Invalid property value"};
-}
-inline AutomationError notSupported() {
-  return {kNotSupported, "Object doesn't support this action"};
-}
-inline AutomationError invalidPortNumber() { return {kInvalidPortNumber, "Invalid port number"}; }
+AutomationError invalidCall();
+AutomationError overflow();
+AutomationError typeMismatch();
+AutomationError invalidPropertyValue();
+AutomationError notSupported();
+AutomationError invalidPortNumber();
 }  // namespace errors
+
+// The error a host sees for `fault`: the fault itself when the face raised it, otherwise the
+// number of its kind with its description.
+AutomationError asAutomationError(const detail::Fault& fault);
 
 }  // namespace solvard::automation

@@ -3,6 +3,7 @@
 #include "attend/download.hpp"
 #include "attend/mac_command.hpp"
 #include "attend/original_card_no.hpp"
+#include "component/host_call.hpp"
 #include "component/library_line.hpp"
 #include "component/shared_database.hpp"
 #include "serial/machine_number.hpp"
@@ -25,12 +26,15 @@ using component::libraryLine;
 int32_t SendMacCommand(const serial::PortSetup& objectPort, int16_t machineNo, MacFunction function,
                        std::optional<automation::Variant> first,
                        std::optional<automation::Variant> second) {
-  return SendMacCommand(libraryLine(), objectPort, machineNo, function, std::move(first),
-                        std::move(second));
+  return component::hostCall([&] {
+    return SendMacCommand(libraryLine(), objectPort, machineNo, function, std::move(first),
+                          std::move(second));
+  });
 }
 
 std::optional<std::string> ReadOriginalCardNo(int16_t machineNo, int16_t commPortId) {
-  return ReadOriginalCardNo(libraryLine(), machineNo, commPortId);
+  return component::hostCall(
+      [&] { return ReadOriginalCardNo(libraryLine(), machineNo, commPortId); });
 }
 
 int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
@@ -39,13 +43,15 @@ int32_t DownloadMacData(const serial::PortSetup& objectPort, int16_t machineNo,
     recordDownload({DownloadReport::Ending::kNotDownloaded, 0, 0});
     return kNotDownloaded;
   }
-  serial::LineState& line = libraryLine();
-  DatabaseSink sink(line, sharedDatabase(), machineNo, connectString);
-  DownloadReport report;
-  const int32_t result = downloadRecords(line, objectPort, machineNo, sink, report);
-  // Whatever way the download ended, the host can read how.
-  recordDownload(report);
-  return result;
+  return component::hostCall([&] {
+    serial::LineState& line = libraryLine();
+    DatabaseSink sink(line, sharedDatabase(), machineNo, connectString);
+    DownloadReport report;
+    const int32_t result = downloadRecords(line, objectPort, machineNo, sink, report);
+    // Whatever way the download ended, the host can read how.
+    recordDownload(report);
+    return result;
+  });
 }
 
 const DownloadReport& lastDownload() { return latest(); }

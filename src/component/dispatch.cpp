@@ -1,5 +1,7 @@
 #include "component/dispatch.hpp"
 
+#include "component/host_call.hpp"
+
 namespace solvard::component {
 
 using automation::AutomationError;
@@ -45,7 +47,7 @@ Variant invokeMember(DispatchObject& object, const Member& member, std::vector<V
     }
   };
   try {
-    Variant result = object.invokeSlot(member.slot, coerced);
+    Variant result = hostCall([&] { return object.invokeSlot(member.slot, coerced); });
     writeBack();
     return result;
   } catch (...) {

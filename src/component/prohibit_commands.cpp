@@ -1,5 +1,6 @@
 #include "component/prohibit_commands.hpp"
 
+#include "component/host_call.hpp"
 #include "component/library_line.hpp"
 #include "db/odbc_connection.hpp"
 #include "prohibit/clock_commands.hpp"
@@ -21,44 +22,61 @@ RegisterDownloadReport& latest() {
 using component::libraryLine;
 
 bool SetResetDelay(int16_t MachineNo, int16_t& iTime) {
-  return SetResetDelay(libraryLine(), MachineNo, iTime);
+  return component::hostCall([&] { return SetResetDelay(libraryLine(), MachineNo, iTime); });
 }
 bool SetLockMode(int16_t MachineNo, int16_t& iMod) {
-  return SetLockMode(libraryLine(), MachineNo, iMod);
+  return component::hostCall([&] { return SetLockMode(libraryLine(), MachineNo, iMod); });
 }
-bool SetLockOpenState(int16_t MachineNo) { return SetLockOpenState(libraryLine(), MachineNo); }
-bool ClearOpenRecord(int16_t MachineNo) { return ClearOpenRecord(libraryLine(), MachineNo); }
-bool ClearOpenList(int16_t MachineNo) { return ClearOpenList(libraryLine(), MachineNo); }
-bool OpenLock(int16_t MachineNo) { return OpenLock(libraryLine(), MachineNo); }
-int32_t GetLockState(int16_t MachineNo) { return GetLockState(libraryLine(), MachineNo); }
+bool SetLockOpenState(int16_t MachineNo) {
+  return component::hostCall([&] { return SetLockOpenState(libraryLine(), MachineNo); });
+}
+bool ClearOpenRecord(int16_t MachineNo) {
+  return component::hostCall([&] { return ClearOpenRecord(libraryLine(), MachineNo); });
+}
+bool ClearOpenList(int16_t MachineNo) {
+  return component::hostCall([&] { return ClearOpenList(libraryLine(), MachineNo); });
+}
+bool OpenLock(int16_t MachineNo) {
+  return component::hostCall([&] { return OpenLock(libraryLine(), MachineNo); });
+}
+int32_t GetLockState(int16_t MachineNo) {
+  return component::hostCall([&] { return GetLockState(libraryLine(), MachineNo); });
+}
 
 bool SetMacDateAndWeek(const int16_t& iMachineNo, const automation::DateTime& iDate,
                        const int16_t& iFirstWeek) {
-  return SetMacDateAndWeek(libraryLine(), iMachineNo, iDate, iFirstWeek);
+  return component::hostCall(
+      [&] { return SetMacDateAndWeek(libraryLine(), iMachineNo, iDate, iFirstWeek); });
 }
 bool SetMacTime(const int16_t& iMachineNo, const std::string& iPara) {
-  return SetMacTime(libraryLine(), iMachineNo, iPara);
+  return component::hostCall([&] { return SetMacTime(libraryLine(), iMachineNo, iPara); });
 }
 
-std::string GetID(int16_t MachineNo) { return GetID(libraryLine(), MachineNo); }
+std::string GetID(int16_t MachineNo) {
+  return component::hostCall([&] { return GetID(libraryLine(), MachineNo); });
+}
 
 bool SetOpenList(int16_t MachineNo, std::string& iCardNo, const std::string& iFirstYear,
                  const std::string& iLastYear, const std::string& iFirstTime,
                  const std::string& iLastTime, int16_t iStartWeek, int16_t iEndWeek) {
-  return SetOpenList(libraryLine(), MachineNo, iCardNo, iFirstYear, iLastYear, iFirstTime,
-                     iLastTime, iStartWeek, iEndWeek);
+  return component::hostCall([&] {
+    return SetOpenList(libraryLine(), MachineNo, iCardNo, iFirstYear, iLastYear, iFirstTime,
+                       iLastTime, iStartWeek, iEndWeek);
+  });
 }
 bool DeleteLockList(int16_t MachineNo, std::string& iCardNo) {
-  return DeleteLockList(libraryLine(), MachineNo, iCardNo);
+  return component::hostCall([&] { return DeleteLockList(libraryLine(), MachineNo, iCardNo); });
 }
 
 std::string GetRegisterData(int16_t iMachineNo, const std::string& iConnectString,
                             const std::string& iTable) {
   // The connection lives as long as the download: kept between its records, closed after.
-  db::ConnectionPool connections([] { return db::makeOdbcConnection(ui::logLine); });
-  latest() = downloadRegisterData(libraryLine(), iMachineNo, iConnectString, iTable, connections,
-                                  component::libraryKeptRecords());
-  return latest().text;
+  return component::hostCall([&] {
+    db::ConnectionPool connections([] { return db::makeOdbcConnection(ui::logLine); });
+    latest() = downloadRegisterData(libraryLine(), iMachineNo, iConnectString, iTable, connections,
+                                    component::libraryKeptRecords());
+    return latest().text;
+  });
 }
 
 const RegisterDownloadReport& lastRegisterDownload() { return latest(); }

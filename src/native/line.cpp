@@ -175,14 +175,14 @@ void detail::LineCore::noteLog(const std::string& line) {
 
 std::optional<Error> detail::LineCore::portFailure() const { return serial::portFailure(state); }
 
-Error detail::LineCore::raised(const automation::AutomationError& error) const {
-  if (error.number() == serial::port_errors::kPortUnavailable) {
+Error detail::LineCore::raised(const detail::Fault& fault) const {
+  if (fault.kind() == FaultKind::port_unavailable) {
     if (auto failure = portFailure()) return *failure;
   }
-  if (error.number() == automation::errors::kInvalidPropertyValue) {
-    return Error(Errc::port_settings_refused, device.name() + ": " + error.description());
+  if (fault.kind() == FaultKind::invalid_value) {
+    return Error(Errc::port_settings_refused, device.name() + ": " + fault.description());
   }
-  return Error(Errc::port_failed, device.name() + ": " + error.description());
+  return Error(Errc::port_failed, device.name() + ": " + fault.description());
 }
 
 Error detail::LineCore::exchangeFailure(uint8_t machine, const std::string& what) const {

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "automation/error.hpp"
 #include "native/kept_store.hpp"
 #include "prohibit/pending_records.hpp"
 #include "serial/clock.hpp"
@@ -14,6 +13,7 @@
 #include "serial/notice.hpp"
 #include "serial/port_setup.hpp"
 #include "solvard/line.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::detail {
 
@@ -65,15 +65,15 @@ struct LineCore {
     notes = {};
     try {
       return command();
-    } catch (const automation::AutomationError& error) {
-      return raised(error);
+    } catch (const detail::Fault& fault) {
+      return raised(fault);
     }
   }
 
   void noteLog(const std::string& line);
   // The error of a failed open of the line's port, if the last open failed.
   std::optional<Error> portFailure() const;
-  Error raised(const automation::AutomationError& error) const;
+  Error raised(const detail::Fault& fault) const;
   // Why a single exchange with terminal `machine` failed, from what its last wait saw: `what`
   // names the reply awaited ("acknowledgement").
   Error exchangeFailure(uint8_t machine, const std::string& what) const;

@@ -1,10 +1,10 @@
 #include "prohibit/clock_commands.hpp"
 
-#include "automation/error.hpp"
 #include "automation/variant.hpp"
 #include "prohibit/command_exchange.hpp"
 #include "prohibit/field_bytes.hpp"
 #include "serial/line_errors.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::prohibit {
 namespace {
@@ -51,7 +51,7 @@ bool SetMacDateAndWeek(serial::LineState& line, const int16_t& iMachineNo,
                        const automation::DateTime& iDate, const int16_t& iFirstWeek) {
   // The byte conversion of the machine number would raise this once the port is open; raising it
   // first keeps the port and the line untouched.
-  if (!addressesOneTerminal(iMachineNo)) throw automation::errors::overflow();
+  if (!addressesOneTerminal(iMachineNo)) throw detail::Fault(detail::FaultKind::overflow);
 
   // The weekday is the host's, never derived from the date: its digit in the high half.
   const Command command = dateCommand(iMachineNo, iDate.year, iDate.month, iDate.day, [&] {

@@ -42,7 +42,7 @@ bool Link::openIfClosed() {
   PortControl& port = services_.port;
   try {
     if (!port.PortOpen()) port.PortOpen(true);
-  } catch (const automation::AutomationError& e) {
+  } catch (const detail::Fault& e) {
     if (!skipping_) throw;
     // The operator's message says only that the port cannot be opened; the host's log gets
     // which device it was and why (not a serial device, in use by another program, ...).
@@ -144,7 +144,7 @@ QuietWait Link::awaitQuiet(std::chrono::nanoseconds quiet, std::chrono::nanoseco
 int Link::waitingCount() {
   try {
     return services_.port.InBufferCount();
-  } catch (const automation::AutomationError&) {
+  } catch (const detail::Fault&) {
     return 0;
   }
 }

@@ -6,13 +6,13 @@
 #include <memory>
 #include <span>
 
-#include "automation/error.hpp"
 #include "serial/clock.hpp"
 #include "serial/command_guard.hpp"
 #include "serial/notice.hpp"
 #include "serial/port_control.hpp"
 #include "serial/port_setup.hpp"
 #include "serial/reply_wait.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::serial {
 
@@ -114,7 +114,7 @@ class Link {
     }
     try {
       run();
-    } catch (const automation::AutomationError&) {
+    } catch (const detail::Fault&) {
     }
   }
 

@@ -1,12 +1,12 @@
 #include "serial/packed_digits.hpp"
 
-#include "automation/error.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::serial {
 namespace {
 
 int digitValue(char c) {
-  if (c < '0' || c > '9') throw automation::errors::typeMismatch();
+  if (c < '0' || c > '9') throw detail::Fault(detail::FaultKind::type_mismatch);
   return c - '0';
 }
 
@@ -17,12 +17,12 @@ uint8_t digitPair(char high, char low) {
 }
 
 uint8_t digitPairAt(std::string_view text, std::size_t at) {
-  if (at + 1 >= text.size()) throw automation::errors::invalidCall();
+  if (at + 1 >= text.size()) throw detail::Fault(detail::FaultKind::invalid_argument);
   return digitPair(text[at], text[at + 1]);
 }
 
 uint8_t twoDigitNumber(int value) {
-  if (value < 0 || value > 99) throw automation::errors::overflow();
+  if (value < 0 || value > 99) throw detail::Fault(detail::FaultKind::overflow);
   return static_cast<uint8_t>(value / 10 * 16 + value % 10);
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "automation/error.hpp"
 #include "serial/deadline_sleep.hpp"
 #include "serial/port_devices.hpp"
 #include "serial/port_errors.hpp"
@@ -23,7 +22,7 @@ void PortBase::checkSettings(const LineSettings&) const {}
 std::optional<std::string> PortBase::settingsRefusal() {
   try {
     return applySettings(line_);
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& error) {
     return error.description();
   }
 }
@@ -79,8 +78,7 @@ void PortBase::Settings(const std::string& text) {
   if (!refusal) return;
   line_ = previous;
   (void)applySettings(line_);
-  throw automation::AutomationError(automation::errors::kInvalidPropertyValue,
-                                    "Invalid property value: " + *refusal);
+  throw detail::Fault(detail::FaultKind::invalid_value, *refusal);
 }
 
 void PortBase::InBufferSize(int16_t size) {
@@ -124,20 +122,20 @@ int PortBase::InBufferCount() {
 }
 
 void PortBase::InBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
+  if (count != 0) throw port_errors::invalidValue();
   requireOpen();
   discardInput();
   buffer_.clear();
 }
 
 void PortBase::OutBufferCount(int count) {
-  if (count != 0) throw automation::errors::invalidPropertyValue();
+  if (count != 0) throw port_errors::invalidValue();
   requireOpen();
   discardOutput();
 }
 
 void PortBase::InputLen(int length) {
-  if (length < 0) throw automation::errors::invalidPropertyValue();
+  if (length < 0) throw port_errors::invalidValue();
   inputLen_ = length;
 }
 
@@ -165,9 +163,9 @@ void PortBase::waitForBytes(std::chrono::milliseconds limit, std::size_t wanted)
   const std::size_t capacity = static_cast<std::size_t>(inBufferSize_);
   if (open_ && !hungUp_ && buffer_.size() < capacity) {
     uint8_t chunk[kChunk]{};
-    expectBytes(std::clamp<std::size_t>(wanted, 1, room.size()));
     const std::span<uint8_t> room(chunk, std::min(kChunk, capacity - buffer_.size()));
     std::size_t taken = 0;
+    expectBytes(std::clamp<std::size_t>(wanted, 1, room.size()));
     const WaitEnd end = awaitInput(deadline, room, taken);
     keep(room, taken);
     if (end == WaitEnd::Over) return;

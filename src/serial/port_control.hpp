@@ -22,9 +22,8 @@ struct OpenFailure {
 
 // The serial-port control every exchange drives: the operations the link steps use, under the
 // names hosts know them by, plus a bounded wait for input so that reply waits block on the
-// port instead of spinning. A refused value or a failed operation raises an
-// automation::AutomationError; the link steps decide whether that ends the command or is
-// skipped.
+// port instead of spinning. A refused value or a failed operation raises a detail::Fault; the
+// link steps decide whether that ends the command or is skipped.
 class PortControl {
  public:
   virtual ~PortControl() = default;
@@ -60,6 +59,7 @@ class PortControl {
   // Returns once new bytes may have arrived or `limit` has passed, whichever comes first. It
   // never raises and never returns early without cause, so a wait loop built on it costs no
   // CPU while the line is quiet (a closed or hung-up port simply sleeps the limit).
+  virtual void waitForInput(std::chrono::milliseconds limit) = 0;
   // The same wait, for a caller that cannot go on before `wanted` more bytes are in: a port
   // that can may sleep until they all are instead of waking at each byte, so a reply costs
   // the host one wake-up, not one a byte. It still returns at `limit`, and may return earlier.
@@ -67,7 +67,6 @@ class PortControl {
     static_cast<void>(wanted);
     waitForInput(limit);
   }
-  virtual void waitForInput(std::chrono::milliseconds limit) = 0;
 
   // Why the latest attempt to open the port failed; nothing once an open succeeded (or for a
   // port that cannot tell).

@@ -2,30 +2,27 @@
 
 #include <string>
 
-#include "automation/error.hpp"
+#include "values/fault.hpp"
 
-// The failures of the port itself, as automation errors so that a failure before the open
-// attempt reaches the host with a number and a description.
+// The failures of the port itself, so that a failure before the open attempt reaches the host
+// as a fault of its kind and words.
 namespace solvard::serial::port_errors {
 
-inline constexpr int32_t kPortUnavailable = 8010;
-inline constexpr int32_t kPortNotOpen = 8012;
-inline constexpr int32_t kPortIoFailed = 8020;
+using detail::Fault;
+using detail::FaultKind;
 
-inline automation::AutomationError portAlreadyOpen() {
-  return {automation::errors::kPortBusy, "Port already open"};
-}
+inline Fault portAlreadyOpen() { return Fault(FaultKind::port_busy); }
 // A second command started while one is waiting for its reply on the one port.
-inline automation::AutomationError portBusy() {
-  return {automation::errors::kPortBusy,
-          "Port already open: another command is using the serial port"};
+inline Fault portBusy() {
+  return Fault(FaultKind::port_busy, "another command is using the serial port");
 }
-inline automation::AutomationError portUnavailable(const std::string& detail) {
-  return {kPortUnavailable, "Port unavailable: " + detail};
+inline Fault portUnavailable(const std::string& detail) {
+  return Fault(FaultKind::port_unavailable, detail);
 }
-inline automation::AutomationError portNotOpen() { return {kPortNotOpen, "Port not open"}; }
-inline automation::AutomationError portIoFailed(const std::string& detail) {
-  return {kPortIoFailed, "Port read or write failed: " + detail};
+inline Fault portNotOpen() { return Fault(FaultKind::port_not_open); }
+inline Fault portIoFailed(const std::string& detail) {
+  return Fault(FaultKind::port_io_failed, detail);
 }
+inline Fault invalidValue() { return Fault(FaultKind::invalid_value); }
 
 }  // namespace solvard::serial::port_errors

@@ -2,13 +2,13 @@
 
 #include <limits>
 
-#include "automation/error.hpp"
 #include "serial/link.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::serial {
 int16_t bufferSize(int32_t size) {
   if (size < std::numeric_limits<int16_t>::min() || size > std::numeric_limits<int16_t>::max()) {
-    throw automation::errors::overflow();
+    throw detail::Fault(detail::FaultKind::overflow);
   }
   return static_cast<int16_t>(size);
 }

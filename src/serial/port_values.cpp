@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "automation/error.hpp"
+#include "values/fault.hpp"
 
 namespace solvard::serial {
 namespace {
@@ -55,22 +55,22 @@ LineSettings parseSettings(const std::string& text) {
                       settings.baudRate > 0 && readParity(fields[1], settings.parity) &&
                       readNumber(fields[2], dataBits) && (dataBits == 7 || dataBits == 8) &&
                       readNumber(fields[3], stopBits) && (stopBits == 1 || stopBits == 2);
-  if (!parsed) throw automation::errors::invalidPropertyValue();
+  if (!parsed) throw detail::Fault(detail::FaultKind::invalid_value);
   settings.dataBits = dataBits;
   settings.stopBits = stopBits;
   return settings;
 }
 
 void checkPortNumber(int16_t number) {
-  if (number <= 0) throw automation::errors::invalidPortNumber();
+  if (number <= 0) throw detail::Fault(detail::FaultKind::invalid_port_number);
 }
 
 void checkBufferSize(int16_t size) {
-  if (size <= 0) throw automation::errors::invalidPropertyValue();
+  if (size <= 0) throw detail::Fault(detail::FaultKind::invalid_value);
 }
 
 void checkInputMode(int16_t mode) {
-  if (mode != 0 && mode != 1) throw automation::errors::invalidPropertyValue();
+  if (mode != 0 && mode != 1) throw detail::Fault(detail::FaultKind::invalid_value);
 }
 
 }  // namespace solvard::serial

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "automation/error.hpp"
 #include "serial/network_address.hpp"
 #include "serial/port_errors.hpp"
 
@@ -58,7 +57,7 @@ void TcpPort::openDevice(const std::string& text) {
   setup.insert(setup.end(), purge.begin(), purge.end());
   try {
     sendAll(setup);
-  } catch (const automation::AutomationError& failed) {
+  } catch (const detail::Fault& failed) {
     closeDevice();
     failOpen(Kind::Other, text, failed.description());
   }
@@ -71,7 +70,7 @@ std::optional<std::string> TcpPort::agreeComPort() {
     const auto deadline = Clock::now() + kNegotiationLimit;
     while (!telnet_.comPortAgreed() && negotiateUntil(deadline)) {
     }
-  } catch (const automation::AutomationError& failed) {
+  } catch (const detail::Fault& failed) {
     return failed.description();
   }
   if (!telnet_.comPortAgreed()) {

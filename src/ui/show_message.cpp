@@ -40,7 +40,8 @@ void logNotShown(int32_t number, const std::exception_ptr& failure) {
   std::string why = "unknown failure";
   try {
     std::rethrow_exception(failure);
-  } catch (const automation::AutomationError& e) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError e = automation::asAutomationError(fault);
     why = "error " + std::to_string(e.number()) + ": " + e.description();
   } catch (const std::exception& e) {
     why = e.what();

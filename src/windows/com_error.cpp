@@ -46,7 +46,8 @@ void setErrorInfo(const automation::AutomationError& error, REFIID iid) {
 HRESULT hresultOfCurrentException(REFIID iid) {
   try {
     throw;
-  } catch (const automation::AutomationError& e) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError e = automation::asAutomationError(fault);
     setErrorInfo(e, iid);
     return hresultOfError(e);
   } catch (const std::bad_alloc&) {

@@ -61,7 +61,8 @@ class AttendFaultSweep : public DownloadTest {
     Run run;
     try {
       run.result = object.GetMacData(3);
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       // A port failure before the open reaches the host as a failed call.
       run.result = -2;
       logged.push_back(error.description());

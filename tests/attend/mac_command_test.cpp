@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "attend_fixture.hpp"
+#include "automation/error.hpp"
 #include "component/attend_commands.hpp"
 #include "component/dispatch.hpp"
 #include "ui/messages.hpp"
@@ -188,7 +189,8 @@ TEST_F(AttendTest, RefusedSettingsTextEndsTheCommand) {
   try {
     object.ClearMacData(1);
     ADD_FAILURE() << "the refusal was skipped";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), 8020);
   }
   EXPECT_EQ(port->log(), (std::vector<std::string>{"CommPort 3", "Settings 19200,N,8,1 failed"}));

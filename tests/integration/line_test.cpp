@@ -58,10 +58,12 @@ TEST_P(FaultyTerminal, EndsTheExchangeAsItsReplyDeserves) {
   for (const Fault& fault : c.faults) terminal.inject(fault);
 
   serial::Link link = makeLink();
-  const serial::ExchangeResult spoiled = serial::runExchange(link, openLock(kPortNumber));
+  const serial::ExchangeResult spoiled =
+      serial::runExchange(link, serial::openLockExchange(kPortNumber));
   EXPECT_EQ(spoiled.ending, c.ending);
   EXPECT_EQ(spoiled.reply, c.reply);
-  const serial::ExchangeResult clean = serial::runExchange(link, openLock(kPortNumber));
+  const serial::ExchangeResult clean =
+      serial::runExchange(link, serial::openLockExchange(kPortNumber));
   EXPECT_EQ(clean.ending, Ending::Success);
   EXPECT_EQ(clean.reply, (Bytes{3, 2}));
 
@@ -128,7 +130,8 @@ TEST_P(RefusedAtApply, RaisesBeforeAnythingIsSent) {
   try {
     link.OpenPort(c.setup);
     FAIL() << "accepted";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), c.number);
   }
   EXPECT_FALSE(port->PortOpen());

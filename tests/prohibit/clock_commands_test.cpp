@@ -52,7 +52,8 @@ TEST_F(DateAndWeek, NegativeWeekdayRaisesAndLeavesThePortOpen) {
   try {
     SetMacDateAndWeek(3, {2001, 6, 29}, -1);
     FAIL() << "a negative weekday must reach the host";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), 13);
   }
   EXPECT_TRUE(port->framesWritten().empty());
@@ -67,7 +68,7 @@ TEST_F(DateAndWeek, NegativeWeekdayRaisesAndLeavesThePortOpen) {
 
 TEST_F(DateAndWeek, FailingPortOperationRaisesAfterTheOpen) {
   port->failOperation("Output");
-  EXPECT_THROW(SetMacDateAndWeek(3, {2001, 6, 29}, 5), automation::AutomationError);
+  EXPECT_THROW(SetMacDateAndWeek(3, {2001, 6, 29}, 5), detail::Fault);
   EXPECT_TRUE(port->PortOpen());
   EXPECT_TRUE(reported.empty());
 }

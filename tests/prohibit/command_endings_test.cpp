@@ -3,6 +3,7 @@
 #include <tuple>
 #include <vector>
 
+#include "automation/error.hpp"
 #include "component/library_line.hpp"
 #include "component/prohibit_commands.hpp"
 #include "prohibit/clock_commands.hpp"
@@ -160,7 +161,8 @@ TEST_F(CommandSetup, RefusedSettingRaisesBeforeTheOpen) {
   try {
     OpenLock(3);
     FAIL() << "a refused port number must reach the host";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), 8002);
   }
   EXPECT_TRUE(port->framesWritten().empty());

@@ -93,7 +93,8 @@ class DownloadFaultSweep : public DownloadTest {
       run.text = downloadRegisterData(component::libraryLine(), 3, kText, "Records",
                                       connectionsPool, component::libraryKeptRecords())
                      .text;
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       // A port failure before the open reaches the host as a failed call.
       run.text = "raised " + error.description();
     }

@@ -67,7 +67,8 @@ TEST_F(MachineNumber, OutsideAByteRaisesOverflowForTheDateBeforeThePortIsTouched
     try {
       SetMacDateAndWeek(machine, {2001, 6, 29}, 5);
       ADD_FAILURE() << machine << " must raise";
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       EXPECT_EQ(error.number(), 6) << machine;
     }
   }

@@ -14,7 +14,8 @@ class Reentrancy : public LinkTest {
     try {
       Link second = makeLink();
       second.OpenPort(setup);
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       refusal = error;
     }
   }

@@ -79,7 +79,8 @@ TEST_F(LineRateTest, ASettingsTextThatIsNoRateIsRefusedAndTheRateKept) {
     try {
       port->Settings(text);
       ADD_FAILURE() << text << " accepted";
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       EXPECT_EQ(error.number(), 380) << text;
     }
     EXPECT_EQ(farEndRate(), 14400u) << text;

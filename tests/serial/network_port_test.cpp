@@ -153,7 +153,8 @@ TEST(NetworkPort, ASettingRefusedOnTheOpenLineIsTakenBackAndItsBytesKept) {
   try {
     port.Settings("38400,N,8,1");
     ADD_FAILURE() << "accepted";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.description(),
               "Invalid property value: the device server set 9600 baud, not 38400");
   }
@@ -192,7 +193,7 @@ TEST_P(RefusingServer, FailsTheOpenWithItsReason) {
     // Holds the connection until the host gave up on it.
     (void)peer.read(1000);
   });
-  EXPECT_THROW(port.PortOpen(true), automation::AutomationError);
+  EXPECT_THROW(port.PortOpen(true), detail::Fault);
   EXPECT_FALSE(port.PortOpen());
   const auto failure = port.openFailure();
   ASSERT_TRUE(failure.has_value());
@@ -238,7 +239,7 @@ TEST(NetworkPort, ARefusedConnectionNamesTheAddressAndTheSystemsReason) {
   // Words of the system's own, not a number standing in for missing ones.
   EXPECT_NE(kRefusedReason.rfind("system error", 0), 0u) << kRefusedReason;
   TcpPort port(address);
-  EXPECT_THROW(port.PortOpen(true), automation::AutomationError);
+  EXPECT_THROW(port.PortOpen(true), detail::Fault);
   const auto failure = port.openFailure();
   ASSERT_TRUE(failure.has_value());
   EXPECT_EQ(failure->kind, OpenFailure::Kind::Other);
@@ -248,14 +249,14 @@ TEST(NetworkPort, ARefusedConnectionNamesTheAddressAndTheSystemsReason) {
   // A name resolved first (from the hosts file, no name server asked), every address refused.
   const std::string named = "tcp://localhost:" + std::to_string(closedPort);
   TcpPort byName(named);
-  EXPECT_THROW(byName.PortOpen(true), automation::AutomationError);
+  EXPECT_THROW(byName.PortOpen(true), detail::Fault);
   ASSERT_TRUE(byName.openFailure().has_value());
   EXPECT_EQ(byName.openFailure()->kind, OpenFailure::Kind::Other);
   EXPECT_EQ(byName.openFailure()->device, named);
   EXPECT_EQ(byName.openFailure()->reason, kRefusedReason);
 
   TcpPort malformed("tcp://127.0.0.1");
-  EXPECT_THROW(malformed.PortOpen(true), automation::AutomationError);
+  EXPECT_THROW(malformed.PortOpen(true), detail::Fault);
   ASSERT_TRUE(malformed.openFailure().has_value());
   EXPECT_EQ(malformed.openFailure()->kind, OpenFailure::Kind::NotFound);
 }

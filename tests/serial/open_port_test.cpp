@@ -22,7 +22,8 @@ TEST_P(RefusedSetting, RaisesBeforeTheOpen) {
   try {
     link.OpenPort(c.setup);
     FAIL() << "accepted";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), c.number);
     EXPECT_EQ(error.description(), c.description);
   }
@@ -100,7 +101,7 @@ TEST(ParseSettings, ReadsTheFourFields) {
   for (const char* text :
        {"abc", "", "9600,N,8", "9600,N,8,1,", "9600,X,8,1", "9600,N,9,1", "9600,N,8,3", "0,N,8,1",
         "-9600,N,8,1", " 9600,N,8,1", "9600,NN,8,1", "99999999999,N,8,1", "9600;N;8;1"}) {
-    EXPECT_THROW(parseSettings(text), automation::AutomationError) << text;
+    EXPECT_THROW(parseSettings(text), detail::Fault) << text;
   }
 }
 

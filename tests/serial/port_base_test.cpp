@@ -133,7 +133,8 @@ TEST(PortBaseTest, RefusedCallsRaiseTheirNumberAndText) {
     try {
       c.call(port);
       ADD_FAILURE() << c.name << ": accepted";
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       EXPECT_EQ(error.number(), c.number) << c.name;
       EXPECT_EQ(error.description(), c.description) << c.name;
     }
@@ -161,7 +162,8 @@ TEST(PortBaseTest, ASettingTheOpenDeviceRefusesIsTakenBack) {
   try {
     port.Settings("28800,N,8,1");
     ADD_FAILURE() << "accepted";
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), 380);
     EXPECT_EQ(error.description(), "Invalid property value: 28800 refused");
   }
@@ -205,7 +207,8 @@ TEST(PortBaseTest, AFailedOpenIsRaisedAndRecordedUntilAnOpenSucceeds) {
     try {
       port.PortOpen(true);
       ADD_FAILURE() << c.name << ": opened";
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       EXPECT_EQ(error.number(), 8010) << c.name;
       EXPECT_EQ(error.description(),
                 "Port unavailable: " + c.failure.device + ": " + c.failure.reason)

@@ -68,7 +68,8 @@ class RealDeviceGuardTest : public ::testing::Test {
     try {
       port->PortOpen(true);
       return {};
-    } catch (const automation::AutomationError& error) {
+    } catch (const detail::Fault& fault) {
+      const automation::AutomationError error = automation::asAutomationError(fault);
       return error.description();
     }
   }

@@ -22,7 +22,8 @@ std::string openPort(const std::string& device) {
   try {
     port->PortOpen(true);
     return {};
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     return error.description();
   }
 }

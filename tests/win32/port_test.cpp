@@ -26,7 +26,8 @@ std::string openPort(PortControl& port) {
   try {
     port.PortOpen(true);
     return {};
-  } catch (const automation::AutomationError& error) {
+  } catch (const detail::Fault& fault) {
+    const automation::AutomationError error = automation::asAutomationError(fault);
     EXPECT_EQ(error.number(), port_errors::kPortUnavailable);
     return error.description();
   }
@@ -83,11 +84,11 @@ TEST(Win32PortTest, AFileThatIsNoCommDeviceDoesNotOpen) {
 TEST(Win32PortTest, AClosedPortRefusesWhatNeedsItOpenAndWaitsTheWholeLimit) {
   auto port = makePlatformPort();
   EXPECT_FALSE(port->PortOpen());
-  EXPECT_THROW(port->InBufferCount(), automation::AutomationError);
-  EXPECT_THROW(port->Input(), automation::AutomationError);
-  EXPECT_THROW(port->InBufferCount(1), automation::AutomationError);
-  EXPECT_THROW(port->CommPort(0), automation::AutomationError);
-  EXPECT_THROW(port->Settings("9600,X,8,1"), automation::AutomationError);
+  EXPECT_THROW(port->InBufferCount(), detail::Fault);
+  EXPECT_THROW(port->Input(), detail::Fault);
+  EXPECT_THROW(port->InBufferCount(1), detail::Fault);
+  EXPECT_THROW(port->CommPort(0), detail::Fault);
+  EXPECT_THROW(port->Settings("9600,X,8,1"), detail::Fault);
   EXPECT_NO_THROW(port->Settings("19200,E,7,2"));
   EXPECT_NO_THROW(port->PortOpen(false));
   EXPECT_EQ(port->openFailure(), std::nullopt);

@@ -185,8 +185,9 @@ Json Session::handle(const Json& request) {
       reply = device(request);
     else
       throw badRequest("unknown op " + quoted(op));
-  } catch (const AutomationError& e) {
-    reply = makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), errorJson(e));
+  } catch (const detail::Fault& fault) {
+    reply = makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}),
+                      errorJson(automation::asAutomationError(fault)));
   }
   reply.set("messages", recorder.take());
   reply.set("log", Json(std::move(logged)));

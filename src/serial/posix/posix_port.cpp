@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "automation/error.hpp"
 #include "serial/port_errors.hpp"
 #include "serial/posix/line_rate.hpp"
 
@@ -76,7 +75,7 @@ void PosixPort::closeDevice() {
 void PosixPort::checkSettings([[maybe_unused]] const LineSettings& line) const {
 #ifndef CMSPAR
   if (line.parity == Parity::Mark || line.parity == Parity::Space) {
-    throw automation::errors::invalidPropertyValue();
+    throw port_errors::invalidValue();
   }
 #endif
 }
@@ -99,14 +98,14 @@ std::optional<std::string> PosixPort::applySettings(const LineSettings& line) {
     case Parity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
     case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
 #else
-    default: throw automation::errors::invalidPropertyValue();
+    default: throw port_errors::invalidValue();
 #endif
   }
   if (line.stopBits == 2) tio.c_cflag |= CSTOPB;
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  reportAt_ = 0;
   if (::tcsetattr(fd_, TCSANOW, &tio) != 0) throw port_errors::portIoFailed(systemError(errno));
+  reportAt_ = 0;
   return setLineRate(fd_, static_cast<uint32_t>(line.baudRate));
 }
 
@@ -152,6 +151,7 @@ void PosixPort::writeBytes(std::span<const uint8_t> bytes) {
     }
   }
 }
+
 // With VTIME 0, the terminal layer reports input to poll() only once VMIN bytes are in; reads
 // stay non-blocking and take what there is. So a wait for a whole reply wakes once, when its
 // last byte lands, instead of once a byte. The setting is changed only when the count does,
@@ -165,7 +165,6 @@ void PosixPort::expectBytes(std::size_t wanted) {
   tio.c_cc[VTIME] = 0;
   if (::tcsetattr(fd_, TCSANOW, &tio) == 0) reportAt_ = at;
 }
-
 
 // poll() tells of input without taking it: nothing goes into the room. A poll that ends
 // otherwise than by hang-up or error (a signal) also ends the wait, as callers wait in loops.

@@ -26,7 +26,7 @@ void ScriptedPort::operation(const std::string& name, const std::string& value, 
     const bool failingCall = ++calls_ == failingCall_;
     if (failing_.contains(name) || failingCall) throw port_errors::portIoFailed(name);
     run();
-  } catch (const automation::AutomationError&) {
+  } catch (const detail::Fault&) {
     log_.push_back(entry + " failed");
     throw;
   }
@@ -106,7 +106,7 @@ int ScriptedPort::InBufferCount() {
 
 void ScriptedPort::InBufferCount(int count) {
   operation("InBufferCount", std::to_string(count), [&] {
-    if (count != 0) throw automation::errors::invalidPropertyValue();
+    if (count != 0) throw detail::Fault(detail::FaultKind::invalid_value);
     requireOpen();
     deliverArrived();
     buffer_.clear();
@@ -115,14 +115,14 @@ void ScriptedPort::InBufferCount(int count) {
 
 void ScriptedPort::OutBufferCount(int count) {
   operation("OutBufferCount", std::to_string(count), [&] {
-    if (count != 0) throw automation::errors::invalidPropertyValue();
+    if (count != 0) throw detail::Fault(detail::FaultKind::invalid_value);
     requireOpen();
   });
 }
 
 void ScriptedPort::InputLen(int length) {
   operation("InputLen", std::to_string(length), [&] {
-    if (length < 0) throw automation::errors::invalidPropertyValue();
+    if (length < 0) throw detail::Fault(detail::FaultKind::invalid_value);
     inputLen_ = length;
   });
 }
@@ -138,7 +138,7 @@ Bytes ScriptedPort::Input() {
         inputLen_ == 0 ? buffer_.size() : std::min<std::size_t>(inputLen_, buffer_.size());
     taken.assign(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
-  } catch (const automation::AutomationError&) {
+  } catch (const detail::Fault&) {
     log_.push_back("Input failed");
     throw;
   }

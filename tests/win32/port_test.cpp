@@ -28,7 +28,7 @@ std::string openPort(PortControl& port) {
     return {};
   } catch (const detail::Fault& fault) {
     const automation::AutomationError error = automation::asAutomationError(fault);
-    EXPECT_EQ(error.number(), port_errors::kPortUnavailable);
+    EXPECT_EQ(error.number(), automation::errors::kPortUnavailable);
     return error.description();
   }
 }

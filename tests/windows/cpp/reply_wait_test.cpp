@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "automation/error.hpp"
 #include "check.hpp"
 #include "component/identifiers.hpp"
 #include "component/library_line.hpp"

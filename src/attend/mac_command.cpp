@@ -1,10 +1,8 @@
 #include "attend/mac_command.hpp"
 
-#include <string>
+#include <algorithm>
 
-#include "attend/mac_values.hpp"
 #include "serial/host_link.hpp"
-#include "serial/line_state.hpp"
 #include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
 #include "serial/settings.hpp"
@@ -13,11 +11,8 @@
 namespace solvard::attend {
 namespace {
 
-using automation::Variant;
 using serial::Bytes;
-using serial::digitPairAt;
 using serial::Link;
-using serial::twoDigitNumber;
 
 constexpr int32_t kAcknowledged = 1;
 constexpr int32_t kNotAcknowledged = 0;
@@ -28,42 +23,6 @@ constexpr serial::WaitRule kAcknowledgementWait{serial::WaitRule::Reading::Whole
                                                 serial::WaitRule::Expiry::Reaches,
                                                 serial::WaitRule::Order::CountFirst};
 constexpr int kAcknowledgementSeconds = 5;
-
-bool knownFunction(MacFunction function) {
-  switch (function) {
-    case MacFunction::ClearRecords:
-    case MacFunction::ClearCardList:
-    case MacFunction::DeleteCard:
-    case MacFunction::SetFlowNo:
-    case MacFunction::SetTime:
-    case MacFunction::SetDate: return true;
-  }
-  return false;
-}
-
-// What the host gave must reach the terminal as given: a command whose values would put other
-// digits or another time on the line is not sent at all.
-bool valuesFit(MacFunction function, const std::optional<Variant>& first,
-               const std::optional<Variant>& second) {
-  switch (function) {
-    case MacFunction::DeleteCard: return first && namesDigits(*first, 6);
-    case MacFunction::SetFlowNo:
-      return first && second && namesDigits(*first, 6) && namesDigits(*second, 10);
-    case MacFunction::SetTime: return first && timeOfDay(*first).has_value();
-    default: return true;
-  }
-}
-
-// Frame length minus the machine number byte, as byte 1 carries it.
-uint8_t followingBytes(MacFunction function) {
-  switch (function) {
-    case MacFunction::DeleteCard:
-    case MacFunction::SetTime:
-    case MacFunction::SetDate: return 5;
-    case MacFunction::SetFlowNo: return 10;
-    default: return 2;
-  }
-}
 
 uint8_t commandCode(MacFunction function) {
   switch (function) {
@@ -77,54 +36,10 @@ uint8_t commandCode(MacFunction function) {
   throw detail::Fault(detail::FaultKind::invalid_argument);
 }
 
-// The frame, built fresh and one byte at a time in frame order: a byte whose computation fails
-// stays 0 and the frame is still sent.
-Bytes macFrame(Link& link, int16_t machineNo, MacFunction function,
-               const std::optional<Variant>& first, const std::optional<Variant>& second) {
-  const uint8_t following = followingBytes(function);
-  Bytes frame(following + 1u, 0);
-  std::size_t at = 0;
-  auto put = [&](auto&& compute) {
-    link.step([&] { frame.at(at) = compute(); });
-    ++at;
-  };
-  auto textOf = [](const std::optional<Variant>& value) {
-    return value ? automation::toText(*value) : std::string();
-  };
-  auto pairsOf = [&](const std::string& digits, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) put([&] { return digitPairAt(digits, 2 * i); });
-  };
-
-  put([&] { return automation::toByte(machineNo); });
-  put([&] { return following; });
-  put([&] { return commandCode(function); });
-  switch (function) {
-    case MacFunction::DeleteCard: pairsOf(textOf(first), 3); break;
-    case MacFunction::SetFlowNo:
-      pairsOf(textOf(second), 5);
-      pairsOf(textOf(first), 3);
-      break;
-    case MacFunction::SetTime: {
-      const auto time = [&] {
-        const auto time = timeOfDay(first.value_or(Variant()));
-        if (!time) throw detail::Fault(detail::FaultKind::type_mismatch);
-        return *time;
-      };
-      put([&] { return twoDigitNumber(time().hour); });
-      put([&] { return twoDigitNumber(time().minute); });
-      put([&] { return twoDigitNumber(time().second); });
-      break;
-    }
-    case MacFunction::SetDate: {
-      const auto date = [&] { return automation::toDate(first.value_or(Variant())); };
-      put([&] { return twoDigitNumber(date().year % 100); });
-      put([&] { return twoDigitNumber(date().month); });
-      put([&] { return twoDigitNumber(date().day); });
-      break;
-    }
-    default: break;
+void appendPairs(Bytes& values, std::string_view digits) {
+  for (std::size_t at = 0; at < digits.size(); at += 2) {
+    values.push_back(serial::digitPairAt(digits, at));
   }
-  return frame;
 }
 
 // Closes the port if it is open; a close that fails has nothing left to report.
@@ -142,16 +57,35 @@ serial::PortSetup objectPortSetup(int16_t commPortId, int16_t commBautRate,
   return {commPortId, serial::settingsTextFor(commBautRate), commInBufferSize, commOutBufferSize};
 }
 
-int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectPort,
-                       int16_t machineNo, MacFunction function, std::optional<Variant> first,
-                       std::optional<Variant> second) {
-  // Judged as the host gave them, since the padding would round a fraction to another number.
-  if (!addressesOneTerminal(machineNo) || !valuesFit(function, first, second)) {
-    return kNotAcknowledged;
-  }
-  if (first) first = padded(*first, "000000");
-  if (second) second = padded(*second, "0000000000");
+Bytes cardValues(std::string_view sixDigits) {
+  Bytes values;
+  appendPairs(values, sixDigits);
+  return values;
+}
 
+Bytes flowValues(std::string_view sixDigits, std::string_view tenDigits) {
+  Bytes values;
+  appendPairs(values, tenDigits);
+  appendPairs(values, sixDigits);
+  return values;
+}
+
+Bytes clockValues(int first, int second, int third) {
+  return {serial::twoDigitNumber(first), serial::twoDigitNumber(second),
+          serial::twoDigitNumber(third)};
+}
+
+Bytes macFrame(uint8_t machine, MacFunction function, const Bytes& values) {
+  Bytes frame(3 + values.size());
+  frame[0] = machine;
+  frame[1] = static_cast<uint8_t>(values.size() + 2);
+  frame[2] = commandCode(function);
+  std::copy(values.begin(), values.end(), frame.begin() + 3);
+  return frame;
+}
+
+int32_t sendMacFrame(serial::LineState& line, const serial::PortSetup& objectPort, uint8_t machine,
+                     const std::optional<Bytes>& frame) {
   Link link = serial::commandLink(line);
   serial::PortControl& port = link.port();
   if (port.PortOpen()) port.PortOpen(false);
@@ -162,12 +96,8 @@ int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectP
   // Whether it opened shows only as an acknowledgement that never comes; a native line is
   // told at once instead.
   if (!link.openIfClosed() && line.endOnOpenFailure) return kNotAcknowledged;
-
-  if (!knownFunction(function)) return kNotAcknowledged;
-  if (function == MacFunction::SetDate && !(first && automation::isDate(*first))) {
-    return kNotAcknowledged;
-  }
-  link.SendFrame(macFrame(link, machineNo, function, first, second));
+  if (!frame) return kNotAcknowledged;
+  link.SendFrame(*frame);
 
   if (link.awaitReply(1, kAcknowledgementSeconds, kAcknowledgementWait) ==
       serial::WaitResult::TimedOut) {
@@ -184,7 +114,7 @@ int32_t SendMacCommand(serial::LineState& line, const serial::PortSetup& objectP
       closeIfOpen(link);
       return kNotAcknowledged;
     }
-    if (reply.front() != machineNo) {
+    if (reply.front() != machine) {
       link.report(serial::Notice::wrong_machine);
       closeIfOpen(link);
       return kNotAcknowledged;

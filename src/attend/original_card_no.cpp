@@ -1,7 +1,7 @@
 #include "attend/original_card_no.hpp"
 
 #include "attend/mac_function.hpp"
-#include "automation/variant.hpp"
+#include "serial/byte_value.hpp"
 #include "serial/host_link.hpp"
 #include "serial/notice.hpp"
 #include "serial/packed_digits.hpp"
@@ -26,7 +26,7 @@ constexpr std::size_t kFirstCardByte = 2;
 
 Bytes queryFrame(Link& link, int16_t machineNo) {
   Bytes frame(3, 0);
-  link.step([&] { frame[0] = automation::toByte(machineNo); });
+  link.step([&] { frame[0] = serial::byteOf(machineNo); });
   frame[1] = 2;
   frame[2] = command::kReadOriginalCardNo;
   return frame;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "automation/date.hpp"
 #include "serial/packed_digits.hpp"
 
 namespace solvard::attend {
@@ -16,11 +15,10 @@ RecordColumns recordColumns(int16_t machineNo, std::span<const uint8_t> record) 
   row.cardNo = twoDigitText(record[0]) + twoDigitText(record[1]) + twoDigitText(record[2]);
   // Built from the decoded values, not through a date conversion, so that a day the calendar
   // does not have is still written as the terminal stored it.
-  automation::DateTime day;
-  day.year = 2000 + twoDigitValue(record[3]);
-  day.month = twoDigitValue(record[4]);
-  day.day = twoDigitValue(record[5]);
-  row.date = automation::dateText(day);
+  char date[32];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", 2000 + twoDigitValue(record[3]),
+                twoDigitValue(record[4]), twoDigitValue(record[5]));
+  row.date = date;
   char time[32];
   std::snprintf(time, sizeof time, "%02d:%02d:00", twoDigitValue(record[6]),
                 twoDigitValue(record[7]));

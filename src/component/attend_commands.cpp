@@ -1,7 +1,7 @@
 #include "component/attend_commands.hpp"
 
 #include "attend/download.hpp"
-#include "attend/mac_command.hpp"
+#include "component/attend_mac_command.hpp"
 #include "attend/original_card_no.hpp"
 #include "component/host_call.hpp"
 #include "component/library_line.hpp"

@@ -15,7 +15,6 @@ namespace solvard {
 namespace {
 
 using attend::MacFunction;
-using automation::Variant;
 
 // Keeps the records until the download has them all, then gives them to the callback: a
 // download that fails half-way hands over nothing, so running it again gives each record once.
@@ -92,11 +91,11 @@ Error downloadFailure(const detail::LineCore& line, uint8_t machine,
 namespace {
 
 Result<void> sendCommand(Line& line, MachineNumber machine, MacFunction function,
-                         std::optional<Variant> first = {}, std::optional<Variant> second = {}) {
+                         const serial::Bytes& values = {}) {
   detail::LineCore& impl = detail::lineCore(line);
   return impl.run<void>([&]() -> Result<void> {
-    if (attend::SendMacCommand(impl.state, impl.portSetup(), machine.value(), function,
-                               std::move(first), std::move(second)) == 1) {
+    const serial::Bytes frame = attend::macFrame(machine.value(), function, values);
+    if (attend::sendMacFrame(impl.state, impl.portSetup(), machine.value(), frame) == 1) {
       return {};
     }
     if (auto port = impl.portFailure()) return *port;
@@ -130,30 +129,26 @@ Result<void> AttendTerminal::clearCardList() {
 }
 
 Result<void> AttendTerminal::deleteCard(const ShortCardNumber& card) {
-  return sendCommand(*line_, machine_, MacFunction::DeleteCard, Variant(card.digits()));
+  return sendCommand(*line_, machine_, MacFunction::DeleteCard, attend::cardValues(card.digits()));
 }
 
 Result<void> AttendTerminal::setFlowNumber(const ShortCardNumber& flow,
                                            const CardNumber& original) {
-  return sendCommand(*line_, machine_, MacFunction::SetFlowNo, Variant(flow.digits()),
-                     Variant(original.digits()));
+  return sendCommand(*line_, machine_, MacFunction::SetFlowNo,
+                     attend::flowValues(flow.digits(), original.digits()));
 }
 
 Result<void> AttendTerminal::setTime(TimeOfDay time) {
-  automation::DateTime at;
-  at.hour = time.hour();
-  at.minute = time.minute();
-  at.second = time.second();
-  return sendCommand(*line_, machine_, MacFunction::SetTime, Variant(at));
+  return sendCommand(*line_, machine_, MacFunction::SetTime,
+                     attend::clockValues(time.hour(), time.minute(), time.second()));
 }
 
 Result<void> AttendTerminal::setDate(Date date) {
-  automation::DateTime day;
-  day.year = static_cast<int>(date.value().year());
-  day.month = static_cast<int>(unsigned(date.value().month()));
-  day.day = static_cast<int>(unsigned(date.value().day()));
+  const std::chrono::year_month_day day = date.value();
   return sendCommand(*line_, machine_, MacFunction::SetDate,
-                     Variant(automation::format(Variant(day), "yyyy-MM-dd")));
+                     attend::clockValues(static_cast<int>(day.year()) % 100,
+                                         static_cast<int>(unsigned(day.month())),
+                                         static_cast<int>(unsigned(day.day()))));
 }
 
 Result<void> AttendTerminal::setClock(std::chrono::local_seconds wallClock) {

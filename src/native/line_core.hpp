@@ -52,7 +52,7 @@ struct LineCore {
 
   // Runs `command` as this line's one command: the protocol functions it calls are given
   // `state`, which notes the command's notices and log lines. A command already running gives
-  // line_busy; an automation error the command raises becomes the matching Error.
+  // line_busy; a fault the command raises becomes the matching Error.
   template <typename T, typename Command>
   Result<T> run(Command&& command) {
     if (running.exchange(true)) {

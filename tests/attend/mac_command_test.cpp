@@ -1,4 +1,4 @@
-#include "attend/mac_command.hpp"
+#include "component/attend_mac_command.hpp"
 
 #include <functional>
 

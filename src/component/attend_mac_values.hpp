@@ -7,7 +7,8 @@
 
 #include "automation/variant.hpp"
 
-// The values the attendance methods hand to their terminal, as the frames take them.
+// The values the attendance methods take from their host, checked and padded as the frames
+// take them.
 namespace solvard::attend {
 
 // A value whose text is shorter than `pattern` goes through that zero-padding pattern, so the

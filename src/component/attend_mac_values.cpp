@@ -1,4 +1,4 @@
-#include "attend/mac_values.hpp"
+#include "component/attend_mac_values.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -2,6 +2,8 @@
 
 #include "component/host_call.hpp"
 #include "component/library_line.hpp"
+#include "component/prohibit_clock.hpp"
+#include "component/prohibit_open_list.hpp"
 #include "db/odbc_connection.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/identity.hpp"

@@ -2,14 +2,10 @@
 
 #include <algorithm>
 
-#include "automation/variant.hpp"
 #include "prohibit/field_bytes.hpp"
+#include "serial/byte_value.hpp"
 
 namespace solvard::prohibit {
-
-std::string normaliseCardNumber(const std::string& text) {
-  return automation::format(text, "0000000000");
-}
 
 bool isTenDigitCard(const std::string& card) {
   return card.size() == kCardDigits &&
@@ -22,7 +18,7 @@ void packCardNumber(serial::Link& link, serial::Bytes& frame, std::size_t first,
     link.step([&] {
       const int high = characterValue(card, 2 * k);
       const int low = characterValue(card, 2 * k + 1);
-      frame[first + k] = automation::toByte(static_cast<int32_t>(high * 16 + low));
+      frame[first + k] = serial::byteOf(static_cast<int32_t>(high * 16 + low));
     });
   }
 }

@@ -11,11 +11,6 @@ namespace solvard::prohibit {
 inline constexpr std::size_t kCardDigits = 10;
 inline constexpr std::size_t kCardBytes = kCardDigits / 2;
 
-// The card text the host passed, formatted with the pattern "0000000000": text that reads as a
-// number becomes that whole number padded on the left with zeros to ten digits (12345 becomes
-// 0000012345); more digits are kept; other text comes back unchanged.
-std::string normaliseCardNumber(const std::string& text);
-
 // A card the terminal can be told about: exactly ten decimal digits. Anything else would put
 // another card on the line than the host named.
 bool isTenDigitCard(const std::string& card);

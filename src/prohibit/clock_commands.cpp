@@ -1,10 +1,8 @@
 #include "prohibit/clock_commands.hpp"
 
-#include "automation/variant.hpp"
 #include "prohibit/command_exchange.hpp"
 #include "prohibit/field_bytes.hpp"
 #include "serial/line_errors.hpp"
-#include "values/fault.hpp"
 
 namespace solvard::prohibit {
 namespace {
@@ -12,8 +10,8 @@ namespace {
 constexpr uint8_t kDateFollowing = 4;
 constexpr uint8_t kTimeFollowing = 3;
 
-// Frame [machine number, 6, 4, year mod 100, month, day, weekday]: the date packed decimal,
-// `weekdayByte` the last byte. No step of it may fail silently.
+}  // namespace
+
 Command dateCommand(int16_t machineNo, int year, int month, int day,
                     std::function<uint8_t()> weekdayByte) {
   Command command(machineNo, CommandCode::DateAndWeek, 7);
@@ -28,7 +26,6 @@ Command dateCommand(int16_t machineNo, int year, int month, int day,
   return command;
 }
 
-// Frame [machine number, 7, 3, hour, minute, second], packed decimal.
 Command timeCommand(int16_t machineNo, int hour, int minute, int second) {
   Command command(machineNo, CommandCode::TimeOfDay, 6);
   command.payload = [=](serial::Link& link, serial::Bytes& frame) {
@@ -40,35 +37,14 @@ Command timeCommand(int16_t machineNo, int hour, int minute, int second) {
   return command;
 }
 
+namespace {
+
 Result<void> acknowledgement(const serial::LineState& line, MachineNumber machine,
                              serial::Ending ending) {
   return serial::exchangeResult(line, ending, machine.value(), "acknowledgement");
 }
 
 }  // namespace
-
-bool SetMacDateAndWeek(serial::LineState& line, const int16_t& iMachineNo,
-                       const automation::DateTime& iDate, const int16_t& iFirstWeek) {
-  // The byte conversion of the machine number would raise this once the port is open; raising it
-  // first keeps the port and the line untouched.
-  if (!addressesOneTerminal(iMachineNo)) throw detail::Fault(detail::FaultKind::overflow);
-
-  // The weekday is the host's, never derived from the date: its digit in the high half.
-  const Command command = dateCommand(iMachineNo, iDate.year, iDate.month, iDate.day, [&] {
-    return automation::toByte(int32_t{leadingDigit(iFirstWeek)} * 16);
-  });
-  return runCommand(line, command) == serial::Ending::Success;
-}
-
-bool SetMacTime(serial::LineState& line, const int16_t& iMachineNo, const std::string& iPara) {
-  // A text that does not read as a time would set the terminal's clock to midnight.
-  const auto time = automation::parseDateTime(iPara);
-  if (!time) return false;
-  if (!addressesOneTerminal(iMachineNo)) return false;
-
-  const Command command = timeCommand(iMachineNo, time->hour, time->minute, time->second);
-  return runCommand(line, command) == serial::Ending::Success;
-}
 
 Result<void> setDate(serial::LineState& line, MachineNumber machine, Date date,
                      WeekdayNumber weekday) {

@@ -1,6 +1,6 @@
 #include "prohibit/command_exchange.hpp"
 
-#include "automation/variant.hpp"
+#include "serial/byte_value.hpp"
 #include "serial/host_link.hpp"
 
 namespace solvard::prohibit {
@@ -9,7 +9,7 @@ namespace {
 constexpr int kReplyLength = 2;
 
 void fillFrame(serial::Link& link, const Command& command, serial::Bytes& frame) {
-  link.step([&] { frame[0] = automation::toByte(command.machineNo); });
+  link.step([&] { frame[0] = serial::byteOf(command.machineNo); });
   link.step([&] { frame[1] = static_cast<uint8_t>(command.code); });
   if (command.payload) command.payload(link, frame);
 }

@@ -12,7 +12,7 @@ uint8_t packedDecimal(int value);
 
 // The character at `position` (counted from 0) of `text`, read as a 16-bit number, as the
 // terminal's digit fields take it. A character that is no digit, or a position past the end
-// (an empty text), raises 13 "Type mismatch".
+// (an empty text), raises a type_mismatch fault.
 int16_t characterValue(std::string_view text, std::size_t position);
 
 // The first character of the decimal text of `number`, read as a number: the weekday fields

@@ -1,9 +1,9 @@
 #include "prohibit/identity.hpp"
 
-#include "automation/variant.hpp"
 #include "prohibit/access_record.hpp"
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
+#include "serial/byte_value.hpp"
 #include "serial/host_link.hpp"
 #include "serial/line_errors.hpp"
 #include "serial/notice.hpp"
@@ -30,7 +30,7 @@ std::string ReadMacID(const int16_t& machineNo, serial::Link& link,
   serial::Bytes frame(2);
   if (link.OpenPort(setup) == serial::OpenResult::CannotOpen) return {};
   link.ClearBuffers();
-  link.step([&] { frame[0] = automation::toByte(machineNo); });
+  link.step([&] { frame[0] = serial::byteOf(machineNo); });
   link.step([&] { frame[1] = static_cast<uint8_t>(CommandCode::Identity); });
   link.SendFrame(frame);
 

@@ -1,11 +1,5 @@
 #include "prohibit/open_list.hpp"
 
-#include <array>
-#include <functional>
-#include <optional>
-
-#include "automation/date.hpp"
-#include "automation/variant.hpp"
 #include "prohibit/card_number.hpp"
 #include "prohibit/command_exchange.hpp"
 #include "prohibit/field_bytes.hpp"
@@ -18,23 +12,7 @@ constexpr uint8_t kEntryFollowing = 16;
 constexpr uint8_t kDeleteFollowing = 5;
 constexpr std::size_t kCardByte = 3;
 
-// A day of validity: the text must hold a date. A time alone would fall on the epoch day and
-// put a window on the line that no host meant.
-std::optional<automation::DateTime> validityDay(const std::string& text) {
-  if (text.find_first_of("-/.") == std::string::npos) return std::nullopt;
-  return automation::parseDateTime(text);
-}
-
-// An end of the daily window. Empty means midnight; other text must read as a time (a date
-// alone gives midnight), since sending 00:00 for a text that does not would widen the window.
-std::optional<automation::DateTime> windowTime(const std::string& text) {
-  if (text.empty()) return automation::DateTime{};
-  return automation::parseDateTime(text);
-}
-
-// The ten window bytes in the frame's order: each pair puts its end before its start (year,
-// month, day, hour, minute); only the weekday byte that follows puts the start first.
-using Window = std::array<int, 10>;
+}  // namespace
 
 Window windowOf(int firstYear, int firstMonth, int firstDay, int lastYear, int lastMonth,
                 int lastDay, int fromHour, int fromMinute, int untilHour, int untilMinute) {
@@ -69,43 +47,14 @@ Command deleteCommand(int16_t machineNo, std::string card) {
   return command;
 }
 
+namespace {
+
 Result<void> acknowledgement(const serial::LineState& line, MachineNumber machine,
                              serial::Ending ending) {
   return serial::exchangeResult(line, ending, machine.value(), "acknowledgement");
 }
 
 }  // namespace
-
-bool SetOpenList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo,
-                 const std::string& iFirstYear, const std::string& iLastYear,
-                 const std::string& iFirstTime, const std::string& iLastTime, int16_t iStartWeek,
-                 int16_t iEndWeek) {
-  iCardNo = normaliseCardNumber(iCardNo);
-  const auto firstDay = validityDay(iFirstYear);
-  const auto lastDay = validityDay(iLastYear);
-  if (!firstDay || !lastDay) return false;
-  const auto firstTime = windowTime(iFirstTime);
-  const auto lastTime = windowTime(iLastTime);
-  if (!firstTime || !lastTime) return false;
-  if (!isTenDigitCard(iCardNo) || !addressesOneTerminal(MachineNo)) return false;
-
-  const Window window =
-      windowOf(firstDay->year, firstDay->month, firstDay->day, lastDay->year, lastDay->month,
-               lastDay->day, firstTime->hour, firstTime->minute, lastTime->hour, lastTime->minute);
-  const Command command = entryCommand(MachineNo, iCardNo, window, [&] {
-    return automation::toByte(int32_t{leadingDigit(iStartWeek)} * 16 +
-                              int32_t{leadingDigit(iEndWeek)});
-  });
-  return runCommand(line, command) == serial::Ending::Success;
-}
-
-bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo) {
-  iCardNo = normaliseCardNumber(iCardNo);
-  if (!isTenDigitCard(iCardNo) || !addressesOneTerminal(MachineNo)) return false;
-
-  const Command command = deleteCommand(MachineNo, iCardNo);
-  return runCommand(line, command) == serial::Ending::Success;
-}
 
 Result<void> allowCard(serial::LineState& line, MachineNumber machine, const CardNumber& card,
                        const CardPermit& permit) {

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "prohibit/command_exchange.hpp"
 #include "serial/line_state.hpp"
 #include "solvard/result.hpp"
 #include "solvard/values.hpp"
@@ -10,27 +13,22 @@
 namespace solvard::prohibit {
 
 // The open list of an access-control terminal: the cards that may open its lock, each with a
-// validity window. Both commands first write the card text back into `iCardNo` formatted with
-// "0000000000" (12345 becomes 0000012345), whatever happens afterwards. A card that is then not
-// exactly ten decimal digits, or a machine number outside 0 to 255, is refused: false, nothing
-// sent, no message. Otherwise true after the acknowledgement [machine number, 2], false after a
-// timeout, a wrong reply or a port that cannot be opened (told as a notice).
+// validity window. Each command succeeds on the acknowledgement [machine number, 2].
 
-// Code 4: the card with its window, frame of 19 bytes. `iFirstYear` and `iLastYear` are the
-// first and last day of validity and must each hold a date (a time alone is refused);
-// `iFirstTime` and `iLastTime` the start and end of the daily window as hour and minute, where
-// an empty text means 00:00, a date alone gives 00:00 and any other text that does not read as
-// a time is refused. `iStartWeek` and `iEndWeek` go as their first digits; a negative one makes
-// the weekday byte 0.
-bool SetOpenList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo,
-                 const std::string& iFirstYear, const std::string& iLastYear,
-                 const std::string& iFirstTime, const std::string& iLastTime, int16_t iStartWeek,
-                 int16_t iEndWeek);
+// The ten window bytes in the frame's order: each pair puts its end before its start (year,
+// month, day, hour, minute); only the weekday byte that follows puts the start first.
+using Window = std::array<int, 10>;
+Window windowOf(int firstYear, int firstMonth, int firstDay, int lastYear, int lastMonth,
+                int lastDay, int fromHour, int fromMinute, int untilHour, int untilMinute);
 
-// Code 5: takes the card off the list, frame of 8 bytes.
-bool DeleteLockList(serial::LineState& line, int16_t MachineNo, std::string& iCardNo);
+// Code 4, frame of 19 bytes: [machine number, 4, 16, card (5), window (10), weekdays]. Each
+// byte is a step of its own (see packCardNumber).
+Command entryCommand(int16_t machineNo, std::string card, Window window,
+                     std::function<uint8_t()> weekdayByte);
+// Code 5, frame of 8 bytes: [machine number, 5, 5, card (5)]: takes the card off the list.
+Command deleteCommand(int16_t machineNo, std::string card);
 
-// The same commands with the values a native host gives, each ending as a value: nothing after
+// The two commands with the values a native host gives, each ending as a value: nothing after
 // the acknowledgement, otherwise why it failed (serial/line_errors.hpp). The permit's weekdays
 // go as first x 16 + last.
 Result<void> allowCard(serial::LineState& line, MachineNumber machine, const CardNumber& card,

@@ -1,6 +1,5 @@
 #include "prohibit/register_download.hpp"
 
-#include "automation/variant.hpp"
 #include "prohibit/access_record.hpp"
 #include "prohibit/command_codes.hpp"
 #include "prohibit/command_exchange.hpp"
@@ -8,6 +7,7 @@
 #include "prohibit/pending_records.hpp"
 #include "prohibit/record_store.hpp"
 #include "prohibit/table_name.hpp"
+#include "serial/byte_value.hpp"
 #include "serial/host_link.hpp"
 #include "serial/line_state.hpp"
 #include "serial/notice.hpp"
@@ -204,7 +204,7 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
   link.ClearBuffers();
   const std::chrono::nanoseconds began = link.now();
   serial::Bytes prompt(2);
-  link.step([&] { prompt[0] = automation::toByte(iMachineNo); });
+  link.step([&] { prompt[0] = serial::byteOf(iMachineNo); });
   link.step([&] { prompt[1] = static_cast<uint8_t>(CommandCode::RecordPrompt); });
   link.SendFrame(prompt);
 

@@ -1,7 +1,7 @@
 #include "prohibit/simple_commands.hpp"
 
-#include "automation/variant.hpp"
 #include "prohibit/command_exchange.hpp"
+#include "serial/byte_value.hpp"
 #include "serial/line_errors.hpp"
 
 namespace solvard::prohibit {
@@ -24,7 +24,7 @@ serial::Ending exchange(serial::LineState& line, int16_t machineNo, CommandCode 
   Command command(machineNo, code, 3);
   command.timeoutSeconds = timeoutSeconds;
   command.payload = [argument](serial::Link& link, serial::Bytes& frame) {
-    link.step([&] { frame[2] = automation::toByte(argument); });
+    link.step([&] { frame[2] = serial::byteOf(argument); });
   };
   return runCommand(line, command);
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "automation/error.hpp"
+#include "component/prohibit_clock.hpp"
 #include "component/prohibit_commands.hpp"
 #include "prohibit_fixture.hpp"
 

@@ -5,7 +5,9 @@
 
 #include "automation/error.hpp"
 #include "component/library_line.hpp"
+#include "component/prohibit_clock.hpp"
 #include "component/prohibit_commands.hpp"
+#include "component/prohibit_open_list.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/open_list.hpp"
 #include "prohibit/simple_commands.hpp"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "component/prohibit_commands.hpp"
+#include "component/prohibit_open_list.hpp"
 #include "prohibit_fixture.hpp"
 
 namespace solvard::prohibit::testing {

@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "component/prohibit_clock.hpp"
 #include "component/prohibit_commands.hpp"
+#include "component/prohibit_open_list.hpp"
 #include "prohibit/clock_commands.hpp"
 #include "prohibit/open_list.hpp"
 #include "prohibit/simple_commands.hpp"

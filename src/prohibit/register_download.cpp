@@ -236,6 +236,7 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
     case Status::RecordFollows: break;
   }
 
+  OccurrenceSource occurrences;
   for (;;) {
     if (link.awaitReply(static_cast<int>(kAccessRecordLength), kRecordLimit, kRecordWait) ==
         serial::WaitResult::TimedOut) {
@@ -244,7 +245,7 @@ RegisterDownloadReport downloadAccessRecords(serial::LineState& lineState, int16
       return ended(Ending::kRecordIncomplete, kError);
     }
     const serial::Bytes record = link.ReadReply(static_cast<int>(kAccessRecordLength));
-    const std::string occurrence = newOccurrence();
+    const std::string occurrence = occurrences.next();
     const StoreOutcome stored = store.save(record, {occurrence, false});
     if (stored.state == StoreOutcome::State::kUnknown) {
       // Kept with the transaction it was written in, the next download asks the database what

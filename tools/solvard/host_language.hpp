@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace solvard::tool {
@@ -8,8 +9,8 @@ namespace solvard::tool {
 const char* englishTableSource();
 
 // Fills the host's own string table (the one a zero `GetLanRes` reads) from `path`, or from the
-// built-in English table when `path` is empty. Raises AutomationError for a file that does not
-// read.
-void installHostLanguage(const std::string& path);
+// built-in English table when `path` is empty. A file that does not read leaves the table as it
+// was and gives why, in the words the automation face gives its hosts.
+std::optional<std::string> installHostLanguage(const std::string& path);
 
 }  // namespace solvard::tool

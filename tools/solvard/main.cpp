@@ -2,7 +2,6 @@
 #include <iostream>
 #include <string>
 
-#include "automation/error.hpp"
 #include "command_line.hpp"
 #include "commands.hpp"
 #include "help_export.hpp"
@@ -24,10 +23,8 @@ std::string languageFileOf(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace solvard::tool;
-  try {
-    installHostLanguage(languageFileOf(argc, argv));
-  } catch (const solvard::automation::AutomationError& e) {
-    std::cerr << "solvard: --lang: " << e.description() << "\n";
+  if (const auto failed = installHostLanguage(languageFileOf(argc, argv))) {
+    std::cerr << "solvard: --lang: " << *failed << "\n";
     return kExitUsage;
   }
 

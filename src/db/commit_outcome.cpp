@@ -31,6 +31,19 @@ std::string transactionMarker(Connection& connection) {
   return rows.front().front();
 }
 
+Outcome insertMarked(Connection& connection, const std::string& statement, std::string& marker) {
+  marker.clear();
+  Rows rows;
+  const Outcome outcome = connection.queryRows(statement + std::string(kReturnsMarker), rows);
+  if (outcome != Outcome::kOk) return outcome;
+  if (rows.size() == 1 && rows.front().size() == 1 && isDigits(rows.front().front())) {
+    marker = rows.front().front();
+  } else {
+    marker = transactionMarker(connection);
+  }
+  return outcome;
+}
+
 CommitState askCommitState(Connection& connection, const std::string& marker,
                            const std::function<void()>& pause) {
   if (!isDigits(marker) || !tellsCommitOutcome(connection)) return CommitState::kUnknown;

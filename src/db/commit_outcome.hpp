@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "db/connection.hpp"
 
@@ -24,6 +25,16 @@ std::string transactionMarker(Connection& connection);
 
 // Whether the engine of the open `connection` can be asked about a transaction by its marker.
 bool tellsCommitOutcome(const Connection& connection);
+
+// What insertMarked appends to an insert so that the server returns the transaction's marker
+// with the row.
+inline constexpr std::string_view kReturnsMarker = " returning txid_current()";
+
+// Runs the insert `statement` in the open transaction of an engine that tells commit outcomes,
+// and gives the transaction's marker with it: the server returns it with the row, so a record
+// costs one round trip fewer than asking for the marker first. A marker that does not come back
+// that way is asked for as transactionMarker does. The outcome is the insert's.
+Outcome insertMarked(Connection& connection, const std::string& statement, std::string& marker);
 
 // Asks the server, on the open session `connection` (a new one: the old one is gone), what
 // became of the transaction `marker` names. A transaction the server still shows in progress

@@ -82,15 +82,14 @@ StoreOutcome RecordStore::insertAutocommitted(const std::string& statement) {
 db::Outcome RecordStore::tryTransaction(const std::string& statement, std::string& marker,
                                         bool& committing, db::Diagnostic& why) {
   committing = false;
+  marker.clear();
   db::Outcome outcome = connection_->BeginTrans();
-  if (outcome == db::Outcome::kOk) {
-    marker = db::transactionMarker(*connection_);
-    if (marker.empty()) {
-      outcome = connection_->State() == db::kStateOpen ? db::Outcome::kFailed
-                                                       : db::Outcome::kConnectionLost;
-    }
+  if (outcome == db::Outcome::kOk) outcome = db::insertMarked(*connection_, statement, marker);
+  // Without the marker a commit whose reply is lost could not be settled: the row is not kept.
+  if (outcome == db::Outcome::kOk && marker.empty()) {
+    outcome = connection_->State() == db::kStateOpen ? db::Outcome::kFailed
+                                                     : db::Outcome::kConnectionLost;
   }
-  if (outcome == db::Outcome::kOk) outcome = connection_->Execute(statement);
   if (outcome == db::Outcome::kOk) {
     committing = true;
     outcome = connection_->CommitTrans();

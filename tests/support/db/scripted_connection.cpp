@@ -2,8 +2,14 @@
 
 #include <algorithm>
 
+#include "db/commit_outcome.hpp"
+
 namespace solvard::db {
 namespace {
+
+bool isMarkedInsert(std::string_view text) {
+  return text.starts_with("Insert into ") && text.ends_with(kReturnsMarker);
+}
 
 // The statement as it would read with its values written in as literals.
 std::string withValues(std::string_view statement, std::span<const std::string_view> values) {
@@ -53,8 +59,9 @@ Outcome ScriptedConnection::run(const std::string& name, const std::string& text
   Outcome outcome = Outcome::kOk;
   auto scripted = failNext_.find(name);
   const bool failingCall = calls_ && ++*calls_ == failingCall_;
-  const bool repliesAfterEffect =
-      name == "Execute" || name == "CommitTrans" || name == "RollbackTrans";
+  const bool repliesAfterEffect = name == "Execute" || name == "CommitTrans" ||
+                                  name == "RollbackTrans" ||
+                                  (name == "query" && isMarkedInsert(text));
   if (failingCall && callTookEffect_ && repliesAfterEffect) {
     dropAfter_.push_back(name);
   } else if (failingCall) {
@@ -100,7 +107,7 @@ Outcome ScriptedConnection::replyOf(const std::string& name, Outcome outcome,
   if (outcome != Outcome::kOk || drop == dropAfter_.end()) return outcome;
   dropAfter_.erase(drop);
   dropped_ = true;
-  if (name == "Execute") settleTransaction("aborted");
+  if (name == "Execute" || name == "query") settleTransaction("aborted");
   diagnostic = {"08S01", 0, "the server closed the connection"};
   log_.back() += " reply lost";
   return Outcome::kConnectionLost;
@@ -149,12 +156,15 @@ Outcome ScriptedConnection::queryText(std::string_view statement, Rows& rows,
   const std::string text(statement);
   const Outcome outcome = run("query", text, diagnostic);
   if (outcome != Outcome::kOk) return outcome;
-  if (ledger_ && text == "select txid_current()" && inTransaction()) {
-    if (transaction_ == 0) {
-      transaction_ = ledger_->next++;
-      ledger_->states[transaction_] = "in progress";
-    }
-    rows = {{std::to_string(transaction_)}};
+  if (isMarkedInsert(text)) {
+    // An insert that returns its transaction's marker: the row, then the marker's answer.
+    const Outcome applied = apply(text.substr(0, text.size() - kReturnsMarker.size()), diagnostic);
+    if (applied != Outcome::kOk) return applied;
+    rows = markerRows();
+    return replyOf("query", outcome, diagnostic);
+  }
+  if (text == "select txid_current()" && (ledger_ || answers_.contains(text))) {
+    rows = markerRows();
     return outcome;
   }
   if (ledger_ && text.starts_with("select txid_status(")) {
@@ -170,6 +180,19 @@ Outcome ScriptedConnection::queryText(std::string_view statement, Rows& rows,
   }
   if (auto answer = answers_.find(text); answer != answers_.end()) rows = answer->second;
   return outcome;
+}
+
+Rows ScriptedConnection::markerRows() {
+  if (!ledger_) {
+    const auto answer = answers_.find("select txid_current()");
+    return answer == answers_.end() ? Rows{} : answer->second;
+  }
+  if (!inTransaction()) return {};
+  if (transaction_ == 0) {
+    transaction_ = ledger_->next++;
+    ledger_->states[transaction_] = "in progress";
+  }
+  return {{std::to_string(transaction_)}};
 }
 
 Outcome ScriptedConnection::ping(Diagnostic& diagnostic) { return run("ping", "", diagnostic); }

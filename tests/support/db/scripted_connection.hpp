@@ -95,6 +95,8 @@ class ScriptedConnection final : public Connection {
   // Records the operation and gives the failure scripted for it, if any.
   Outcome run(const std::string& name, const std::string& text, Diagnostic& diagnostic);
   Outcome apply(const std::string& statement, Diagnostic& diagnostic);
+  // What the session answers when asked for its transaction's marker (txid_current).
+  Rows markerRows();
   // After an operation took effect: the reply lost when `dropAfterNext` asked for it.
   Outcome replyOf(const std::string& name, Outcome outcome, Diagnostic& diagnostic);
 

@@ -21,7 +21,6 @@
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
 #include "serial/host_link.hpp"
-#include "serial/port_devices.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/simulator.hpp"
 
@@ -118,7 +117,7 @@ void AccessDownload(benchmark::State& state) {
         simulator::accessRecord(std::to_string(1000000000 + i), 1, 6, 29, i / 60 % 24, i % 60));
   }
   sim.start();
-  serial::mapPortDevice(kPortNumber, sim.path());
+  component::mapPortDevice(kPortNumber, sim.path());
   component::libraryHooks().reporter = [](int32_t) {};
   component::Prohibit door;
   door.setCommPortID(kPortNumber);
@@ -133,7 +132,7 @@ void AccessDownload(benchmark::State& state) {
     result = door.GetRegisterData(kMachine, text, table);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   }
-  serial::unmapPortDevice(kPortNumber);
+  component::unmapPortDevice(kPortNumber);
   const size_t written = sim.withState([&] { return terminal.state().acknowledged.size(); });
   if (result != "ISEND" || written != static_cast<size_t>(records)) {
     state.SkipWithError(

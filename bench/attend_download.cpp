@@ -18,7 +18,6 @@
 #include "db/odbc_connection.hpp"
 #include "db/schema.hpp"
 #include "serial/host_link.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/attend_terminal.hpp"
 #include "simulator/simulator.hpp"
@@ -124,7 +123,7 @@ void AttendDownloadThroughput(benchmark::State& state) {
   auto& terminal = sim.add(std::make_unique<simulator::AttendTerminal>(kMachine));
   terminal.storeRecords(simulator::sampleRecords(kRecords));
   sim.start();
-  serial::mapPortDevice(kPortNumber, sim.path());
+  component::mapPortDevice(kPortNumber, sim.path());
   attend::replaceSharedDatabase(nullptr);
 
   component::LibraryHooks savedHooks = component::libraryHooks();
@@ -149,7 +148,7 @@ void AttendDownloadThroughput(benchmark::State& state) {
   component::libraryHooks() = savedHooks;
   component::sharedPort().PortOpen(false);
   attend::replaceSharedDatabase(nullptr);
-  serial::unmapPortDevice(kPortNumber);
+  component::unmapPortDevice(kPortNumber);
   sim.stop();
   if (result != kRecords) {
     state.SkipWithError(("the download gave " + std::to_string(result)).c_str());

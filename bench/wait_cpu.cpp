@@ -5,8 +5,8 @@
 
 #include <chrono>
 
+#include "component/library_line.hpp"
 #include "serial/link.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/simulator.hpp"
 
@@ -35,8 +35,8 @@ void ReplyWaitCpu(benchmark::State& state) {
     terminal.inject(simulator::Fault::partial(1), simulator::FaultSchedule::every());
   }
   sim.start();
-  serial::mapPortDevice(kPortNumber, sim.path());
-  auto port = serial::makePlatformPort();
+  component::mapPortDevice(kPortNumber, sim.path());
+  auto port = serial::makePlatformPort(&component::libraryPortDevices());
   serial::Link link(serial::LinkServices{*port, serial::steadyClock(), [] {}, {}});
   if (link.OpenPort({kPortNumber, "9600,N,8,1", 1024, 512}) != serial::OpenResult::Opened) {
     state.SkipWithError("port did not open");
@@ -58,7 +58,7 @@ void ReplyWaitCpu(benchmark::State& state) {
     wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
   }
   link.ClosePort();
-  serial::unmapPortDevice(kPortNumber);
+  component::unmapPortDevice(kPortNumber);
   state.counters["cpu_percent"] = 100 * cpu / wall;
   state.counters["cpu_ms_per_wait"] = 1000 * cpu / static_cast<double>(state.iterations());
   state.counters["timeouts"] = timeouts;

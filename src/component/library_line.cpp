@@ -33,6 +33,7 @@ serial::LineState& wiredLine() {
   static const bool wired = [] {
     line.log = [](const std::string& text) { ui::logLine(text); };
     line.progress = [](int32_t done, int32_t total) { ui::reportProgress(done, total); };
+    line.devices = &libraryPortDevices();
     return true;
   }();
   (void)wired;
@@ -62,6 +63,17 @@ serial::LineState& libraryLine() {
 }
 
 serial::LibrarySettings& librarySettings() { return wiredLine().settings; }
+
+serial::PortDevices& libraryPortDevices() {
+  static serial::PortDevices devices;
+  return devices;
+}
+
+void mapPortDevice(int16_t number, std::string devicePath) {
+  libraryPortDevices().map(number, std::move(devicePath));
+}
+
+void unmapPortDevice(int16_t number) { libraryPortDevices().unmap(number); }
 
 serial::PortControl& sharedPort() { return serial::linePort(wiredLine()); }
 

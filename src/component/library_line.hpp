@@ -39,6 +39,13 @@ serial::LineState& libraryLine();
 // The port settings shared by every object of both classes.
 serial::LibrarySettings& librarySettings();
 
+// What the library's port numbers open: `CommPortID` 3 opens what 3 is mapped to (a USB
+// adapter, a pseudo-terminal, "rfc2217://host:port"), an unmapped number the platform's own
+// port. A host that names its devices maps them before the first command.
+serial::PortDevices& libraryPortDevices();
+void mapPortDevice(int16_t number, std::string devicePath);
+void unmapPortDevice(int16_t number);
+
 // The one port of the library's line, serving every object of both classes.
 serial::PortControl& sharedPort();
 // Puts `port` in the place of the library's port (a scripted port in tests) and returns the one

@@ -5,7 +5,7 @@
 namespace solvard::serial {
 
 std::string LineState::devicePath() const {
-  return device.empty() ? portDevicePath(settings.portNumber) : device;
+  return device.empty() ? devicePathFor(devices, settings.portNumber) : device;
 }
 
 }  // namespace solvard::serial

@@ -7,6 +7,7 @@
 
 #include "serial/host_link.hpp"
 #include "serial/port_control.hpp"
+#include "serial/port_devices.hpp"
 #include "serial/settings.hpp"
 
 namespace solvard::serial {
@@ -29,6 +30,8 @@ struct LineState {
   // Created on first use by `makePort` (the platform's port when empty).
   std::unique_ptr<PortControl> port;
   std::function<std::unique_ptr<PortControl>()> makePort;
+  // What the port numbers of the line's settings open (the platform's ports when none).
+  const PortDevices* devices = nullptr;
   HostHooks hooks;
   LibrarySettings settings;
   std::atomic<bool> commandRunning{false};

@@ -5,11 +5,12 @@
 
 namespace solvard::serial {
 
-MappedPort::MappedPort(std::unique_ptr<PortControl> local, std::unique_ptr<PortControl> network)
-    : local_(std::move(local)), networkPort_(std::move(network)) {}
+MappedPort::MappedPort(std::unique_ptr<PortControl> local, std::unique_ptr<PortControl> network,
+                       const PortDevices* devices)
+    : devices_(devices), local_(std::move(local)), networkPort_(std::move(network)) {}
 
 void MappedPort::PortOpen(bool open) {
-  if (open && !active().PortOpen()) network_ = isNetworkDevice(portDevicePath(number_));
+  if (open && !active().PortOpen()) network_ = isNetworkDevice(devicePathFor(devices_, number_));
   active().PortOpen(open);
 }
 

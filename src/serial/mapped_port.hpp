@@ -3,16 +3,19 @@
 #include <memory>
 
 #include "serial/port_control.hpp"
+#include "serial/port_devices.hpp"
 
 namespace solvard::serial {
 
 // The port of a host that names lines by number: the device a number maps to is known only at
-// the open, and may be a local serial device or a network address (mapPortDevice(3,
-// "rfc2217://host:port")). Both kinds of port are kept told the settings, and the one the
+// the open, and may be a local serial device or a network address (a PortDevices mapping 3 to
+// "rfc2217://host:port"). Both kinds of port are kept told the settings, and the one the
 // device needs is the one opened and driven until it closes.
 class MappedPort final : public PortControl {
  public:
-  MappedPort(std::unique_ptr<PortControl> local, std::unique_ptr<PortControl> network);
+  // `devices` says what each number opens (the platform's ports when none); it outlives the port.
+  MappedPort(std::unique_ptr<PortControl> local, std::unique_ptr<PortControl> network,
+             const PortDevices* devices);
 
   bool PortOpen() const override { return active().PortOpen(); }
   void PortOpen(bool open) override;
@@ -43,6 +46,7 @@ class MappedPort final : public PortControl {
     set(idle());
   }
 
+  const PortDevices* devices_;
   std::unique_ptr<PortControl> local_;
   std::unique_ptr<PortControl> networkPort_;
   int16_t number_ = 1;

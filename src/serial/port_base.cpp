@@ -44,7 +44,7 @@ void PortBase::requireClosed() const {
 void PortBase::PortOpen(bool open) {
   if (open) {
     requireClosed();
-    openDevice(device_.empty() ? portDevicePath(portNumber_) : device_);
+    openDevice(device_.empty() ? devicePathFor(devices_, portNumber_) : device_);
     open_ = true;
     openFailure_.reset();
   } else if (open_) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "serial/port_control.hpp"
+#include "serial/port_devices.hpp"
 #include "serial/port_values.hpp"
 
 namespace solvard::serial {
@@ -36,6 +37,9 @@ class PortBase : public PortControl {
   void waitForInput(std::chrono::milliseconds limit) final { waitForBytes(limit, 1); }
   void waitForBytes(std::chrono::milliseconds limit, std::size_t wanted) final;
   std::optional<OpenFailure> openFailure() const final { return openFailure_; }
+
+  // What a port number opens (the platform's ports when none); `devices` outlives the port.
+  void numberDevicesBy(const PortDevices* devices) { devices_ = devices; }
 
  protected:
   using Clock = std::chrono::steady_clock;
@@ -105,6 +109,7 @@ class PortBase : public PortControl {
   void keep(std::span<const uint8_t> room, std::size_t count);
 
   std::string device_;
+  const PortDevices* devices_ = nullptr;
   std::optional<OpenFailure> openFailure_;
   int16_t portNumber_ = 1;
   LineSettings line_;

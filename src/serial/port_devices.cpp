@@ -1,42 +1,27 @@
 #include "serial/port_devices.hpp"
 
-#include <map>
-#include <mutex>
-
 namespace solvard::serial {
-namespace {
 
-struct DeviceMap {
-  std::mutex mutex;
-  std::map<int16_t, std::string> paths;
-};
-
-DeviceMap& deviceMap() {
-  static DeviceMap map;
-  return map;
+void PortDevices::map(int16_t number, std::string devicePath) {
+  std::lock_guard lock(mutex_);
+  paths_[number] = std::move(devicePath);
 }
 
-}  // namespace
-
-void mapPortDevice(int16_t number, std::string devicePath) {
-  auto& map = deviceMap();
-  std::lock_guard lock(map.mutex);
-  map.paths[number] = std::move(devicePath);
+void PortDevices::unmap(int16_t number) {
+  std::lock_guard lock(mutex_);
+  paths_.erase(number);
 }
 
-void unmapPortDevice(int16_t number) {
-  auto& map = deviceMap();
-  std::lock_guard lock(map.mutex);
-  map.paths.erase(number);
-}
-
-std::string portDevicePath(int16_t number) {
-  auto& map = deviceMap();
+std::string PortDevices::pathFor(int16_t number) const {
   {
-    std::lock_guard lock(map.mutex);
-    if (auto it = map.paths.find(number); it != map.paths.end()) return it->second;
+    std::lock_guard lock(mutex_);
+    if (auto it = paths_.find(number); it != paths_.end()) return it->second;
   }
   return platformPortDevice(number);
+}
+
+std::string devicePathFor(const PortDevices* devices, int16_t number) {
+  return devices != nullptr ? devices->pathFor(number) : platformPortDevice(number);
 }
 
 }  // namespace solvard::serial

@@ -5,7 +5,7 @@
 namespace solvard::serial {
 
 PortControl& linePort(LineState& line) {
-  if (!line.port) line.port = line.makePort ? line.makePort() : makePlatformPort();
+  if (!line.port) line.port = line.makePort ? line.makePort() : makePlatformPort(line.devices);
   return *line.port;
 }
 

@@ -12,7 +12,6 @@
 #include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "serial/host_link.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "support/pty_pair.hpp"
 
@@ -36,8 +35,9 @@ class RateOnTheLine : public ::testing::Test {
   };
 
   void SetUp() override {
-    serial::mapPortDevice(kPort, pty.path());
-    savedPort_ = component::replaceSharedPort(serial::makePlatformPort());
+    component::mapPortDevice(kPort, pty.path());
+    savedPort_ =
+        component::replaceSharedPort(serial::makePlatformPort(&component::libraryPortDevices()));
     savedHooks_ = component::libraryHooks();
     component::libraryHooks() = {.pump = [this] { turn(); },
                                  .reporter = [](int32_t) {},
@@ -50,7 +50,7 @@ class RateOnTheLine : public ::testing::Test {
   void TearDown() override {
     component::replaceSharedPort(std::move(savedPort_));
     component::libraryHooks() = savedHooks_;
-    serial::unmapPortDevice(kPort);
+    component::unmapPortDevice(kPort);
   }
 
   void turn() {

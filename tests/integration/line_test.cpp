@@ -148,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A port held by another open cannot be opened until it is let go.
 TEST_F(SimulatorTest, PortHeldByAnotherOpenFailsToOpen) {
-  auto holder = serial::makePlatformPort();
+  auto holder = serial::makePlatformPort(&component::libraryPortDevices());
   holder->CommPort(kPortNumber);
   holder->PortOpen(true);
   {
@@ -165,13 +165,13 @@ TEST_F(SimulatorTest, PortHeldByAnotherOpenFailsToOpen) {
 TEST(MissingDevice, OpenFailureIsReportedThroughTheHostsReporter) {
   std::vector<int32_t> reported;
   component::libraryHooks().reporter = [&](int32_t n) { reported.push_back(n); };
-  serial::mapPortDevice(kPortNumber, "/nonexistent/solvard-tty");
+  component::mapPortDevice(kPortNumber, "/nonexistent/solvard-tty");
   {
     serial::Link link = component::commandLink();
     EXPECT_EQ(serial::runExchange(link, serial::openLockExchange(kPortNumber)).ending,
               Ending::PortFailure);
   }
-  serial::unmapPortDevice(kPortNumber);
+  component::unmapPortDevice(kPortNumber);
   component::libraryHooks().reporter = nullptr;
   EXPECT_EQ(reported, (std::vector<int32_t>{61206}));
   EXPECT_FALSE(component::sharedPort().PortOpen());

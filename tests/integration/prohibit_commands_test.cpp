@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "component/library_line.hpp"
 #include "component/prohibit.hpp"
 #include "serial/host_link.hpp"
 #include "simulator/access_terminal.hpp"
@@ -114,7 +115,8 @@ TEST_F(ProhibitCommands, ResetDelayWaitsThreeToFourSeconds) {
 
 // Another program holds the line: message 61206, and nothing reaches the terminal.
 TEST_F(ProhibitCommands, PortHeldElsewhereIsReported) {
-  std::unique_ptr<serial::PortControl> holder = serial::makePlatformPort();
+  std::unique_ptr<serial::PortControl> holder =
+      serial::makePlatformPort(&component::libraryPortDevices());
   holder->CommPort(kPortNumber);
   holder->PortOpen(true);
   int16_t machine = kMachine;

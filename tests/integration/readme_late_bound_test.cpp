@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "component/factory.hpp"
-#include "serial/port_devices.hpp"
+#include "component/library_line.hpp"
 #include "simulator/access_terminal.hpp"
 #include "simulator/simulator.hpp"
 
@@ -14,7 +14,7 @@ TEST(ReadmeLateBound, SetsThePortThenTheResetDelayAndReadsBackTheValueSent) {
   simulator::Simulator sim;
   auto& door = sim.add(std::make_unique<simulator::AccessTerminal>(3));
   sim.start();
-  serial::mapPortDevice(1, sim.path());  // the README's port 1, here the simulated line
+  component::mapPortDevice(1, sim.path());  // the README's port 1, here the simulated line
 
   auto obj = solvard::component::createObject("Solvard.Prohibit");
   std::vector<solvard::automation::Variant> port{int16_t{1}};
@@ -23,7 +23,7 @@ TEST(ReadmeLateBound, SetsThePortThenTheResetDelayAndReadsBackTheValueSent) {
   std::vector<solvard::automation::Variant> args{int16_t{3}, int16_t{300}};
   auto r = solvard::component::tryInvoke(*obj, "SetResetDelay",
                                          solvard::component::MemberKind::Method, args);
-  serial::unmapPortDevice(1);
+  component::unmapPortDevice(1);
 
   EXPECT_FALSE(let.error.has_value());
   ASSERT_FALSE(r.error.has_value()) << r.error->description();

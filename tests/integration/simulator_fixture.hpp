@@ -8,7 +8,6 @@
 #include "component/library_line.hpp"
 #include "serial/host_link.hpp"
 #include "serial/link.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/shared_port.hpp"
 #include "simulator/simulator.hpp"
 #include "ui/notice_messages.hpp"
@@ -27,9 +26,9 @@ class SimulatorTest : public ::testing::Test {
 
   void SetUp() override {
     sim.start();
-    serial::mapPortDevice(kPortNumber, sim.path());
+    component::mapPortDevice(kPortNumber, sim.path());
   }
-  void TearDown() override { serial::unmapPortDevice(kPortNumber); }
+  void TearDown() override { component::unmapPortDevice(kPortNumber); }
 
   serial::Link makeLink(serial::PortControl& on) {
     return serial::Link(
@@ -42,7 +41,8 @@ class SimulatorTest : public ::testing::Test {
   serial::Link makeLink() { return makeLink(*port); }
 
   simulator::Simulator sim;
-  std::unique_ptr<serial::PortControl> port = serial::makePlatformPort();
+  std::unique_ptr<serial::PortControl> port =
+      serial::makePlatformPort(&component::libraryPortDevices());
   std::vector<int32_t> reported;
   const serial::PortSetup setup{kPortNumber, "9600,N,8,1", 1024, 512};
 };

@@ -20,10 +20,9 @@ class LineRateTest : public ::testing::Test {
   static constexpr int16_t kPort = 42;
 
   void SetUp() override {
-    mapPortDevice(kPort, pty.path());
+    devices.map(kPort, pty.path());
     port->CommPort(kPort);
   }
-  void TearDown() override { unmapPortDevice(kPort); }
 
   std::optional<uint32_t> farEndRate() const { return posix::lineRate(pty.farEnd()); }
   // How many bytes the line must hold before a wait on it is woken (VMIN; the master end
@@ -34,7 +33,8 @@ class LineRateTest : public ::testing::Test {
   }
 
   solvard::testing::PtyPair pty;
-  std::unique_ptr<PortControl> port = makePlatformPort();
+  PortDevices devices;
+  std::unique_ptr<PortControl> port = makePlatformPort(&devices);
 };
 
 // Rates between termios's fixed speeds reach the line as well as the fixed ones.

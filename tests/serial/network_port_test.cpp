@@ -363,9 +363,10 @@ TEST_P(PlatformRoute, OpensTheDeviceServerAndCarriesTheFrame) {
   TestPeer peer;
   const std::string address = "tcp://127.0.0.1:" + std::to_string(peer.port());
   std::unique_ptr<serial::PortControl> port;
+  serial::PortDevices devices;
   if (GetParam().byNumber) {
-    serial::mapPortDevice(kNumber, address);
-    port = serial::makePlatformPort();
+    devices.map(kNumber, address);
+    port = serial::makePlatformPort(&devices);
     port->CommPort(kNumber);
   } else {
     port = serial::makePlatformPort(address);
@@ -385,7 +386,6 @@ TEST_P(PlatformRoute, OpensTheDeviceServerAndCarriesTheFrame) {
   }
   reply = port->Input();
   port->PortOpen(false);
-  serial::unmapPortDevice(kNumber);
   EXPECT_EQ(server.get(), (PeerBytes{0x03, 0xFF, 0x11}));
   EXPECT_EQ(reply, (serial::Bytes{0x03, 0x02}));
 }

@@ -55,15 +55,13 @@ class RealDeviceGuardTest : public ::testing::Test {
  protected:
   static constexpr int16_t kPort = 41;
 
-  void TearDown() override {
-    unmapPortDevice(kPort);
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Opens port kPort mapped to `device`; the description of the refusal, empty if it opened.
   std::string openPort(const std::string& device) {
-    mapPortDevice(kPort, device);
-    auto port = makePlatformPort();
+    PortDevices devices;
+    devices.map(kPort, device);
+    auto port = makePlatformPort(&devices);
     port->CommPort(kPort);
     try {
       port->PortOpen(true);

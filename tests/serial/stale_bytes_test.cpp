@@ -25,7 +25,8 @@ using namespace std::chrono_literals;
 TEST(StaleBytesTest, BytesFromBeforeTheOpenAreNotTakenForTheReply) {
   constexpr int16_t kPort = 43;
   solvard::testing::PtyPair pty;
-  mapPortDevice(kPort, pty.path());
+  PortDevices devices;
+  devices.map(kPort, pty.path());
 
   // A raw watcher on the line makes sure the stale bytes wait in the device before the open.
   const int watcher = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -43,7 +44,7 @@ TEST(StaleBytesTest, BytesFromBeforeTheOpenAreNotTakenForTheReply) {
   }
   ASSERT_EQ(waiting, 2);
 
-  auto port = makePlatformPort();
+  auto port = makePlatformPort(&devices);
   std::vector<int32_t> reported;
   Link link(LinkServices{
       *port, steadyClock(), {}, [&](Notice n) { reported.push_back(ui::messageNumber(n)); }, 5ms});
@@ -63,7 +64,6 @@ TEST(StaleBytesTest, BytesFromBeforeTheOpenAreNotTakenForTheReply) {
   EXPECT_EQ(port->InBufferCount(), 0);
   link.ClosePort();
   EXPECT_TRUE(reported.empty());
-  unmapPortDevice(kPort);
 }
 
 }  // namespace

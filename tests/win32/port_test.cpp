@@ -41,11 +41,12 @@ std::filesystem::path scratchFile(const std::string& name) {
 TEST(Win32PortTest, PortNumbersOpenTheDeviceNamespaceNames) {
   EXPECT_EQ(platformPortDevice(1), R"(\\.\COM1)");
   EXPECT_EQ(platformPortDevice(12), R"(\\.\COM12)");
-  EXPECT_EQ(portDevicePath(7), R"(\\.\COM7)");
-  mapPortDevice(7, "COM3");
-  EXPECT_EQ(portDevicePath(7), "COM3");
-  unmapPortDevice(7);
-  EXPECT_EQ(portDevicePath(7), R"(\\.\COM7)");
+  PortDevices devices;
+  EXPECT_EQ(devices.pathFor(7), R"(\\.\COM7)");
+  devices.map(7, "COM3");
+  EXPECT_EQ(devices.pathFor(7), "COM3");
+  devices.unmap(7);
+  EXPECT_EQ(devices.pathFor(7), R"(\\.\COM7)");
 }
 
 TEST(Win32PortTest, ADeviceThatIsNotThereIsNotFoundInTheSystemsWords) {

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "serial/port_devices.hpp"
+#include "component/library_line.hpp"
 
 namespace solvard::tool {
 
@@ -12,7 +12,7 @@ bool resolvePortOption(const std::string& text, int16_t& number, std::string& pr
     return false;
   }
   if (text.find('/') != std::string::npos) {
-    serial::mapPortDevice(kPathPortNumber, text);
+    component::mapPortDevice(kPathPortNumber, text);
     number = kPathPortNumber;
     return true;
   }

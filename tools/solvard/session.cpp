@@ -7,7 +7,6 @@
 #include "component/factory.hpp"
 #include "component/library_line.hpp"
 #include "message_recorder.hpp"
-#include "serial/port_devices.hpp"
 #include "serial/settings.hpp"
 #include "ui/host_reports.hpp"
 #include "ui/language_modules.hpp"
@@ -154,8 +153,8 @@ Json Session::device(const Json& request) {
   const Json* port = request.find("port");
   if (port == nullptr || !port->isNumber())
     throw badRequest("\"device\" needs \"port\" as a number");
-  serial::mapPortDevice(automation::toInt16(Variant(port->asNumber())),
-                        requireString(request, "path"));
+  component::mapPortDevice(automation::toInt16(Variant(port->asNumber())),
+                           requireString(request, "path"));
   return makeReply(nullptr, Json(Json::Object{}), Json(Json::Array{}), nullptr);
 }
 

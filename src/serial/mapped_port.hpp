@@ -53,4 +53,15 @@ class MappedPort final : public PortControl {
   bool network_ = false;
 };
 
+// The platform's numbered port: a `Local` serial port and a device-server port, both opening
+// what `devices` maps each number to.
+template <typename Local, typename Network>
+std::unique_ptr<PortControl> makeMappedPort(const PortDevices* devices) {
+  auto local = std::make_unique<Local>();
+  auto network = std::make_unique<Network>();
+  local->numberDevicesBy(devices);
+  network->numberDevicesBy(devices);
+  return std::make_unique<MappedPort>(std::move(local), std::move(network), devices);
+}
+
 }  // namespace solvard::serial

@@ -10,11 +10,7 @@ namespace solvard::serial {
 std::string platformPortDevice(int16_t number) { return "/dev/ttyS" + std::to_string(number - 1); }
 
 std::unique_ptr<PortControl> makePlatformPort(const PortDevices* devices) {
-  auto local = std::make_unique<posix::PosixPort>();
-  auto network = std::make_unique<TcpPort>();
-  local->numberDevicesBy(devices);
-  network->numberDevicesBy(devices);
-  return std::make_unique<MappedPort>(std::move(local), std::move(network), devices);
+  return makeMappedPort<posix::PosixPort, TcpPort>(devices);
 }
 
 std::unique_ptr<PortControl> makePlatformPort(const std::string& device) {

@@ -12,11 +12,7 @@ std::string platformPortDevice(int16_t number) { return R"(\\.\COM)" + std::to_s
 
 // A port number may be mapped to a device server's address as well as to a comm device.
 std::unique_ptr<PortControl> makePlatformPort(const PortDevices* devices) {
-  auto local = std::make_unique<win32::Win32Port>();
-  auto network = std::make_unique<TcpPort>();
-  local->numberDevicesBy(devices);
-  network->numberDevicesBy(devices);
-  return std::make_unique<MappedPort>(std::move(local), std::move(network), devices);
+  return makeMappedPort<win32::Win32Port, TcpPort>(devices);
 }
 
 std::unique_ptr<PortControl> makePlatformPort(const std::string& device) {

@@ -122,20 +122,20 @@ int PortBase::InBufferCount() {
 }
 
 void PortBase::InBufferCount(int count) {
-  if (count != 0) throw port_errors::invalidValue();
+  if (count != 0) throw detail::Fault(detail::FaultKind::invalid_value);
   requireOpen();
   discardInput();
   buffer_.clear();
 }
 
 void PortBase::OutBufferCount(int count) {
-  if (count != 0) throw port_errors::invalidValue();
+  if (count != 0) throw detail::Fault(detail::FaultKind::invalid_value);
   requireOpen();
   discardOutput();
 }
 
 void PortBase::InputLen(int length) {
-  if (length < 0) throw port_errors::invalidValue();
+  if (length < 0) throw detail::Fault(detail::FaultKind::invalid_value);
   inputLen_ = length;
 }
 

@@ -23,6 +23,5 @@ inline Fault portNotOpen() { return Fault(FaultKind::port_not_open); }
 inline Fault portIoFailed(const std::string& detail) {
   return Fault(FaultKind::port_io_failed, detail);
 }
-inline Fault invalidValue() { return Fault(FaultKind::invalid_value); }
 
 }  // namespace solvard::serial::port_errors

@@ -75,7 +75,7 @@ void PosixPort::closeDevice() {
 void PosixPort::checkSettings([[maybe_unused]] const LineSettings& line) const {
 #ifndef CMSPAR
   if (line.parity == Parity::Mark || line.parity == Parity::Space) {
-    throw port_errors::invalidValue();
+    throw detail::Fault(detail::FaultKind::invalid_value);
   }
 #endif
 }
@@ -98,7 +98,7 @@ std::optional<std::string> PosixPort::applySettings(const LineSettings& line) {
     case Parity::Mark: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
     case Parity::Space: tio.c_cflag |= PARENB | CMSPAR; break;
 #else
-    default: throw port_errors::invalidValue();
+    default: throw detail::Fault(detail::FaultKind::invalid_value);
 #endif
   }
   if (line.stopBits == 2) tio.c_cflag |= CSTOPB;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <set>
 
@@ -197,6 +198,8 @@ std::string kindProblem(mode_t mode) {
 std::string systemProblem() { return std::string("cannot be read: ") + std::strerror(errno); }
 
 // The config's text, or why it cannot be had.
+}  // namespace
+
 std::string readConfigFile(const std::string& path, std::string& text) {
   // Looked at before it is opened: opening a serial device can change its lines, and a FIFO
   // would keep the read waiting for a writer that never comes.
@@ -226,6 +229,54 @@ std::string readConfigFile(const std::string& path, std::string& text) {
         "itself";
   }
   return problem;
+}
+
+namespace {
+
+// "HOST:PORT", the host a loopback address: the service answers the machine it runs on only.
+void readListen(const std::string& listen, const toml::node& node, const Place& place,
+                ServeSettings& serve) {
+  const std::size_t colon = listen.rfind(':');
+  if (colon == std::string::npos || colon == 0)
+    place.fail(&node, "\"" + listen + "\" is not HOST:PORT (e.g. \"127.0.0.1:8480\")");
+  std::string host = listen.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+  const std::string portText = listen.substr(colon + 1);
+  int port = 0;
+  const auto [end, error] =
+      std::from_chars(portText.data(), portText.data() + portText.size(), port);
+  if (error != std::errc() || end != portText.data() + portText.size() || port < 1 || port > 65535)
+    place.fail(&node, "\"" + portText + "\" is not a TCP port, 1 to 65535");
+  const bool loopback = host == "localhost" || host == "::1" || host.starts_with("127.");
+  if (!loopback) {
+    place.fail(&node, "\"" + host +
+                          "\" is not a loopback address: the service answers only this machine "
+                          "(127.0.0.1, ::1 or localhost)");
+  }
+  serve.host = host == "localhost" ? "127.0.0.1" : host;
+  serve.port = static_cast<uint16_t>(port);
+}
+
+ServeSettings serveSettings(const toml::node& node, const Place& top) {
+  const Place place = top.child("serve");
+  const toml::table* table = node.as_table();
+  if (table == nullptr) place.fail(&node, "is not a [serve] table");
+  onlyKnown(*table, place, {"listen", "tokens", "every"}, "[serve] takes listen, tokens and every");
+  ServeSettings serve;
+  if (const toml::node* listen = table->get("listen"))
+    readListen(text(*listen, place.child("listen")), *listen, place.child("listen"), serve);
+  if (const toml::node* tokens = table->get("tokens")) {
+    serve.tokens = text(*tokens, place.child("tokens"));
+    if (serve.tokens.empty()) place.child("tokens").fail(tokens, "is empty: give the token file");
+  }
+  if (const toml::node* every = table->get("every")) {
+    std::string problem;
+    const auto interval = passInterval(text(*every, place.child("every")), problem);
+    if (!interval) place.child("every").fail(every, problem);
+    serve.every = *interval;
+  }
+  return serve;
 }
 
 }  // namespace
@@ -259,10 +310,11 @@ CollectConfig parseCollectConfig(const std::string& source, const std::string& p
                       escapedControls(e.description()));
   }
   const Place top(path, "");
-  onlyKnown(root, top, {"database", "warn_above", "line"},
-            "the config takes database, warn_above and [[line]] tables");
+  onlyKnown(root, top, {"database", "warn_above", "line", "serve"},
+            "the config takes database, warn_above, [[line]] tables and a [serve] table");
   CollectConfig config;
   config.database = required(root, "database", top);
+  if (const toml::node* serve = root.get("serve")) config.serve = serveSettings(*serve, top);
   if (config.database.empty())
     top.child("database")
         .fail(root.get("database"), "is empty: give an SQLite file or a connection text");
@@ -319,7 +371,12 @@ CollectConfig readCollectConfig(const std::string& path) {
   std::string text;
   if (const std::string problem = readConfigFile(path, text); !problem.empty())
     throw ConfigError(path + ": " + problem);
-  return parseCollectConfig(text, path);
+  CollectConfig config = parseCollectConfig(text, path);
+  // The token file sits beside the config unless the config names it elsewhere.
+  std::filesystem::path tokens = config.serve.tokens.empty() ? "tokens" : config.serve.tokens;
+  if (tokens.is_relative()) tokens = std::filesystem::path(path).parent_path() / tokens;
+  config.serve.tokens = tokens.string();
+  return config;
 }
 
 }  // namespace solvard::tool

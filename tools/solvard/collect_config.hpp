@@ -42,9 +42,19 @@ struct CollectLine {
   std::vector<CollectTerminal> terminals;  // one per machine number, in the config's order
 };
 
+// What `solvard serve` reads from the config's [serve] table; the collector ignores it.
+struct ServeSettings {
+  std::string host = "127.0.0.1";  // a loopback address: nothing beyond this machine reaches it
+  uint16_t port = 8480;
+  // The token file; a relative path is taken from the config's folder. Empty: "tokens" there.
+  std::string tokens;
+  std::chrono::seconds every{30};  // from one pass's start to the next, per line
+};
+
 struct CollectConfig {
   std::string database;  // an SQLite file or a connection text
   std::vector<CollectLine> lines;
+  ServeSettings serve;
 };
 
 inline constexpr int64_t kDefaultWarnAbove = 20000;
@@ -62,7 +72,10 @@ class ConfigError : public std::runtime_error {
 // a line or the database. Only a regular file of at most kLargestConfig bytes is read: a folder,
 // a device or a FIFO is refused before anything waits on it.
 CollectConfig readCollectConfig(const std::string& path);
-// The same from the text itself, `path` naming it in the messages.
+// The text of a small regular file (at most kLargestConfig bytes) in `text`, or why it cannot
+// be had; a folder, a device or a FIFO is refused before anything waits on it.
+std::string readConfigFile(const std::string& path, std::string& text);
+// The config read from its text, `path` naming it in the messages.
 CollectConfig parseCollectConfig(const std::string& text, const std::string& path);
 
 // "1-4" or "7": the machine numbers the text names, or the problem.

@@ -28,6 +28,7 @@ void addDoorCommand(CLI::App& app, int& status);
 void addDemoCommand(CLI::App& app, int& status);
 void addPortsCommand(CLI::App& app, int& status);
 void addCollectCommand(CLI::App& app, int& status);
+void addServeCommand(CLI::App& app, int& status);
 void addVerifyCommand(CLI::App& app, int& status);
 
 // The older word-list commands, until each moves to its own options.

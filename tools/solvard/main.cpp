@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   addDemoCommand(app, status);
   addPortsCommand(app, status);
   addCollectCommand(app, status);
+  addServeCommand(app, status);
   addVerifyCommand(app, status);
   addDocsCommand(app, status);
   app.footer(

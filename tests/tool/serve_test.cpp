@@ -1,0 +1,332 @@
+// The service end to end: a real HTTP client against `Service` on a free loopback port, a
+// simulated line on a pseudo-terminal, and a real SQLite file.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "collect_config.hpp"
+#include "db/database_fixture.hpp"
+#include "query_text.hpp"
+#include "serve_service.hpp"
+#include "serve_tokens.hpp"
+#include "simulator/access_terminal.hpp"
+#include "simulator/simulator.hpp"
+
+namespace solvard::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+const std::string kReader = "reader-secret-0123456789";
+const std::string kOperator = "operator-secret-0123456789";
+
+struct TokenCase {
+  const char* text;
+  const char* problem;  // empty: taken
+};
+
+TEST(ServeTokensTest, TakesNameRoleSecretLinesAndRefusesTheRest) {
+  const TokenCase cases[] = {
+      {"# who may in\n\nops operate 0123456789abcdef\nwall read fedcba9876543210\n", ""},
+      {"ops operate 0123456789abcdef extra\n", "t:1: a token is NAME ROLE SECRET"},
+      {"ops admin 0123456789abcdef\n", "t:1: the role \"admin\" is not read or operate"},
+      {"ops read short\n", "t:1: a secret takes 16 to 256 letters, digits, '-', '_' and '.'"},
+      {"o$s read 0123456789abcdef\n", "t:1: a name takes letters, digits, '-', '_' and '.'"},
+      {"a read 0123456789abcdef\nb read 0123456789abcdef\n", "t:2: this secret is given twice"},
+      {"a read 0123456789abcdef\na read 0123456789abcdeX\n", "t:2: the name a is given twice"},
+  };
+  for (const TokenCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    try {
+      const auto tokens = parseTokens(c.text, "t");
+      EXPECT_STREQ(c.problem, "");
+      ASSERT_EQ(tokens.size(), 2u);
+      EXPECT_EQ(tokens[0].name, "ops");
+      EXPECT_EQ(tokens[0].role, TokenRole::operate);
+      EXPECT_EQ(tokens[1].role, TokenRole::read);
+      EXPECT_EQ(tokenFor(tokens, "Bearer fedcba9876543210")->name, "wall");
+      for (const char* refused : {"fedcba9876543210", "Bearer fedcba987654321",
+                                  "Bearer fedcba9876543210 ", "bearer fedcba9876543210", ""})
+        EXPECT_FALSE(tokenFor(tokens, refused)) << refused;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), c.problem);
+    }
+  }
+}
+
+TEST(ServeTokensTest, AMissingFileIsMadeForItsOwnerAndAFileOthersMayReadIsRefused) {
+  const fs::path folder = fs::temp_directory_path() / ("serve-tokens-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const std::string path = (folder / "tokens").string();
+  bool created = false;
+  const auto tokens = loadOrCreateTokens(path, created);
+  EXPECT_TRUE(created);
+  ASSERT_EQ(tokens.size(), 1u);
+  EXPECT_EQ(tokens[0].name, "admin");
+  EXPECT_EQ(tokens[0].role, TokenRole::operate);
+  EXPECT_EQ(tokens[0].secret.size(), 64u);
+  struct stat status {};
+  ASSERT_EQ(::stat(path.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  // Read again, the same token; a second service makes no new one.
+  EXPECT_EQ(loadOrCreateTokens(path, created)[0].secret, tokens[0].secret);
+  EXPECT_FALSE(created);
+  fs::permissions(path, fs::perms::group_read, fs::perm_options::add);
+  try {
+    loadOrCreateTokens(path, created);
+    ADD_FAILURE() << "a group-readable token file was taken";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(
+        std::string(e.what()),
+        path + ": others may read or change it; make it the owner's only (chmod 600 " + path + ")");
+  }
+  fs::remove_all(folder);
+}
+
+struct ListenCase {
+  const char* serve;
+  const char* problem;  // empty: taken, as host:port every
+};
+
+TEST(ServeConfigTest, ReadsTheServeTableAndKeepsTheServiceOnThisMachine) {
+  const std::string lines =
+      "database = \"d.db\"\n[[line]]\nport = \"/dev/null\"\n"
+      "[[line.terminal]]\nkind = \"door\"\nmachines = \"3\"\n";
+  const ListenCase cases[] = {
+      {"", "127.0.0.1:8480 30"},
+      {"[serve]\nlisten = \"127.0.0.1:9000\"\nevery = \"5m\"\n", "127.0.0.1:9000 300"},
+      {"[serve]\nlisten = \"localhost:80\"\n", "127.0.0.1:80 30"},
+      {"[serve]\nlisten = \"[::1]:8480\"\n", "::1:8480 30"},
+      {"[serve]\nlisten = \"0.0.0.0:8480\"\n",
+       "c:8: serve.listen: \"0.0.0.0\" is not a loopback address: the service answers only this "
+       "machine (127.0.0.1, ::1 or localhost)"},
+      {"[serve]\nlisten = \"127.0.0.1:70000\"\n",
+       "c:8: serve.listen: \"70000\" is not a TCP port, 1 to 65535"},
+      {"[serve]\nlisten = \"8480\"\n",
+       "c:8: serve.listen: \"8480\" is not HOST:PORT (e.g. \"127.0.0.1:8480\")"},
+      {"[serve]\nport = 8480\n",
+       "c:8: serve.port: unknown key ([serve] takes listen, tokens and every)"},
+      {"[serve]\ntokens = \"\"\n", "c:8: serve.tokens: is empty: give the token file"},
+  };
+  for (const ListenCase& c : cases) {
+    SCOPED_TRACE(c.serve);
+    try {
+      const CollectConfig config = parseCollectConfig(lines + c.serve, "c");
+      EXPECT_EQ(config.serve.host + ":" + std::to_string(config.serve.port) + " " +
+                    std::to_string(config.serve.every.count()),
+                c.problem);
+    } catch (const ConfigError& e) {
+      EXPECT_EQ(std::string(e.what()), c.problem);
+    }
+  }
+}
+
+class ServeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(database.create());
+    auto& door = line.add(std::make_unique<simulator::AccessTerminal>(3));
+    door.store(simulator::accessRecord("0000012345", 26, 12, 10, 8, 15));
+    door.store(simulator::accessRecord("0000067890", 26, 12, 10, 8, 16));
+    line.start();
+    CollectTerminal terminal;
+    terminal.kind = TerminalKind::door;
+    terminal.machine = 3;
+    config.database = database.text();
+    config.lines.push_back({"gate", line.path(), 9600, {terminal}});
+    config.serve.port = 0;
+    config.serve.every = std::chrono::hours(1);
+    service =
+        std::make_unique<Service>(config,
+                                  std::vector<ServeToken>{{"wall", TokenRole::read, kReader},
+                                                          {"ops", TokenRole::operate, kOperator}},
+                                  PassHooks{});
+    std::string problem;
+    ASSERT_TRUE(service->bind(problem)) << problem;
+    running = std::thread([this] { service->run(); });
+    client = std::make_unique<httplib::Client>("127.0.0.1", service->port());
+    client->set_read_timeout(60, 0);
+  }
+  void TearDown() override {
+    if (service) service->stop();
+    if (running.joinable()) running.join();
+  }
+
+  httplib::Result get(const std::string& path, const std::string& secret,
+                      httplib::Headers headers = {}) {
+    if (!secret.empty()) headers.emplace("Authorization", "Bearer " + secret);
+    return client->Get(path, headers);
+  }
+  httplib::Result post(const std::string& path, const std::string& secret,
+                       const std::string& body = "") {
+    return client->Post(path, {{"Authorization", "Bearer " + secret}}, body, "application/json");
+  }
+
+  // The first pass runs as the service starts; its ledger row says it ended.
+  void awaitFirstPass() {
+    for (int i = 0; i < 600; ++i) {
+      const auto lines = get("/api/v1/lines", kReader);
+      if (lines && json::parse(lines->body)["lines"][0]["last_pass_at"].is_string()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    FAIL() << "no pass ended";
+  }
+
+  int doorState(int simulator::AccessTerminal::State::*field) {
+    return line.withState(
+        [&] { return dynamic_cast<simulator::AccessTerminal&>(*line.terminal(3)).state().*field; });
+  }
+
+  db::testing::Database database{db::testing::Engine::kSqlite};
+  simulator::Simulator line;
+  CollectConfig config;
+  std::unique_ptr<Service> service;
+  std::thread running;
+  std::unique_ptr<httplib::Client> client;
+};
+
+TEST_F(ServeTest, EveryRequestButTheHealthCheckNeedsAValidToken) {
+  const auto health = get("/api/v1/health", "");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  EXPECT_EQ(json::parse(health->body), json({{"ok", true}}));
+  for (const std::string path : {"/api/v1/lines", "/api/v1/records", "/api/v1/nothing-here"}) {
+    for (const std::string secret : {"", "not-a-token-of-this-service"}) {
+      const auto refused = get(path, secret);
+      ASSERT_TRUE(refused);
+      EXPECT_EQ(refused->status, 401) << path << " " << secret;
+      EXPECT_EQ(refused->get_header_value("WWW-Authenticate"), "Bearer");
+    }
+  }
+  const auto opened = post("/api/v1/lines/gate/terminals/3/open", "wrong-secret-0123456789");
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->status, 401);
+  // A read token may look, not act: the line never carries the command.
+  const auto forbidden = post("/api/v1/lines/gate/terminals/3/open", kReader);
+  ASSERT_TRUE(forbidden);
+  EXPECT_EQ(forbidden->status, 403);
+  EXPECT_EQ(doorState(&simulator::AccessTerminal::State::lockOpened), 0);
+}
+
+TEST_F(ServeTest, AnActionRunsOnTheLineAnswersAsTheCommandPrintsAndIsAudited) {
+  const auto opened = post("/api/v1/lines/gate/terminals/3/open", kOperator);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->status, 200) << opened->body;
+  const json report = json::parse(opened->body);
+  EXPECT_EQ(report["command"], "door open");
+  EXPECT_EQ(report["machine"], 3);
+  EXPECT_EQ(report["ok"], true);
+  EXPECT_EQ(doorState(&simulator::AccessTerminal::State::lockOpened), 1);
+
+  const auto delay = post("/api/v1/lines/gate/terminals/3/delay", kOperator, R"({"seconds":7})");
+  ASSERT_TRUE(delay);
+  EXPECT_EQ(delay->status, 200) << delay->body;
+  EXPECT_EQ(doorState(&simulator::AccessTerminal::State::resetDelay), 7);
+
+  EXPECT_EQ(testing::queryText(database.text(),
+                               "select token, line, machine, action, request_values, ok"
+                               " from solvard_audit order by at, action desc"),
+            "ops gate 3 open {} 1 \nops gate 3 delay {\"seconds\":7} 1 \n");
+}
+
+struct RefusedAction {
+  const char* path;
+  const char* body;
+  int status;
+  const char* error;
+};
+
+TEST_F(ServeTest, AnActionWhoseValuesDoNotFitIsRefusedBeforeTheLine) {
+  const RefusedAction cases[] = {
+      {"/api/v1/lines/gate/terminals/3/delay", R"({"seconds":999})", 400, "seconds: 1 to 255"},
+      {"/api/v1/lines/gate/terminals/3/delay", R"({"seconds":"7"})", 400,
+       "seconds: a whole number, 1 to 255"},
+      {"/api/v1/lines/gate/terminals/3/mode", R"({"mode":7})", 400,
+       "mode: 255 or 0, the two the terminal knows"},
+      {"/api/v1/lines/gate/terminals/3/open", R"({"force":true})", 400,
+       "force: not a value of open"},
+      {"/api/v1/lines/gate/terminals/3/open", "[1,2", 400,
+       "the body is not a JSON object of the action's values"},
+      {"/api/v1/lines/gate/terminals/3/deny", R"({"card":"12\u0001"})", 400,
+       "card: contains a control character (\\u0001): give printable text"},
+      {"/api/v1/lines/gate/terminals/3/fly", "", 404,
+       "\"fly\" is not an action of this door terminal"},
+      {"/api/v1/lines/gate/terminals/4/open", "", 404,
+       "no terminal of that line has machine number 4"},
+      {"/api/v1/lines/yard/terminals/3/open", "", 404, "no line of this service has that name"},
+  };
+  for (const RefusedAction& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + " " + c.body);
+    const auto refused = post(c.path, kOperator, c.body);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, c.status);
+    EXPECT_EQ(json::parse(refused->body)["error"], c.error);
+  }
+  EXPECT_EQ(doorState(&simulator::AccessTerminal::State::resetDelay), -1);
+  EXPECT_EQ(doorState(&simulator::AccessTerminal::State::lockOpened), 0);
+}
+
+TEST_F(ServeTest, TheScheduledPassStoresTheRecordsTheApiPagesThroughAsJsonAndCsv) {
+  awaitFirstPass();
+  const auto lines = json::parse(get("/api/v1/lines", kReader)->body);
+  const json& door = lines["lines"][0]["terminals"][0];
+  EXPECT_EQ(door["kind"], "door");
+  EXPECT_EQ(door["records_last_pass"], 2);
+  EXPECT_TRUE(door["last_error"].is_null());
+
+  const auto first = get("/api/v1/records?line=gate&machine=3&limit=1", kReader);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->status, 200) << first->body;
+  const json page = json::parse(first->body);
+  ASSERT_EQ(page["records"].size(), 1u);
+  EXPECT_EQ(page["records"][0]["card"], "0000012345");
+  EXPECT_EQ(page["records"][0]["date"], "2026-12-10");
+  EXPECT_EQ(page["records"][0]["time"], "08:15");
+  EXPECT_EQ(page["next_after"], 1);
+  const json second = json::parse(get("/api/v1/records?line=gate&after=1", kReader)->body);
+  ASSERT_EQ(second["records"].size(), 1u);
+  EXPECT_EQ(second["records"][0]["card"], "0000067890");
+  EXPECT_TRUE(second["next_after"].is_null());
+  EXPECT_EQ(json::parse(get("/api/v1/records?card=99&from=2026-12-10", kReader)->body)["records"],
+            json::array());
+
+  const auto csv = get("/api/v1/records?card=0000067890", kReader, {{"Accept", "text/csv"}});
+  ASSERT_TRUE(csv);
+  EXPECT_EQ(csv->get_header_value("Content-Type"), "text/csv");
+  EXPECT_EQ(csv->body.substr(0, csv->body.find("\r\n")),
+            "kind,line,machine,card,date,time,collected_at,occurrence,pass_id");
+  EXPECT_NE(csv->body.find("\r\ndoor,gate,3,0000067890,2026-12-10,08:16,"), std::string::npos);
+
+  const json passes = json::parse(get("/api/v1/passes", kReader)->body);
+  ASSERT_EQ(passes["passes"].size(), 1u);
+  EXPECT_EQ(passes["passes"][0]["given"], 2);
+  EXPECT_EQ(passes["passes"][0]["stored"], 2);
+  EXPECT_EQ(passes["passes"][0]["error"], "");
+}
+
+TEST_F(ServeTest, ARecordsQueryThatDoesNotFitIsRefusedWithItsReason) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"limit=0", "limit: 1 to 1000 records a page"},
+      {"machine=abc", "machine: a machine number, 1 to 254"},
+      {"card=12a", "card: the card's digits, at most 20"},
+      {"from=10.12.2026", "from: a date, yyyy-MM-dd"},
+      {"line=yard", "line: not a line of this service"},
+      {"after=-1", "after: the next_after of the page before, 0 or more"},
+  };
+  for (const auto& [query, error] : cases) {
+    const auto refused = get(std::string("/api/v1/records?") + query, kReader);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 400) << query;
+    EXPECT_EQ(json::parse(refused->body)["error"], error) << query;
+  }
+}
+
+}  // namespace
+}  // namespace solvard::tool

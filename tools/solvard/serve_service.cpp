@@ -1,0 +1,408 @@
+#include "serve_service.hpp"
+
+#include <httplib.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <future>
+#include <mutex>
+#include <nlohmann/json.hpp>
+
+#include "action_report.hpp"
+#include "collect_report.hpp"
+#include "door_actions.hpp"
+#include "line_worker.hpp"
+#include "printable_text.hpp"
+#include "serve_queries.hpp"
+#include "serve_state.hpp"
+#include "utc_text.hpp"
+
+namespace solvard::tool {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// A request body holds an action's few values: anything longer is not one.
+constexpr std::size_t kLongestBody = 16 * 1024;
+constexpr std::size_t kLongestValue = 64;
+// How long a request waits for its turn on the line and its exchange: past the longest pass a
+// door's pass_time and a clock's download bound allow.
+constexpr auto kLongestWait = std::chrono::minutes(40);
+
+const std::string kApi = "/api/v1";
+
+void answer(httplib::Response& response, int status, const json& body) {
+  response.status = status;
+  response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace) + "\n",
+                       "application/json");
+}
+
+void refuse(httplib::Response& response, int status, const std::string& why) {
+  answer(response, status, {{"error", why}});
+}
+
+int statusOfExit(int exitStatus) {
+  switch (exitStatus) {
+    case 0: return 200;
+    case 2: return 400;
+    case 3: return 503;
+    default: return 502;  // the terminal or its line failed: the service itself is fine
+  }
+}
+
+// An action's values as the door command reads them, or why they are refused.
+std::optional<std::string> doorWords(const std::string& action, const json& body, DoorWords& w) {
+  const auto text = [&](const char* key, std::string& into) -> std::optional<std::string> {
+    const auto found = body.find(key);
+    if (found == body.end()) return std::nullopt;
+    if (!found->is_string()) return std::string(key) + ": a text";
+    into = found->get<std::string>();
+    if (into.size() > kLongestValue) return std::string(key) + ": too long";
+    if (std::string problem = controlCharacterProblem(into); !problem.empty())
+      return std::string(key) + ": " + problem;
+    return std::nullopt;
+  };
+  const auto integer = [&](const char* key, int& into, int lowest,
+                           int highest) -> std::optional<std::string> {
+    const auto found = body.find(key);
+    if (found == body.end() || !found->is_number_integer())
+      return std::string(key) + ": a whole number, " + std::to_string(lowest) + " to " +
+             std::to_string(highest);
+    const auto value = found->get<int64_t>();
+    if (value < lowest || value > highest)
+      return std::string(key) + ": " + std::to_string(lowest) + " to " + std::to_string(highest);
+    into = static_cast<int>(value);
+    return std::nullopt;
+  };
+  const auto only =
+      [&](std::initializer_list<std::string_view> keys) -> std::optional<std::string> {
+    for (const auto& [key, value] : body.items()) {
+      if (std::find(keys.begin(), keys.end(), key) == keys.end())
+        return escapedControls(key) + ": not a value of " + action;
+    }
+    return std::nullopt;
+  };
+  if (action == "delay") {
+    if (auto problem = only({"seconds"})) return problem;
+    return integer("seconds", w.seconds, 1, 255);
+  }
+  if (action == "mode") {
+    if (auto problem = only({"mode"})) return problem;
+    if (auto problem = integer("mode", w.mode, 0, 255)) return problem;
+    if (w.mode != 0 && w.mode != 255) return "mode: 255 or 0, the two the terminal knows";
+    return std::nullopt;
+  }
+  if (action == "clock") {
+    if (auto problem = only({"now", "date", "time", "weekday"})) return problem;
+    if (const auto now = body.find("now"); now != body.end()) {
+      if (!now->is_boolean()) return "now: true or false";
+      w.now = now->get<bool>();
+    }
+    for (auto [key, into] : {std::pair<const char*, std::string*>{"date", &w.date},
+                             {"time", &w.time},
+                             {"weekday", &w.weekday}}) {
+      if (auto problem = text(key, *into)) return problem;
+    }
+    // A clock action without values sets the terminal to this computer's time.
+    if (w.date.empty() && w.time.empty() && w.weekday.empty()) w.now = true;
+    return std::nullopt;
+  }
+  if (action == "allow" || action == "deny") {
+    if (auto problem = action == "deny" ? only({"card"})
+                                        : only({"card", "from", "to", "start", "end", "weekdays"}))
+      return problem;
+    for (auto [key, into] : {std::pair<const char*, std::string*>{"card", &w.card},
+                             {"from", &w.from},
+                             {"to", &w.to},
+                             {"start", &w.start},
+                             {"end", &w.end},
+                             {"weekdays", &w.weekdays}}) {
+      if (auto problem = text(key, *into)) return problem;
+    }
+    if (w.card.empty()) return "card: the card's digits are needed";
+    if (action == "allow" && (w.from.empty() || w.to.empty()))
+      return "from, to: the card's first and last day are needed";
+    return std::nullopt;
+  }
+  return only({});
+}
+
+// The API's action names and the door command's.
+const std::map<std::string, std::string> kDoorActions = {{"open", "open"},
+                                                         {"hold-open", "unlock-state"},
+                                                         {"delay", "delay"},
+                                                         {"mode", "mode"},
+                                                         {"clock", "time"},
+                                                         {"allow", "allow"},
+                                                         {"deny", "deny"},
+                                                         {"clear-cards", "clear-list"},
+                                                         {"clear-records", "clear-records"}};
+
+}  // namespace
+
+class Service::Impl {
+ public:
+  Impl(CollectConfig config, std::vector<ServeToken> tokens, PassHooks hooks)
+      : config_(std::move(config)),
+        tokens_(std::move(tokens)),
+        hooks_(std::move(hooks)),
+        state_(config_) {
+    hooks_.stopRequested = [this] { return stopping_.load(); };
+    server_.set_payload_max_length(kLongestBody);
+    server_.set_read_timeout(10, 0);
+    server_.set_write_timeout(10, 0);
+    server_.set_pre_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+          return admit(request, response);
+        });
+    addRoutes();
+  }
+
+  bool bind(std::string& problem) {
+    const ServeSettings& serve = config_.serve;
+    if (serve.port == 0) {
+      port_ = server_.bind_to_any_port(serve.host);
+    } else if (server_.bind_to_port(serve.host, serve.port)) {
+      port_ = serve.port;
+    }
+    if (port_ > 0) return true;
+    problem = "cannot listen on " + serve.host + ":" + std::to_string(serve.port) +
+              " (is another service on that port?)";
+    return false;
+  }
+
+  int port() const { return port_; }
+
+  void run() {
+    {
+      std::lock_guard lock(workersMutex_);
+      for (std::size_t i = 0; i < config_.lines.size(); ++i) {
+        if (stopping_) break;
+        workers_.push_back(std::make_unique<LineWorker>(config_.serve.every,
+                                                        [this, i] { runPass(i, std::nullopt); }));
+      }
+    }
+    if (!stopping_) server_.listen_after_bind();
+    std::lock_guard lock(workersMutex_);
+    workers_.clear();  // each finishes the record in hand
+  }
+
+  void stop() {
+    stopping_ = true;
+    {
+      std::lock_guard lock(workersMutex_);
+      for (auto& worker : workers_) worker->stop();
+    }
+    server_.stop();
+  }
+
+ private:
+  // Every request but the health check carries a token of the service's, or is answered 401
+  // before anything else happens.
+  httplib::Server::HandlerResponse admit(const httplib::Request& request,
+                                         httplib::Response& response) {
+    if (request.path == kApi + "/health") return httplib::Server::HandlerResponse::Unhandled;
+    if (tokenFor(tokens_, request.get_header_value("Authorization"))) {
+      return httplib::Server::HandlerResponse::Unhandled;
+    }
+    response.set_header("WWW-Authenticate", "Bearer");
+    refuse(response, 401, "a valid token is needed: Authorization: Bearer SECRET");
+    return httplib::Server::HandlerResponse::Handled;
+  }
+
+  void addRoutes() {
+    server_.Get(kApi + "/health", [](const httplib::Request&, httplib::Response& response) {
+      answer(response, 200, {{"ok", true}});
+    });
+    server_.Get(kApi + "/lines", [this](const httplib::Request&, httplib::Response& response) {
+      answer(response, 200,
+             state_.linesJson([this](std::size_t line) { return queueDepth(line); }));
+    });
+    server_.Get(kApi + "/records",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  records(request, response);
+                });
+    server_.Get(kApi + "/passes",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  passes(request, response);
+                });
+    server_.Post(kApi + R"(/lines/([^/]+)/terminals/([0-9]{1,3})/([a-z-]{1,16}))",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   act(request, response);
+                 });
+  }
+
+  std::size_t queueDepth(std::size_t line) {
+    std::lock_guard lock(workersMutex_);
+    return line < workers_.size() ? workers_[line]->queueDepth() : 0;
+  }
+
+  static std::optional<std::string> param(const httplib::Request& request, const char* name) {
+    if (!request.has_param(name)) return std::nullopt;
+    return request.get_param_value(name);
+  }
+
+  void records(const httplib::Request& request, httplib::Response& response) {
+    std::string problem;
+    const auto query = readRecordQuery(
+        [&](const char* name) { return param(request, name); },
+        [this](const std::string& name) { return lineIndex(name).has_value(); }, problem);
+    if (!query) return refuse(response, 400, problem);
+    const auto found = queryRecords(config_.database, *query, problem);
+    if (!found) return refuse(response, 503, "the database cannot be read: " + problem);
+    if (request.get_header_value("Accept").find("text/csv") != std::string::npos) {
+      response.set_content(recordsCsv(*found), "text/csv");
+      return;
+    }
+    answer(response, 200, *found);
+  }
+
+  void passes(const httplib::Request& request, httplib::Response& response) {
+    int limit = 100;
+    if (auto text = param(request, "limit")) {
+      std::string problem;
+      const auto query = readRecordQuery(
+          [&](const char* name) { return std::string(name) == "limit" ? text : std::nullopt; },
+          [](const std::string&) { return false; }, problem);
+      if (!query) return refuse(response, 400, problem);
+      limit = query->limit;
+    }
+    std::string problem;
+    const auto found = queryPasses(config_.database, limit, problem);
+    if (!found) return refuse(response, 503, "the database cannot be read: " + problem);
+    answer(response, 200, *found);
+  }
+
+  std::optional<std::size_t> lineIndex(const std::string& name) const {
+    for (std::size_t i = 0; i < config_.lines.size(); ++i)
+      if (config_.lines[i].name == name) return i;
+    return std::nullopt;
+  }
+
+  void act(const httplib::Request& request, httplib::Response& response) {
+    const auto token = tokenFor(tokens_, request.get_header_value("Authorization"));
+    if (!token || token->role != TokenRole::operate)
+      return refuse(response, 403, "this token may read, not act: an operate token is needed");
+    const auto line = lineIndex(request.matches[1].str());
+    if (!line) return refuse(response, 404, "no line of this service has that name");
+    const int machine = std::stoi(request.matches[2].str());
+    const std::string action = request.matches[3].str();
+    const CollectLine& lineConfig = config_.lines[*line];
+    const auto terminal =
+        std::find_if(lineConfig.terminals.begin(), lineConfig.terminals.end(),
+                     [&](const CollectTerminal& t) { return t.machine == machine; });
+    if (terminal == lineConfig.terminals.end())
+      return refuse(response, 404,
+                    "no terminal of that line has machine number " + std::to_string(machine));
+    json body = json::object();
+    if (!request.body.empty()) {
+      body = json::parse(request.body, nullptr, false);
+      if (body.is_discarded() || !body.is_object())
+        return refuse(response, 400, "the body is not a JSON object of the action's values");
+    }
+    std::function<std::pair<int, json>()> job;
+    if (action == "collect") {
+      if (!body.empty()) return refuse(response, 400, "collect takes no values");
+      job = [this, index = *line, machine] {
+        const PassOutcome pass = runPass(index, machine);
+        return std::pair{statusOfExit(passExitStatus(pass)), passJson(pass)};
+      };
+    } else if (terminal->kind == TerminalKind::door && kDoorActions.contains(action)) {
+      DoorWords words;
+      if (auto problem = doorWords(action, body, words)) return refuse(response, 400, *problem);
+      words.line.machine = machine;
+      words.line.port = lineConfig.port;
+      words.line.baud = lineConfig.baud;
+      words.line.json = true;
+      job = [words, command = kDoorActions.at(action)] {
+        try {
+          if (command == "time") checkTimeWords(words);
+          const ActionReport report = runDoorAction(command, words);
+          return std::pair{statusOfExit(exitStatusOf(report)), reportJson(report)};
+        } catch (const CLI::ValidationError& e) {
+          return std::pair{400, json{{"error", e.what()}}};
+        }
+      };
+    } else {
+      return refuse(response, 404,
+                    "\"" + action + "\" is not an action of this " +
+                        (terminal->kind == TerminalKind::door ? "door" : "attendance") +
+                        " terminal");
+    }
+    const auto [status, result] = onLine(*line, std::move(job));
+    answer(response, status, result);
+    AuditEntry entry{token->name,   lineConfig.name, action,       body.dump(),
+                     result.dump(), machine,         status == 200};
+    if (std::string problem; !writeAudit(config_.database, entry, problem))
+      log("serve: the audit of " + action + " cannot be written: " + problem);
+  }
+
+  // Runs `job` on the line's worker and waits for it, bounded.
+  std::pair<int, json> onLine(std::size_t line, std::function<std::pair<int, json>()> job) {
+    auto promise = std::make_shared<std::promise<std::pair<int, json>>>();
+    auto future = promise->get_future();
+    bool queued = false;
+    {
+      std::lock_guard lock(workersMutex_);
+      queued = line < workers_.size() && workers_[line]->post([promise, job = std::move(job)] {
+        try {
+          promise->set_value(job());
+        } catch (...) {
+          promise->set_exception(std::current_exception());
+        }
+      });
+    }
+    if (!queued)
+      return {503, {{"error", "the line's queue is full or the service is stopping: try again"}}};
+    if (future.wait_for(kLongestWait) != std::future_status::ready)
+      return {504, {{"error", "the line did not come to this request in time"}}};
+    try {
+      return future.get();
+    } catch (const std::future_error&) {
+      return {503, {{"error", "the service stopped before the line came to this request"}}};
+    } catch (const std::exception& e) {
+      return {500, {{"error", std::string("the action failed: ") + e.what()}}};
+    }
+  }
+
+  // One pass of line `index`, of every terminal or of `machine` only.
+  PassOutcome runPass(std::size_t index, std::optional<int> machine) {
+    CollectConfig one;
+    one.database = config_.database;
+    one.lines.push_back(config_.lines[index]);
+    if (machine) {
+      auto& terminals = one.lines.front().terminals;
+      std::erase_if(terminals, [&](const CollectTerminal& t) { return t.machine != *machine; });
+    }
+    const PassOutcome pass = runCollectPass(one, hooks_);
+    state_.passEnded(config_.lines[index].name, pass,
+                     utcText(std::time(nullptr), "%Y-%m-%d %H:%M:%SZ"));
+    return pass;
+  }
+
+  void log(const std::string& line) {
+    if (hooks_.log) hooks_.log(line);
+  }
+
+  const CollectConfig config_;
+  const std::vector<ServeToken> tokens_;
+  PassHooks hooks_;
+  ServeState state_;
+  httplib::Server server_;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::mutex workersMutex_;
+  std::vector<std::unique_ptr<LineWorker>> workers_;
+};
+
+Service::Service(CollectConfig config, std::vector<ServeToken> tokens, PassHooks hooks)
+    : impl_(std::make_unique<Impl>(std::move(config), std::move(tokens), std::move(hooks))) {}
+Service::~Service() = default;
+bool Service::bind(std::string& problem) { return impl_->bind(problem); }
+int Service::port() const { return impl_->port(); }
+void Service::run() { impl_->run(); }
+void Service::stop() { impl_->stop(); }
+
+}  // namespace solvard::tool

@@ -130,15 +130,15 @@ function(solvard_install)
           DESTINATION "${CMAKE_INSTALL_DATADIR}/solvard/lang" COMPONENT Runtime
           FILES_MATCHING PATTERN "*.rc")
 
-  # The collector's service. Units a package brings go to lib/systemd/system under the prefix
+  # The collector's and the service's units. Units a package brings go to lib/systemd/system under the prefix
   # (/usr/lib/systemd/system for /usr, where Debian's packages put theirs, and
   # /usr/local/lib/systemd/system for /usr/local, which systemd also reads); not under the
   # multiarch LIBDIR, which systemd never reads. Its ExecStart is written at install time to name
   # the installed command, so that `cmake --install --prefix` gets it right too.
-  install(CODE "set(SOLVARD_UNIT_SOURCE \"${PROJECT_SOURCE_DIR}/contrib/solvard-collect.service\")
+  install(CODE "set(SOLVARD_UNIT_SOURCES \"${PROJECT_SOURCE_DIR}/contrib/solvard-collect.service;${PROJECT_SOURCE_DIR}/contrib/solvard-serve.service\")
                 set(SOLVARD_UNIT_BINDIR \"${CMAKE_INSTALL_BINDIR}\")"
           COMPONENT Runtime)
-  install(SCRIPT "${PROJECT_SOURCE_DIR}/cmake/InstallCollectUnit.cmake" COMPONENT Runtime)
+  install(SCRIPT "${PROJECT_SOURCE_DIR}/cmake/InstallUnits.cmake" COMPONENT Runtime)
   # An example, as Debian keeps them: the administrator copies it to /etc/solvard/ and edits it,
   # so no installation ever overwrites a config in use.
   install(FILES "${PROJECT_SOURCE_DIR}/contrib/collect.toml"

@@ -37,6 +37,7 @@ for f in "$libdir/libsolvard.a" "$libdir/pkgconfig/solvard.pc" \
          "$prefix/share/man/man1/solvard.1" \
          "$prefix/share/bash-completion/completions/solvard" \
          "$prefix/lib/systemd/system/solvard-collect.service" \
+         "$prefix/lib/systemd/system/solvard-serve.service" \
          "$prefix/share/doc/solvard/examples/collect.toml"; do
   [ -e "$f" ] || fail "not installed: ${f#"$prefix"/}"
 done
@@ -44,6 +45,9 @@ done
 grep -qx "ExecStart=$prefix/bin/solvard collect --config /etc/solvard/collect.toml --every 5m" \
   "$prefix/lib/systemd/system/solvard-collect.service" ||
   fail "solvard-collect.service does not start $prefix/bin/solvard"
+grep -qx "ExecStart=$prefix/bin/solvard serve --config /etc/solvard/collect.toml" \
+  "$prefix/lib/systemd/system/solvard-serve.service" ||
+  fail "solvard-serve.service does not start $prefix/bin/solvard"
 # Only the public headers are installed: nothing of the modules' own.
 strays="$(find "$prefix/include" -type f ! -path "$prefix/include/solvard/*")"
 [ -z "$strays" ] || fail "headers outside include/solvard installed: $strays"

@@ -86,7 +86,7 @@ TEST_F(CollectConfigTest, EachRefusalNamesTheFileTheLineAndTheKey) {
        ":6: line[1].terminal[1].machines: contains a control character (\\u001B): give printable "
        "text\n"},
       {"database = \"c.db\"\n\"a\\nb\" = 1\n" + kLine + kAttend,
-       ":2: a\\nb: unknown key (the config takes database, warn_above and [[line]] tables)\n"},
+       ":2: a\\nb: unknown key (the config takes database, warn_above, [[line]] tables and a [serve] table)\n"},
       {"database = c.db\n", ":1: "},
       // Where the TOML reader's own checks went wrong: a table named by a device path, and a
       // letter beyond ASCII where a table's name should end.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
 #include <ostream>
 #include <regex>
 
@@ -174,6 +175,28 @@ TEST_P(ProcessSignalTest, AttendDownloadKeepsNothingTheClockKeepsAllAndTheNextRu
       << again.out;
   EXPECT_EQ(testing::hostAttendanceRows(file),
             testing::everyRow(testing::attendRows("H", 1, punches)));
+}
+
+// The service with the same two lines, both mid-download in its first pass: each line finishes
+// the record in hand and the service ends well.
+TEST_P(ProcessSignalTest, ServeFinishesTheDoorsRecordInHandKeepsNoClockRecordAndEndsWell) {
+  const std::string config = collectConfig();
+  std::ofstream(config, std::ios::app) << "[serve]\nlisten = \"127.0.0.1:0\"\n";
+  auto service = testing::startSolvard(folder, "serve", {"--config", config});
+  ASSERT_TRUE(testing::waitUntil([&] { return acknowledged() >= 5 && downloadsAsked() > 0; }))
+      << service->errors();
+  ::kill(service->pid(), GetParam().signal);
+  EXPECT_EQ(service->exitStatus(std::chrono::seconds(60)), 0) << service->errors();
+  EXPECT_TRUE(std::regex_search(service->errors(),
+                                std::regex("solvard serve: listening on port [1-9][0-9]*\n")))
+      << service->errors();
+  const std::vector<std::string> storedAccess = testing::storedRows(file, "access_records");
+  const testing::DoorHolds holds = testing::doorHolds(doorLine, *door, "D", 3);
+  expectDoorRecordsStoredOrHeld(storedAccess, holds, "D");
+  EXPECT_EQ(testing::storedRows(file, "attendance_records"), std::vector<std::string>{});
+  EXPECT_EQ(clockLine.withState([&] { return testing::attendRows("C", 1, clock->records()); }),
+            testing::attendRows("C", 1, punches));
+  EXPECT_EQ(clockLine.withState([&] { return clock->state().recordsCleared; }), 0);
 }
 
 // The collector with a door on one line and a clock on another, both mid-download.

@@ -11,6 +11,7 @@
 
 #include "collect_config.hpp"
 #include "db/database_fixture.hpp"
+#include "openapi_check.hpp"
 #include "query_text.hpp"
 #include "serve_service.hpp"
 #include "serve_tokens.hpp"
@@ -108,7 +109,8 @@ TEST(ServeConfigTest, ReadsTheServeTableAndKeepsTheServiceOnThisMachine) {
        "c:8: serve.listen: \"0.0.0.0\" is not a loopback address: the service answers only this "
        "machine (127.0.0.1, ::1 or localhost)"},
       {"[serve]\nlisten = \"127.0.0.1:70000\"\n",
-       "c:8: serve.listen: \"70000\" is not a TCP port, 1 to 65535"},
+       "c:8: serve.listen: \"70000\" is not a TCP port, 1 to 65535 (0: any free one)"},
+      {"[serve]\nlisten = \"127.0.0.1:0\"\n", "127.0.0.1:0 30"},
       {"[serve]\nlisten = \"8480\"\n",
        "c:8: serve.listen: \"8480\" is not HOST:PORT (e.g. \"127.0.0.1:8480\")"},
       {"[serve]\nport = 8480\n",
@@ -326,6 +328,174 @@ TEST_F(ServeTest, ARecordsQueryThatDoesNotFitIsRefusedWithItsReason) {
     EXPECT_EQ(refused->status, 400) << query;
     EXPECT_EQ(json::parse(refused->body)["error"], error) << query;
   }
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+// Reads the event stream until `wanted` events came (or the service ends it): "id kind machine
+// card" a line.
+std::vector<std::string> streamEvents(httplib::Client& client, const httplib::Headers& headers,
+                                      std::size_t wanted, std::vector<int64_t>* ids = nullptr) {
+  std::vector<std::string> events;
+  std::string buffer;
+  client.Get("/api/v1/events", headers, [&](const char* data, std::size_t length) {
+    buffer.append(data, length);
+    for (std::size_t end; (end = buffer.find("\n\n")) != std::string::npos;) {
+      const std::string block = buffer.substr(0, end);
+      buffer.erase(0, end + 2);
+      const std::size_t data = block.find("data: ");
+      if (data == std::string::npos) continue;
+      const json event = json::parse(block.substr(data + 6));
+      if (ids) ids->push_back(event["id"].get<int64_t>());
+      events.push_back(event["kind"].get<std::string>() + " " + event["machine"].dump() + " " +
+                       (event.contains("record") ? event["record"]["card"].get<std::string>()
+                                                 : std::string("-")));
+    }
+    return events.size() < wanted;
+  });
+  return events;
+}
+
+TEST_F(ServeTest, TheEventStreamGivesEveryStoredRecordOnceAndResumesAfterTheLastIdSeen) {
+  awaitFirstPass();
+  std::vector<int64_t> ids;
+  const httplib::Headers reader{{"Authorization", "Bearer " + kReader}};
+  EXPECT_EQ(streamEvents(*client, reader, 3, &ids),
+            (std::vector<std::string>{"record 3 0000012345", "record 3 0000067890", "pass 3 -"}));
+  ASSERT_EQ(ids.size(), 3u);
+  EXPECT_LT(ids[0], ids[1]);
+  EXPECT_LT(ids[1], ids[2]);
+
+  // A client that saw the first record comes back for the rest, and then gets the action it
+  // asked for as it happens.
+  httplib::Headers resumed = reader;
+  resumed.emplace("Last-Event-ID", std::to_string(ids[0]));
+  std::thread act([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // A client of its own: one client object carries one request at a time.
+    httplib::Client other("127.0.0.1", service->port());
+    other.Post("/api/v1/lines/gate/terminals/3/open", {{"Authorization", "Bearer " + kOperator}},
+               "", "application/json");
+  });
+  EXPECT_EQ(streamEvents(*client, resumed, 3),
+            (std::vector<std::string>{"record 3 0000067890", "pass 3 -", "action 3 -"}));
+  act.join();
+
+  const auto refused = get("/api/v1/events", kReader, {{"Last-Event-ID", "x1"}});
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 400);
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+// The samples of a Prometheus text as the format's own parser (Debian's prometheus_client)
+// reads them: "name{label=value,...} value" a line, sorted; the parser's complaint if it
+// refuses the text.
+std::string parsedSamples(const std::string& text) {
+  const fs::path file = fs::temp_directory_path() / ("metrics-" + std::to_string(getpid()));
+  std::ofstream(file) << text;
+  const std::string command =
+      "/usr/bin/python3 -c '\n"
+      "import sys\n"
+      "from prometheus_client.parser import text_string_to_metric_families as families\n"
+      "lines = []\n"
+      "for family in families(open(sys.argv[1]).read()):\n"
+      "    for s in family.samples:\n"
+      "        labels = \",\".join(k + \"=\" + v for k, v in sorted(s.labels.items()))\n"
+      "        lines.append(s.name + \"{\" + labels + \"} \" + repr(s.value))\n"
+      "print(\"\\n\".join(sorted(lines)))\n"
+      "' " +
+      file.string() + " 2>&1";
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      output.append(buffer, got);
+    ::pclose(pipe);
+  }
+  fs::remove(file);
+  return output;
+}
+
+TEST_F(ServeTest, MetricsCountEachExchangeAndRecordInTheFormatsOwnTerms) {
+  awaitFirstPass();
+  ASSERT_EQ(post("/api/v1/lines/gate/terminals/3/open", kOperator)->status, 200);
+  const auto metrics = get("/metrics", kReader);
+  ASSERT_TRUE(metrics);
+  EXPECT_EQ(metrics->status, 200);
+  const std::string samples = parsedSamples(metrics->body);
+  for (const char* sample : {
+           "solvard_exchanges_total{ending=ok,line=gate,machine=3} 2.0",
+           "solvard_exchanges_total{ending=no_reply,line=gate,machine=3} 0.0",
+           "solvard_exchanges_total{ending=short,line=gate,machine=3} 0.0",
+           "solvard_records_stored_total{line=gate,machine=3} 2.0",
+           "solvard_queue_depth{line=gate} 0.0",
+           "solvard_event_streams{} 0.0",
+       }) {
+    EXPECT_NE(samples.find(std::string(sample) + "\n"), std::string::npos)
+        << sample << " is not among\n"
+        << samples;
+  }
+  EXPECT_NE(samples.find("solvard_pass_duration_seconds{line=gate} "), std::string::npos)
+      << samples;
+  EXPECT_NE(samples.find("solvard_last_success_timestamp_seconds{line=gate,machine=3} "),
+            std::string::npos)
+      << samples;
+  EXPECT_EQ(get("/metrics", "")->status, 401);
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+struct Documented {
+  const char* method;
+  const char* request;
+  const char* path;  // the document's template
+  const char* body;
+};
+
+TEST_F(ServeTest, EveryAnswerFitsTheServedOpenApiDocument) {
+  awaitFirstPass();
+  const auto served = get("/api/v1/openapi.json", kReader);
+  ASSERT_TRUE(served);
+  const json document = json::parse(served->body);
+  EXPECT_EQ(document["openapi"], "3.0.3");
+  const std::string action = "/api/v1/lines/{line}/terminals/{machine}/{action}";
+  const Documented answers[] = {
+      {"get", "/api/v1/health", "/api/v1/health", ""},
+      {"get", "/api/v1/lines", "/api/v1/lines", ""},
+      {"get", "/api/v1/records?limit=1", "/api/v1/records", ""},
+      {"get", "/api/v1/records?limit=0", "/api/v1/records", ""},
+      {"get", "/api/v1/passes", "/api/v1/passes", ""},
+      {"post", "/api/v1/lines/gate/terminals/3/open", action.c_str(), ""},
+      {"post", "/api/v1/lines/gate/terminals/3/delay", action.c_str(), R"({"seconds":0})"},
+      {"post", "/api/v1/lines/gate/terminals/3/collect", action.c_str(), ""},
+      {"post", "/api/v1/lines/gate/terminals/9/open", action.c_str(), ""},
+  };
+  for (const Documented& a : answers) {
+    SCOPED_TRACE(a.request);
+    const auto answer = std::string(a.method) == "get" ? get(a.request, kReader)
+                                                       : post(a.request, kOperator, a.body);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(testing::responseProblems(document, a.path, a.method, answer->status,
+                                        json::parse(answer->body)),
+              std::vector<std::string>{});
+  }
+  const auto refused = get("/api/v1/lines", "");
+  EXPECT_EQ(testing::responseProblems(document, "/api/v1/lines", "get", refused->status,
+                                      json::parse(refused->body)),
+            std::vector<std::string>{});
 }
 
 }  // namespace

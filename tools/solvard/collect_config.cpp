@@ -246,8 +246,9 @@ void readListen(const std::string& listen, const toml::node& node, const Place& 
   int port = 0;
   const auto [end, error] =
       std::from_chars(portText.data(), portText.data() + portText.size(), port);
-  if (error != std::errc() || end != portText.data() + portText.size() || port < 1 || port > 65535)
-    place.fail(&node, "\"" + portText + "\" is not a TCP port, 1 to 65535");
+  // 0 takes any free port, which the service prints as it starts.
+  if (error != std::errc() || end != portText.data() + portText.size() || port < 0 || port > 65535)
+    place.fail(&node, "\"" + portText + "\" is not a TCP port, 1 to 65535 (0: any free one)");
   const bool loopback = host == "localhost" || host == "::1" || host.starts_with("127.");
   if (!loopback) {
     place.fail(&node, "\"" + host +

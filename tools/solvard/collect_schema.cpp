@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "collect_events.hpp"
+
 namespace solvard::tool {
 namespace {
 
@@ -139,7 +141,9 @@ std::string prepareCollectTables(db::Connection& connection) {
   for (const std::string table : {"attendance_records", "access_records"}) {
     if (problem = makeTable(connection, table, kRecordColumns); !problem.empty()) return problem;
   }
-  return makeTable(connection, "solvard_ledger", kLedgerColumns);
+  if (problem = makeTable(connection, "solvard_ledger", kLedgerColumns); !problem.empty())
+    return problem;
+  return makeEventTable(connection);
 }
 
 }  // namespace solvard::tool

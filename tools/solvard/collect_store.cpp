@@ -7,6 +7,7 @@
 #include <string_view>
 #include <tuple>
 
+#include "collect_events.hpp"
 #include "collect_schema.hpp"
 #include "db/odbc_connection.hpp"
 #include "utc_text.hpp"
@@ -42,12 +43,14 @@ RecordStore::RecordStore(std::string database, std::string line, std::string pas
 // The statements go before the connection they were prepared on.
 RecordStore::~RecordStore() {
   accessInsert_.reset();
+  accessEvent_.reset();
   ledgerWrite_.reset();
 }
 
 bool RecordStore::open(std::string& problem) {
   if (connection_->State() == db::kStateOpen) return true;
   accessInsert_.reset();
+  accessEvent_.reset();
   ledgerWrite_.reset();
   if (connection_->Open(database_) == db::Outcome::kOk) return true;
   problem = connection_->lastDiagnostic().text();
@@ -94,7 +97,10 @@ bool RecordStore::writeAccess(const AccessRecord& record, LedgerRow& ledger, std
   if (!accessInsert_) accessInsert_ = prepareInsert("access_records");
   if (!accessInsert_ || connection_->BeginTrans() != db::Outcome::kOk) {
     problem = connection_->lastDiagnostic().text();
-    if (connection_->State() != db::kStateOpen) accessInsert_.reset();
+    if (connection_->State() != db::kStateOpen) {
+      accessInsert_.reset();
+      accessEvent_.reset();
+    }
     return false;
   }
   const std::string number = std::to_string(record.machine.value());
@@ -106,7 +112,15 @@ bool RecordStore::writeAccess(const AccessRecord& record, LedgerRow& ledger, std
     const bool added = accessInsert_->changedRows() != 0;
     (record.keptEarlier ? counted.fromKept : counted.given) += 1;
     (added ? counted.stored : counted.alreadyStored) += 1;
-    ok = writeLedger(counted, problem);
+    // The record's event commits with its row: a reader of the events misses no stored record.
+    ok = !added ||
+         (orderEvents(*connection_) &&
+          writeRecordEvent(*connection_, accessEvent_,
+                           {"record", line_, record.machine.value(), record.card, record.date,
+                            record.time, record.occurrence, passId_, "door"}));
+    if (!ok)
+      problem = "the record's event cannot be written: " + connection_->lastDiagnostic().text();
+    ok = ok && writeLedger(counted, problem);
   } else {
     problem = connection_->lastDiagnostic().text();
   }
@@ -116,7 +130,10 @@ bool RecordStore::writeAccess(const AccessRecord& record, LedgerRow& ledger, std
   }
   if (ok) problem = "cannot commit: " + connection_->lastDiagnostic().text();
   if (connection_->inTransaction()) connection_->RollbackTrans();
-  if (connection_->State() != db::kStateOpen) accessInsert_.reset();
+  if (connection_->State() != db::kStateOpen) {
+    accessInsert_.reset();
+    accessEvent_.reset();
+  }
   return false;
 }
 
@@ -202,6 +219,10 @@ bool AttendanceWriter::commit() {
     stored += added < 0 ? static_cast<int>(count) : static_cast<int>(added);
   }
   insert.reset();
+  if (stored > 0 &&
+      !(orderEvents(store_.connection()) &&
+        writeAttendanceEvents(store_.connection(), line, ledger_.machine, store_.passId())))
+    return abandon("cannot write the records' events");
   LedgerRow counted = ledger_;
   counted.given = static_cast<int>(records_.size());
   counted.stored = stored;

@@ -68,6 +68,7 @@ class RecordStore {
   std::string passId_;
   std::unique_ptr<db::Connection> connection_;
   std::unique_ptr<db::PreparedStatement> accessInsert_;
+  std::unique_ptr<db::PreparedStatement> accessEvent_;
   std::unique_ptr<db::PreparedStatement> ledgerWrite_;
 };
 

@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -22,7 +23,8 @@ int serve(const std::string& configPath) {
     bool created = false;
     tokens = loadOrCreateTokens(config.serve.tokens, created);
     if (created) {
-      std::cerr << "solvard serve: made the token file " << config.serve.tokens
+      std::cerr << "solvard serve: made the token file "
+                << std::filesystem::absolute(config.serve.tokens).string()
                 << " with one operate token, \"admin\": give its secret as "
                    "\"Authorization: Bearer SECRET\"\n";
     }

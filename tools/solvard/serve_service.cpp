@@ -4,17 +4,22 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <future>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "action_report.hpp"
+#include "collect_events.hpp"
 #include "collect_report.hpp"
+#include "db/odbc_connection.hpp"
 #include "door_actions.hpp"
 #include "line_worker.hpp"
 #include "printable_text.hpp"
+#include "serve_openapi.hpp"
 #include "serve_queries.hpp"
 #include "serve_state.hpp"
 #include "utc_text.hpp"
@@ -32,6 +37,30 @@ constexpr std::size_t kLongestValue = 64;
 constexpr auto kLongestWait = std::chrono::minutes(40);
 
 const std::string kApi = "/api/v1";
+
+// Threads that answer requests. An event stream holds one for as long as its client stays, so
+// the streams get at most kLongestStreams of them and the rest always answer the API.
+constexpr std::size_t kRequestThreads = 128;
+constexpr int kLongestStreams = 100;
+// How often a waiting stream looks for events written by another process (a collector run by
+// hand); the service's own wake its streams at once.
+constexpr auto kEventPoll = std::chrono::milliseconds(500);
+// A comment line to a quiet stream, so that a client and any proxy between see it alive.
+constexpr auto kKeepAlive = std::chrono::seconds(15);
+constexpr int kEventsARead = 500;
+
+bool portFailure(const std::optional<Error>& error) {
+  if (!error) return false;
+  switch (error->code()) {
+    case Errc::port_not_found:
+    case Errc::port_in_use:
+    case Errc::port_permission_denied:
+    case Errc::port_not_a_terminal:
+    case Errc::port_settings_refused:
+    case Errc::port_failed: return true;
+    default: return false;
+  }
+}
 
 void answer(httplib::Response& response, int status, const json& body) {
   response.status = status;
@@ -150,6 +179,7 @@ class Service::Impl {
         hooks_(std::move(hooks)),
         state_(config_) {
     hooks_.stopRequested = [this] { return stopping_.load(); };
+    server_.new_task_queue = [] { return new httplib::ThreadPool(kRequestThreads); };
     server_.set_payload_max_length(kLongestBody);
     server_.set_read_timeout(10, 0);
     server_.set_write_timeout(10, 0);
@@ -191,6 +221,7 @@ class Service::Impl {
 
   void stop() {
     stopping_ = true;
+    ring();
     {
       std::lock_guard lock(workersMutex_);
       for (auto& worker : workers_) worker->stop();
@@ -216,6 +247,9 @@ class Service::Impl {
     server_.Get(kApi + "/health", [](const httplib::Request&, httplib::Response& response) {
       answer(response, 200, {{"ok", true}});
     });
+    server_.Get(kApi + "/openapi.json", [](const httplib::Request&, httplib::Response& response) {
+      response.set_content(openApiDocument(), "application/json");
+    });
     server_.Get(kApi + "/lines", [this](const httplib::Request&, httplib::Response& response) {
       answer(response, 200,
              state_.linesJson([this](std::size_t line) { return queueDepth(line); }));
@@ -227,6 +261,15 @@ class Service::Impl {
     server_.Get(kApi + "/passes",
                 [this](const httplib::Request& request, httplib::Response& response) {
                   passes(request, response);
+                });
+    server_.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
+      response.set_content(
+          state_.metricsText([this](std::size_t line) { return queueDepth(line); }, streams_),
+          "text/plain; version=0.0.4; charset=utf-8");
+    });
+    server_.Get(kApi + "/events",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                  events(request, response);
                 });
     server_.Post(kApi + R"(/lines/([^/]+)/terminals/([0-9]{1,3})/([a-z-]{1,16}))",
                  [this](const httplib::Request& request, httplib::Response& response) {
@@ -333,10 +376,21 @@ class Service::Impl {
     }
     const auto [status, result] = onLine(*line, std::move(job));
     answer(response, status, result);
+    // A collect's pass counted its terminal already.
+    if (action != "collect" && status != 400) {
+      const json* error = result.contains("error") ? &result["error"] : nullptr;
+      state_.actionEnded(lineConfig.name, machine,
+                         error && error->is_object() && error->contains("code")
+                             ? (*error)["code"].get<std::string>()
+                             : (status == 200 ? "" : "other"));
+    }
     AuditEntry entry{token->name,   lineConfig.name, action,       body.dump(),
                      result.dump(), machine,         status == 200};
     if (std::string problem; !writeAudit(config_.database, entry, problem))
       log("serve: the audit of " + action + " cannot be written: " + problem);
+    tell({"action", lineConfig.name, machine, "", "", "", "", "",
+          json{{"action", action}, {"token", token->name}, {"status", status}, {"result", result}}
+              .dump()});
   }
 
   // Runs `job` on the line's worker and waits for it, bounded.
@@ -376,10 +430,129 @@ class Service::Impl {
       auto& terminals = one.lines.front().terminals;
       std::erase_if(terminals, [&](const CollectTerminal& t) { return t.machine != *machine; });
     }
+    const auto started = std::chrono::steady_clock::now();
     const PassOutcome pass = runCollectPass(one, hooks_);
-    state_.passEnded(config_.lines[index].name, pass,
-                     utcText(std::time(nullptr), "%Y-%m-%d %H:%M:%SZ"));
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    const std::string& lineName = config_.lines[index].name;
+    state_.passEnded(lineName, pass, utcText(std::time(nullptr), "%Y-%m-%d %H:%M:%SZ"),
+                     took.count());
+    tellPass(index, pass);
     return pass;
+  }
+
+  // Each terminal's account, each failure, and the line going down (every terminal asked failed
+  // at the port) or coming back.
+  void tellPass(std::size_t index, const PassOutcome& pass) {
+    const std::string& line = config_.lines[index].name;
+    const json report = passJson(pass);
+    bool anyAsked = false, allAtPort = true;
+    std::optional<Error> portError;
+    for (std::size_t i = 0; i < pass.terminals.size(); ++i) {
+      const TerminalOutcome& outcome = pass.terminals[i];
+      if (!outcome.asked) continue;
+      anyAsked = true;
+      const json& terminal = report["result"]["terminals"][i];
+      tell({"pass", line, outcome.machine, "", "", "", "", pass.passId, terminal.dump()});
+      if (outcome.error) {
+        tell({"terminal_failed", line, outcome.machine, "", "", "", "", pass.passId,
+              json{{"error", errorJson(*outcome.error)}}.dump()});
+      }
+      if (portFailure(outcome.error)) {
+        portError = outcome.error;
+      } else {
+        allAtPort = false;
+      }
+    }
+    if (!anyAsked) return;
+    const bool down = allAtPort && portError.has_value();
+    std::lock_guard lock(lineDownMutex_);
+    if (down == lineDown_[index]) return;
+    lineDown_[index] = down;
+    tell({down ? "line_down" : "line_up", line, 0, "", "", "", "", pass.passId,
+          down ? json{{"error", errorJson(*portError)}}.dump() : json::object().dump()});
+  }
+
+  // Writes an event of the service's own and wakes the streams.
+  void tell(const EventRow& row) {
+    {
+      std::lock_guard lock(eventsMutex_);
+      if (!eventWriter_ || eventWriter_->State() != db::kStateOpen) {
+        eventWriter_ = db::makeOdbcConnection();
+        if (eventWriter_->Open(config_.database) != db::Outcome::kOk) {
+          log("serve: the " + row.kind +
+              " event cannot be written: " + eventWriter_->lastDiagnostic().text());
+          return;
+        }
+      }
+      if (!writeEvent(*eventWriter_, row)) {
+        log("serve: the " + row.kind +
+            " event cannot be written: " + eventWriter_->lastDiagnostic().text());
+      }
+    }
+    ring();
+  }
+
+  void ring() {
+    {
+      std::lock_guard lock(bellMutex_);
+      ++rung_;
+    }
+    bell_.notify_all();
+  }
+
+  // Server-Sent Events: every event after the client's Last-Event-ID (or ?after=), oldest first,
+  // then each new one as it is committed, until the client or the service goes.
+  void events(const httplib::Request& request, httplib::Response& response) {
+    std::string last = request.get_header_value("Last-Event-ID");
+    if (last.empty()) last = param(request, "after").value_or("0");
+    int64_t after = 0;
+    const auto [end, error] = std::from_chars(last.data(), last.data() + last.size(), after);
+    if (error != std::errc() || end != last.data() + last.size() || after < 0)
+      return refuse(response, 400, "Last-Event-ID: the id of the last event seen, 0 or more");
+    if (++streams_ > kLongestStreams) {
+      --streams_;
+      return refuse(response, 503, "too many event streams are open: try again later");
+    }
+    response.set_header("Cache-Control", "no-cache");
+    response.set_chunked_content_provider(
+        "text/event-stream",
+        [this, after](std::size_t, httplib::DataSink& sink) mutable {
+          stream(after, sink);
+          sink.done();
+          return true;
+        },
+        [this](bool) { --streams_; });
+  }
+
+  void stream(int64_t after, httplib::DataSink& sink) {
+    auto reader = db::makeOdbcConnection();
+    if (reader->Open(config_.database) != db::Outcome::kOk) return;
+    auto quietSince = std::chrono::steady_clock::now();
+    while (!stopping_ && sink.is_writable()) {
+      uint64_t seen = 0;
+      {
+        std::lock_guard lock(bellMutex_);
+        seen = rung_;
+      }
+      const auto events = readEvents(*reader, after, kEventsARead);
+      if (!events) return;  // the database went: the client reconnects with its last id
+      for (const json& event : *events) {
+        after = event["id"].get<int64_t>();
+        const std::string text =
+            "id: " + std::to_string(after) + "\nevent: " + event["kind"].get<std::string>() +
+            "\ndata: " + event.dump(-1, ' ', false, json::error_handler_t::replace) + "\n\n";
+        if (!sink.write(text.data(), text.size())) return;
+        quietSince = std::chrono::steady_clock::now();
+      }
+      if (events->size() == static_cast<std::size_t>(kEventsARead)) continue;
+      if (std::chrono::steady_clock::now() - quietSince >= kKeepAlive) {
+        static constexpr char kComment[] = ": still here\n\n";
+        if (!sink.write(kComment, sizeof kComment - 1)) return;
+        quietSince = std::chrono::steady_clock::now();
+      }
+      std::unique_lock lock(bellMutex_);
+      bell_.wait_for(lock, kEventPoll, [&] { return rung_ != seen || stopping_; });
+    }
   }
 
   void log(const std::string& line) {
@@ -395,6 +568,14 @@ class Service::Impl {
   std::atomic<bool> stopping_{false};
   std::mutex workersMutex_;
   std::vector<std::unique_ptr<LineWorker>> workers_;
+  std::mutex eventsMutex_;
+  std::unique_ptr<db::Connection> eventWriter_;
+  std::mutex lineDownMutex_;
+  std::map<std::size_t, bool> lineDown_;
+  std::mutex bellMutex_;
+  std::condition_variable bell_;
+  uint64_t rung_ = 0;
+  std::atomic<int> streams_{0};
 };
 
 Service::Service(CollectConfig config, std::vector<ServeToken> tokens, PassHooks hooks)

@@ -2,7 +2,6 @@
 
 #include <csignal>
 
-
 namespace solvard::tool {
 namespace {
 

@@ -3,9 +3,9 @@
 namespace solvard::tool {
 
 // While it lives, SIGINT and SIGTERM ask the running download to stop between records (through
-// its line's stopRequested hook, which asks `requested`) instead of ending the process: the access download writes
-// the record in hand and prompts no more, the attendance download rolls back, and the command
-// says what was kept. A second signal ends the process as usual.
+// its line's stopRequested hook, which asks `requested`) instead of ending the process: the access
+// download writes the record in hand and prompts no more, the attendance download rolls back, and
+// the command says what was kept. A second signal ends the process as usual.
 class StopOnSignals {
  public:
   StopOnSignals();

@@ -1,0 +1,16 @@
+# Installs the systemd units with ExecStart naming the command where this installation puts it.
+# Given SOLVARD_UNIT_SOURCES (a list) and SOLVARD_UNIT_BINDIR by SolvardPackage.cmake.
+if(IS_ABSOLUTE "${SOLVARD_UNIT_BINDIR}")
+  set(bindir "${SOLVARD_UNIT_BINDIR}")
+else()
+  set(bindir "${CMAKE_INSTALL_PREFIX}/${SOLVARD_UNIT_BINDIR}")
+endif()
+set(folder "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/lib/systemd/system")
+file(MAKE_DIRECTORY "${folder}")
+foreach(source IN LISTS SOLVARD_UNIT_SOURCES)
+  file(READ "${source}" unit)
+  string(REPLACE "/usr/bin/solvard" "${bindir}/solvard" unit "${unit}")
+  get_filename_component(name "${source}" NAME)
+  message(STATUS "Installing: ${folder}/${name}")
+  file(WRITE "${folder}/${name}" "${unit}")
+endforeach()

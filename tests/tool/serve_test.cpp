@@ -482,6 +482,7 @@ TEST_F(ServeTest, EveryAnswerFitsTheServedOpenApiDocument) {
       {"post", "/api/v1/lines/gate/terminals/3/delay", action.c_str(), R"({"seconds":0})"},
       {"post", "/api/v1/lines/gate/terminals/3/collect", action.c_str(), ""},
       {"post", "/api/v1/lines/gate/terminals/9/open", action.c_str(), ""},
+      {"post", "/api/v1/lines/gate/scan", "/api/v1/lines/{line}/scan", R"({"machines":"3"})"},
   };
   for (const Documented& a : answers) {
     SCOPED_TRACE(a.request);
@@ -496,6 +497,28 @@ TEST_F(ServeTest, EveryAnswerFitsTheServedOpenApiDocument) {
   EXPECT_EQ(testing::responseProblems(document, "/api/v1/lines", "get", refused->status,
                                       json::parse(refused->body)),
             std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+TEST_F(ServeTest, AScanQueuesOnTheLineAndNamesWhatAnswers) {
+  const auto found = post("/api/v1/lines/gate/scan", kOperator, R"({"machines":"3"})");
+  ASSERT_TRUE(found);
+  ASSERT_EQ(found->status, 200) << found->body;
+  const json report = json::parse(found->body);
+  EXPECT_EQ(report["command"], "scan");
+  EXPECT_EQ(report["result"]["terminals"],
+            json::parse(R"([{"machine":3,"kind":"door","error":null}])"));
+  EXPECT_EQ(post("/api/v1/lines/gate/scan", kReader, "")->status, 403);
+  const auto refused = post("/api/v1/lines/gate/scan", kOperator, R"({"machines":"0-2"})");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 400);
+  EXPECT_EQ(json::parse(refused->body)["error"],
+            "machines: machine numbers 1 to 254 answer a scan");
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ void addDemoCommand(CLI::App& app, int& status);
 void addPortsCommand(CLI::App& app, int& status);
 void addCollectCommand(CLI::App& app, int& status);
 void addServeCommand(CLI::App& app, int& status);
+void addScanCommand(CLI::App& app, int& status);
 void addVerifyCommand(CLI::App& app, int& status);
 
 // The older word-list commands, until each moves to its own options.

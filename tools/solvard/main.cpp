@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   addPortsCommand(app, status);
   addCollectCommand(app, status);
   addServeCommand(app, status);
+  addScanCommand(app, status);
   addVerifyCommand(app, status);
   addDocsCommand(app, status);
   app.footer(

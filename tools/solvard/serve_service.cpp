@@ -17,6 +17,7 @@
 #include "collect_report.hpp"
 #include "db/odbc_connection.hpp"
 #include "door_actions.hpp"
+#include "line_scan.hpp"
 #include "line_worker.hpp"
 #include "printable_text.hpp"
 #include "serve_openapi.hpp"
@@ -271,6 +272,10 @@ class Service::Impl {
                 [this](const httplib::Request& request, httplib::Response& response) {
                   events(request, response);
                 });
+    server_.Post(kApi + R"(/lines/([^/]+)/scan)",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   scan(request, response);
+                 });
     server_.Post(kApi + R"(/lines/([^/]+)/terminals/([0-9]{1,3})/([a-z-]{1,16}))",
                  [this](const httplib::Request& request, httplib::Response& response) {
                    act(request, response);
@@ -391,6 +396,54 @@ class Service::Impl {
     tell({"action", lineConfig.name, machine, "", "", "", "", "",
           json{{"action", action}, {"token", token->name}, {"status", status}, {"result", result}}
               .dump()});
+  }
+
+  // Which machine numbers answer on the line, queued like any action: {"machines":"1-254"}.
+  void scan(const httplib::Request& request, httplib::Response& response) {
+    const auto token = tokenFor(tokens_, request.get_header_value("Authorization"));
+    if (!token || token->role != TokenRole::operate)
+      return refuse(response, 403, "this token may read, not act: an operate token is needed");
+    const auto line = lineIndex(request.matches[1].str());
+    if (!line) return refuse(response, 404, "no line of this service has that name");
+    std::string range = "1-254";
+    if (!request.body.empty()) {
+      const json body = json::parse(request.body, nullptr, false);
+      if (body.is_discarded() || !body.is_object())
+        return refuse(response, 400, "the body is not a JSON object of the scan's values");
+      for (const auto& [key, value] : body.items()) {
+        if (key != "machines")
+          return refuse(response, 400, escapedControls(key) + ": not a value of scan");
+        if (!value.is_string() || value.get<std::string>().size() > kLongestValue)
+          return refuse(response, 400, "machines: a text such as \"1-254\"");
+        range = value.get<std::string>();
+      }
+    }
+    std::string problem;
+    const std::vector<uint8_t> machines = machineRange(range, problem);
+    if (!problem.empty()) return refuse(response, 400, "machines: " + problem);
+    if (std::any_of(machines.begin(), machines.end(), [](uint8_t m) { return m == 0 || m == 255; }))
+      return refuse(response, 400, "machines: machine numbers 1 to 254 answer a scan");
+    const CollectLine& lineConfig = config_.lines[*line];
+    const auto [status, result] = onLine(*line, [this, &lineConfig, machines] {
+      LineOptions options;
+      options.port = lineConfig.port;
+      options.baud = lineConfig.baud;
+      ActionLine actionLine(options);
+      const ScanOutcome outcome =
+          scanLine(actionLine.line(), machines, {}, [this] { return stopping_.load(); });
+      ActionReport report{"scan", std::nullopt};
+      report.result = {{"port", lineConfig.port},
+                       {"baud", lineConfig.baud},
+                       {"asked", outcome.asked},
+                       {"terminals", scanJson(outcome.found)}};
+      report.error = outcome.line;
+      return std::pair{statusOfExit(exitStatusOf(report)), reportJson(report)};
+    });
+    answer(response, status, result);
+    AuditEntry entry{token->name, lineConfig.name, "scan", request.body, result.dump(),
+                     0,           status == 200};
+    if (std::string problem; !writeAudit(config_.database, entry, problem))
+      log("serve: the audit of scan cannot be written: " + problem);
   }
 
   // Runs `job` on the line's worker and waits for it, bounded.

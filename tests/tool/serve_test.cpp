@@ -106,16 +106,20 @@ TEST(ServeConfigTest, ReadsTheServeTableAndKeepsTheServiceOnThisMachine) {
       {"[serve]\nlisten = \"localhost:80\"\n", "127.0.0.1:80 30"},
       {"[serve]\nlisten = \"[::1]:8480\"\n", "::1:8480 30"},
       {"[serve]\nlisten = \"0.0.0.0:8480\"\n",
-       "c:8: serve.listen: \"0.0.0.0\" is not a loopback address: the service answers only this "
-       "machine (127.0.0.1, ::1 or localhost)"},
+       "c:8: serve.listen: \"0.0.0.0\" is not a loopback address: serving beyond this machine "
+       "needs TLS (give certificate and key)"},
+      {"[serve]\nlisten = \"0.0.0.0:8443\"\ncertificate = \"c.pem\"\nkey = \"k.pem\"\n",
+       "0.0.0.0:8443 30"},
+      {"[serve]\ncertificate = \"c.pem\"\n",
+       "c:7: serve.key: missing: TLS takes both certificate and key"},
       {"[serve]\nlisten = \"127.0.0.1:70000\"\n",
        "c:8: serve.listen: \"70000\" is not a TCP port, 1 to 65535 (0: any free one)"},
       {"[serve]\nlisten = \"127.0.0.1:0\"\n", "127.0.0.1:0 30"},
       {"[serve]\nlisten = \"8480\"\n",
        "c:8: serve.listen: \"8480\" is not HOST:PORT (e.g. \"127.0.0.1:8480\")"},
       {"[serve]\nport = 8480\n",
-       "c:8: serve.port: unknown key ([serve] takes listen, tokens and every)"},
-      {"[serve]\ntokens = \"\"\n", "c:8: serve.tokens: is empty: give the token file"},
+       "c:8: serve.port: unknown key ([serve] takes listen, tokens, every, certificate and key)"},
+      {"[serve]\ntokens = \"\"\n", "c:8: serve.tokens: is empty: give the file"},
   };
   for (const ListenCase& c : cases) {
     SCOPED_TRACE(c.serve);
@@ -519,6 +523,61 @@ TEST_F(ServeTest, AScanQueuesOnTheLineAndNamesWhatAnswers) {
   EXPECT_EQ(refused->status, 400);
   EXPECT_EQ(json::parse(refused->body)["error"],
             "machines: machine numbers 1 to 254 answer a scan");
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+// A self-signed certificate for 127.0.0.1 and its key, made by Debian's openssl.
+bool makeCertificate(const fs::path& folder) {
+  const std::string command =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+      " -addext subjectAltName=IP:127.0.0.1 -keyout " +
+      (folder / "key.pem").string() + " -out " + (folder / "cert.pem").string() +
+      " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+TEST(ServeTlsTest, WithACertificateTheServiceSpeaksHttpsOnly) {
+  const fs::path folder = fs::temp_directory_path() / ("serve-tls-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  ASSERT_TRUE(makeCertificate(folder));
+  CollectConfig config;
+  config.database = (folder / "site.db").string();
+  config.serve.port = 0;
+  config.serve.every = std::chrono::hours(1);
+  config.serve.certificate = (folder / "cert.pem").string();
+  config.serve.key = (folder / "key.pem").string();
+  Service service(config, {{"ops", TokenRole::operate, kOperator}}, PassHooks{});
+  std::string problem;
+  ASSERT_TRUE(service.bind(problem)) << problem;
+  std::thread running([&] { service.run(); });
+
+  httplib::SSLClient secure("127.0.0.1", service.port());
+  secure.set_ca_cert_path((folder / "cert.pem").string().c_str());
+  secure.enable_server_certificate_verification(true);
+  const auto health = secure.Get("/api/v1/health");
+  ASSERT_TRUE(health) << httplib::to_string(health.error());
+  EXPECT_EQ(health->status, 200);
+  EXPECT_EQ(secure.Get("/api/v1/lines", {{"Authorization", "Bearer " + kOperator}})->status, 200);
+  // Plain HTTP gets no answer, so no token ever crosses in the clear.
+  httplib::Client plain("127.0.0.1", service.port());
+  plain.set_read_timeout(5, 0);
+  EXPECT_FALSE(plain.Get("/api/v1/health"));
+  service.stop();
+  running.join();
+
+  config.serve.key = (folder / "missing.pem").string();
+  Service broken(config, {{"ops", TokenRole::operate, kOperator}}, PassHooks{});
+  EXPECT_FALSE(broken.bind(problem));
+  EXPECT_EQ(problem, "TLS cannot start with certificate " + config.serve.certificate + " and key " +
+                         config.serve.key +
+                         ": give readable PEM files of one certificate and its private key");
+  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -249,27 +249,39 @@ void readListen(const std::string& listen, const toml::node& node, const Place& 
   // 0 takes any free port, which the service prints as it starts.
   if (error != std::errc() || end != portText.data() + portText.size() || port < 0 || port > 65535)
     place.fail(&node, "\"" + portText + "\" is not a TCP port, 1 to 65535 (0: any free one)");
-  const bool loopback = host == "localhost" || host == "::1" || host.starts_with("127.");
-  if (!loopback) {
-    place.fail(&node, "\"" + host +
-                          "\" is not a loopback address: the service answers only this machine "
-                          "(127.0.0.1, ::1 or localhost)");
-  }
   serve.host = host == "localhost" ? "127.0.0.1" : host;
   serve.port = static_cast<uint16_t>(port);
 }
+
+bool loopback(const std::string& host) { return host == "::1" || host.starts_with("127."); }
 
 ServeSettings serveSettings(const toml::node& node, const Place& top) {
   const Place place = top.child("serve");
   const toml::table* table = node.as_table();
   if (table == nullptr) place.fail(&node, "is not a [serve] table");
-  onlyKnown(*table, place, {"listen", "tokens", "every"}, "[serve] takes listen, tokens and every");
+  onlyKnown(*table, place, {"listen", "tokens", "every", "certificate", "key"},
+            "[serve] takes listen, tokens, every, certificate and key");
   ServeSettings serve;
   if (const toml::node* listen = table->get("listen"))
     readListen(text(*listen, place.child("listen")), *listen, place.child("listen"), serve);
-  if (const toml::node* tokens = table->get("tokens")) {
-    serve.tokens = text(*tokens, place.child("tokens"));
-    if (serve.tokens.empty()) place.child("tokens").fail(tokens, "is empty: give the token file");
+  for (auto [name, into] : {std::pair<const char*, std::string*>{"tokens", &serve.tokens},
+                            {"certificate", &serve.certificate},
+                            {"key", &serve.key}}) {
+    if (const toml::node* file = table->get(name)) {
+      *into = text(*file, place.child(name));
+      if (into->empty()) place.child(name).fail(file, "is empty: give the file");
+    }
+  }
+  if (serve.certificate.empty() != serve.key.empty()) {
+    place.child(serve.key.empty() ? "key" : "certificate")
+        .fail(table, "missing: TLS takes both certificate and key");
+  }
+  // A token in the clear would cross the network: beyond this machine, only with TLS.
+  if (!loopback(serve.host) && serve.certificate.empty()) {
+    place.child("listen").fail(table->get("listen"),
+                               "\"" + serve.host +
+                                   "\" is not a loopback address: serving beyond this machine "
+                                   "needs TLS (give certificate and key)");
   }
   if (const toml::node* every = table->get("every")) {
     std::string problem;
@@ -373,10 +385,14 @@ CollectConfig readCollectConfig(const std::string& path) {
   if (const std::string problem = readConfigFile(path, text); !problem.empty())
     throw ConfigError(path + ": " + problem);
   CollectConfig config = parseCollectConfig(text, path);
-  // The token file sits beside the config unless the config names it elsewhere.
-  std::filesystem::path tokens = config.serve.tokens.empty() ? "tokens" : config.serve.tokens;
-  if (tokens.is_relative()) tokens = std::filesystem::path(path).parent_path() / tokens;
-  config.serve.tokens = tokens.string();
+  // The token file (and TLS's files) sit beside the config unless the config names them
+  // elsewhere.
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (config.serve.tokens.empty()) config.serve.tokens = "tokens";
+  for (std::string* file : {&config.serve.tokens, &config.serve.certificate, &config.serve.key}) {
+    if (!file->empty() && std::filesystem::path(*file).is_relative())
+      *file = (folder / *file).string();
+  }
   return config;
 }
 

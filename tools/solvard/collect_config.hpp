@@ -49,6 +49,9 @@ struct ServeSettings {
   // The token file; a relative path is taken from the config's folder. Empty: "tokens" there.
   std::string tokens;
   std::chrono::seconds every{30};  // from one pass's start to the next, per line
+  // TLS: the certificate chain and its private key, PEM files (relative paths from the config's
+  // folder). With them the service speaks HTTPS only, and may listen beyond this machine.
+  std::string certificate, key;
 };
 
 struct CollectConfig {

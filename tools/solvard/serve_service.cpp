@@ -172,19 +172,26 @@ const std::map<std::string, std::string> kDoorActions = {{"open", "open"},
 
 }  // namespace
 
+// HTTPS when the config gives a certificate and its key, plain HTTP on loopback otherwise.
+std::unique_ptr<httplib::Server> makeServer(const ServeSettings& serve) {
+  if (serve.certificate.empty()) return std::make_unique<httplib::Server>();
+  return std::make_unique<httplib::SSLServer>(serve.certificate.c_str(), serve.key.c_str());
+}
+
 class Service::Impl {
  public:
   Impl(CollectConfig config, std::vector<ServeToken> tokens, PassHooks hooks)
       : config_(std::move(config)),
         tokens_(std::move(tokens)),
         hooks_(std::move(hooks)),
-        state_(config_) {
+        state_(config_),
+        server_(makeServer(config_.serve)) {
     hooks_.stopRequested = [this] { return stopping_.load(); };
-    server_.new_task_queue = [] { return new httplib::ThreadPool(kRequestThreads); };
-    server_.set_payload_max_length(kLongestBody);
-    server_.set_read_timeout(10, 0);
-    server_.set_write_timeout(10, 0);
-    server_.set_pre_routing_handler(
+    server_->new_task_queue = [] { return new httplib::ThreadPool(kRequestThreads); };
+    server_->set_payload_max_length(kLongestBody);
+    server_->set_read_timeout(10, 0);
+    server_->set_write_timeout(10, 0);
+    server_->set_pre_routing_handler(
         [this](const httplib::Request& request, httplib::Response& response) {
           return admit(request, response);
         });
@@ -193,9 +200,14 @@ class Service::Impl {
 
   bool bind(std::string& problem) {
     const ServeSettings& serve = config_.serve;
+    if (!server_->is_valid()) {
+      problem = "TLS cannot start with certificate " + serve.certificate + " and key " + serve.key +
+                ": give readable PEM files of one certificate and its private key";
+      return false;
+    }
     if (serve.port == 0) {
-      port_ = server_.bind_to_any_port(serve.host);
-    } else if (server_.bind_to_port(serve.host, serve.port)) {
+      port_ = server_->bind_to_any_port(serve.host);
+    } else if (server_->bind_to_port(serve.host, serve.port)) {
       port_ = serve.port;
     }
     if (port_ > 0) return true;
@@ -215,7 +227,7 @@ class Service::Impl {
                                                         [this, i] { runPass(i, std::nullopt); }));
       }
     }
-    if (!stopping_) server_.listen_after_bind();
+    if (!stopping_) server_->listen_after_bind();
     std::lock_guard lock(workersMutex_);
     workers_.clear();  // each finishes the record in hand
   }
@@ -227,7 +239,7 @@ class Service::Impl {
       std::lock_guard lock(workersMutex_);
       for (auto& worker : workers_) worker->stop();
     }
-    server_.stop();
+    server_->stop();
   }
 
  private:
@@ -245,41 +257,41 @@ class Service::Impl {
   }
 
   void addRoutes() {
-    server_.Get(kApi + "/health", [](const httplib::Request&, httplib::Response& response) {
+    server_->Get(kApi + "/health", [](const httplib::Request&, httplib::Response& response) {
       answer(response, 200, {{"ok", true}});
     });
-    server_.Get(kApi + "/openapi.json", [](const httplib::Request&, httplib::Response& response) {
+    server_->Get(kApi + "/openapi.json", [](const httplib::Request&, httplib::Response& response) {
       response.set_content(openApiDocument(), "application/json");
     });
-    server_.Get(kApi + "/lines", [this](const httplib::Request&, httplib::Response& response) {
+    server_->Get(kApi + "/lines", [this](const httplib::Request&, httplib::Response& response) {
       answer(response, 200,
              state_.linesJson([this](std::size_t line) { return queueDepth(line); }));
     });
-    server_.Get(kApi + "/records",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  records(request, response);
-                });
-    server_.Get(kApi + "/passes",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  passes(request, response);
-                });
-    server_.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
+    server_->Get(kApi + "/records",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   records(request, response);
+                 });
+    server_->Get(kApi + "/passes",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                   passes(request, response);
+                 });
+    server_->Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
       response.set_content(
           state_.metricsText([this](std::size_t line) { return queueDepth(line); }, streams_),
           "text/plain; version=0.0.4; charset=utf-8");
     });
-    server_.Get(kApi + "/events",
-                [this](const httplib::Request& request, httplib::Response& response) {
-                  events(request, response);
-                });
-    server_.Post(kApi + R"(/lines/([^/]+)/scan)",
+    server_->Get(kApi + "/events",
                  [this](const httplib::Request& request, httplib::Response& response) {
-                   scan(request, response);
+                   events(request, response);
                  });
-    server_.Post(kApi + R"(/lines/([^/]+)/terminals/([0-9]{1,3})/([a-z-]{1,16}))",
-                 [this](const httplib::Request& request, httplib::Response& response) {
-                   act(request, response);
-                 });
+    server_->Post(kApi + R"(/lines/([^/]+)/scan)",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                    scan(request, response);
+                  });
+    server_->Post(kApi + R"(/lines/([^/]+)/terminals/([0-9]{1,3})/([a-z-]{1,16}))",
+                  [this](const httplib::Request& request, httplib::Response& response) {
+                    act(request, response);
+                  });
   }
 
   std::size_t queueDepth(std::size_t line) {
@@ -616,7 +628,7 @@ class Service::Impl {
   const std::vector<ServeToken> tokens_;
   PassHooks hooks_;
   ServeState state_;
-  httplib::Server server_;
+  std::unique_ptr<httplib::Server> server_;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::mutex workersMutex_;

@@ -252,3 +252,28 @@ write("collect_config", "unknown-key",
       '[[line.terminal]]\nkind = "door"\nmachines = 3\n')
 write("collect_config", "wrong-types",
       'database = 7\nline = [1, 2]\n')
+
+# serve_request: a mode byte (0 an action's body, 1 a records query, 2 a token file), an
+# action byte (an index into the harness's door actions), then the text.
+ACTIONS = ["open", "hold-open", "delay", "mode", "clock", "allow", "deny", "clear-cards",
+           "clear-records"]
+for name, action, body in [
+        ("delay", "delay", '{"seconds":7}'),
+        ("delay-too-long", "delay", '{"seconds":999}'),
+        ("mode", "mode", '{"mode":255}'),
+        ("clock-now", "clock", '{"now":true}'),
+        ("clock-date", "clock", '{"date":"2026-12-10","time":"08:15:00","weekday":"4"}'),
+        ("allow", "allow", '{"card":"0000012345","from":"2026-01-01","to":"2026-12-31",'
+                           '"start":"07:00","end":"19:00","weekdays":"1-5"}'),
+        ("deny-control", "deny", '{"card":"12\\u0001"}'),
+        ("open-unknown-key", "open", '{"force":true}')]:
+    write("serve_request", "body-" + name, bytes([0, ACTIONS.index(action)]) + body.encode())
+for name, query in [("all", "line=gate&machine=3&card=12345&from=2026-12-01&to=2026-12-31"
+                            "&after=100&limit=50"),
+                    ("bad-limit", "limit=0"), ("bad-date", "from=10.12.2026"),
+                    ("unknown-line", "line=yard")]:
+    write("serve_request", "query-" + name, bytes([1, 0]) + query.encode())
+write("serve_request", "tokens",
+      bytes([2, 0]) + b"# who may in\nops operate 0123456789abcdef\nwall read fedcba9876543210\n")
+write("serve_request", "tokens-twice",
+      bytes([2, 0]) + b"a read 0123456789abcdef\nb read 0123456789abcdef\n")

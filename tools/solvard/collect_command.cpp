@@ -1,7 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <iostream>
-#include <mutex>
 #include <thread>
 
 #include "collect_config.hpp"
@@ -9,7 +8,6 @@
 #include "collect_report.hpp"
 #include "collect_schedule.hpp"
 #include "commands.hpp"
-#include "pending_file.hpp"
 #include "stop_signals.hpp"
 
 namespace solvard::tool {
@@ -43,18 +41,9 @@ int collect(const CollectWords& words) {
     std::cerr << "solvard collect: " << e.what() << "\n";
     return kExitUsage;
   }
-  std::mutex logMutex;
-  PassHooks hooks;
-  // Whole lines, one at a time, as the journal takes them from several lines' threads.
-  hooks.log = [&logMutex](const std::string& line) {
-    std::lock_guard lock(logMutex);
-    std::cerr << line << "\n" << std::flush;
-  };
+  PassHooks hooks = journalHooks();
   hooks.stopRequested = [] { return StopOnSignals::requested(); };
   StopOnSignals stopOnSignals;
-  // A door terminal forgets a record at the next prompt: one the database refused is kept in a
-  // file, so that even the next process writes it before that terminal is prompted again.
-  hooks.kept = userPendingFile();
   int status = kExitOk;
   while (true) {
     const auto started = std::chrono::steady_clock::now();

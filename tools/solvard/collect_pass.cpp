@@ -6,6 +6,8 @@
 #include <ctime>
 #include <exception>
 #include <functional>
+#include <iostream>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "db/odbc_connection.hpp"
 #include "line_options.hpp"
 #include "line_settle.hpp"
+#include "pending_file.hpp"
 #include "solvard/attend_terminal.hpp"
 #include "solvard/door_terminal.hpp"
 #include "utc_text.hpp"
@@ -258,6 +261,16 @@ std::string newPassId() {
 }
 
 }  // namespace
+
+PassHooks journalHooks() {
+  PassHooks hooks;
+  hooks.log = [lock = std::make_shared<std::mutex>()](const std::string& line) {
+    std::lock_guard hold(*lock);
+    std::cerr << line << "\n" << std::flush;
+  };
+  hooks.kept = userPendingFile();
+  return hooks;
+}
 
 PassOutcome runCollectPass(const CollectConfig& config, const PassHooks& hooks) {
   PassOutcome pass;

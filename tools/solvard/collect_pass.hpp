@@ -51,6 +51,12 @@ struct PassHooks {
   std::shared_ptr<KeptRecords> kept;
 };
 
+// The hooks of a pass run for a person or a journal: whole log lines on standard error, one at
+// a time from the lines' threads, and the doors' records the database refused kept in the
+// user's pending file, so that even the next process writes them before that terminal is
+// prompted again. No stop is asked.
+PassHooks journalHooks();
+
 // Downloads every terminal of every line into the config's database: each line on a thread of
 // its own, its terminals one after another. A terminal that fails does not stop the others.
 // Once a stop is asked, the record in hand is finished and no further terminal is asked. Each

@@ -2,12 +2,10 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
-#include <mutex>
 #include <thread>
 
 #include "collect_config.hpp"
 #include "commands.hpp"
-#include "pending_file.hpp"
 #include "serve_service.hpp"
 #include "serve_tokens.hpp"
 #include "stop_signals.hpp"
@@ -32,15 +30,7 @@ int serve(const std::string& configPath) {
     std::cerr << "solvard serve: " << e.what() << "\n";
     return kExitUsage;
   }
-  std::mutex logMutex;
-  PassHooks hooks;
-  hooks.log = [&logMutex](const std::string& line) {
-    std::lock_guard lock(logMutex);
-    std::cerr << line << "\n" << std::flush;
-  };
-  // A door's record the database refused is kept in a file, so that the next pass (or the
-  // next process) writes it before that terminal is prompted again.
-  hooks.kept = userPendingFile();
+  const PassHooks hooks = journalHooks();
   StopOnSignals stopOnSignals;
   Service service(std::move(config), std::move(tokens), hooks);
   std::string problem;

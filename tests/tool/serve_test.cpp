@@ -118,7 +118,12 @@ TEST(ServeConfigTest, ReadsTheServeTableAndKeepsTheServiceOnThisMachine) {
       {"[serve]\nlisten = \"8480\"\n",
        "c:8: serve.listen: \"8480\" is not HOST:PORT (e.g. \"127.0.0.1:8480\")"},
       {"[serve]\nport = 8480\n",
-       "c:8: serve.port: unknown key ([serve] takes listen, tokens, every, certificate and key)"},
+       "c:8: serve.port: unknown key ([serve] takes listen, tokens, every, certificate, key and "
+       "webhooks)"},
+      {"[serve]\nwebhooks = [\"https://hooks.example/solvard\", \"http://10.0.0.5:9000/in\"]\n",
+       "127.0.0.1:8480 30"},
+      {"[serve]\nwebhooks = [\"ftp://hooks.example/\"]\n",
+       "c:8: serve.webhooks[1]: \"ftp://hooks.example/\" is not an http:// or https:// URL"},
       {"[serve]\ntokens = \"\"\n", "c:8: serve.tokens: is empty: give the file"},
   };
   for (const ListenCase& c : cases) {
@@ -578,6 +583,104 @@ TEST(ServeTlsTest, WithACertificateTheServiceSpeaksHttpsOnly) {
                          config.serve.key +
                          ": give readable PEM files of one certificate and its private key");
   fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+// A webhook receiver that refuses its first `failures` requests, then takes each event once by
+// its idempotency key, as a receiver should.
+class Receiver {
+ public:
+  explicit Receiver(int failures) : failures_(failures) {
+    server_.Post("/hook", [this](const httplib::Request& request, httplib::Response& response) {
+      std::lock_guard lock(mutex_);
+      const std::string key = request.get_header_value("Idempotency-Key");
+      keys_.push_back(key);
+      if (failures_ > 0) {
+        --failures_;
+        response.status = 500;
+        return;
+      }
+      if (std::find(taken_.begin(), taken_.end(), key) == taken_.end()) {
+        taken_.push_back(key);
+        kinds_.push_back(json::parse(request.body)["kind"].get<std::string>());
+      }
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+  ~Receiver() {
+    server_.stop();
+    thread_.join();
+  }
+  std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/hook"; }
+  template <typename Read>
+  auto read(Read&& reader) {
+    std::lock_guard lock(mutex_);
+    return reader(keys_, taken_, kinds_);
+  }
+  bool awaitTaken(std::size_t count) {
+    for (int i = 0; i < 400; ++i) {
+      if (read([](auto&, auto& taken, auto&) { return taken.size(); }) >= count) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return false;
+  }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  int failures_;
+  std::vector<std::string> keys_, taken_, kinds_;
+};
+
+TEST_F(ServeTest, AWebhookReceiverThatFailsAndRecoversGetsEveryEventInOrderOnceAcrossARestart) {
+  // The service of the fixture made the tables; a receiver new to them starts after what they
+  // hold, so it is restarted with the receiver configured before the first pass.
+  awaitFirstPass();
+  Receiver receiver(2);
+  service->stop();
+  running.join();
+  config.serve.webhooks = {receiver.url()};
+  const std::vector<ServeToken> tokens{{"ops", TokenRole::operate, kOperator}};
+  service = std::make_unique<Service>(config, tokens, PassHooks{});
+  std::string problem;
+  ASSERT_TRUE(service->bind(problem)) << problem;
+  running = std::thread([this] { service->run(); });
+  client = std::make_unique<httplib::Client>("127.0.0.1", service->port());
+  ASSERT_EQ(post("/api/v1/lines/gate/terminals/3/open", kOperator)->status, 200);
+  ASSERT_TRUE(receiver.awaitTaken(2));  // the restart's pass and the open
+
+  // The refused event was sent again under the same key until it was taken.
+  receiver.read([](auto& keys, auto& taken, auto& kinds) {
+    EXPECT_EQ(kinds, (std::vector<std::string>{"pass", "action"}));
+    EXPECT_EQ(keys.size(), 4u);
+    EXPECT_EQ(keys[0], keys[1]);
+    EXPECT_EQ(keys[1], keys[2]);
+    EXPECT_EQ(taken[0], keys[0]);
+    EXPECT_LT(std::stoll(taken[0].substr(14)), std::stoll(taken[1].substr(14)));
+    return 0;
+  });
+
+  // Another restart sends only what came after.
+  service->stop();
+  running.join();
+  service = std::make_unique<Service>(config, tokens, PassHooks{});
+  ASSERT_TRUE(service->bind(problem)) << problem;
+  running = std::thread([this] { service->run(); });
+  ASSERT_TRUE(receiver.awaitTaken(3));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  receiver.read([](auto& keys, auto& taken, auto& kinds) {
+    EXPECT_EQ(kinds, (std::vector<std::string>{"pass", "action", "pass"}));
+    EXPECT_EQ(keys.size(), 5u) << "an event taken before the restart was sent again";
+    return taken.size();
+  });
 }
 
 }  // namespace

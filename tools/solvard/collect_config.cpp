@@ -259,8 +259,8 @@ ServeSettings serveSettings(const toml::node& node, const Place& top) {
   const Place place = top.child("serve");
   const toml::table* table = node.as_table();
   if (table == nullptr) place.fail(&node, "is not a [serve] table");
-  onlyKnown(*table, place, {"listen", "tokens", "every", "certificate", "key"},
-            "[serve] takes listen, tokens, every, certificate and key");
+  onlyKnown(*table, place, {"listen", "tokens", "every", "certificate", "key", "webhooks"},
+            "[serve] takes listen, tokens, every, certificate, key and webhooks");
   ServeSettings serve;
   if (const toml::node* listen = table->get("listen"))
     readListen(text(*listen, place.child("listen")), *listen, place.child("listen"), serve);
@@ -270,6 +270,19 @@ ServeSettings serveSettings(const toml::node& node, const Place& top) {
     if (const toml::node* file = table->get(name)) {
       *into = text(*file, place.child(name));
       if (into->empty()) place.child(name).fail(file, "is empty: give the file");
+    }
+  }
+  if (const toml::node* hooks = table->get("webhooks")) {
+    const toml::array* urls = hooks->as_array();
+    if (urls == nullptr || urls->size() > kMostWebhooks)
+      place.child("webhooks").fail(hooks, "is not a list of at most 16 URLs in quotes");
+    for (std::size_t i = 0; i < urls->size(); ++i) {
+      const Place at = place.child("webhooks").item(i);
+      const std::string url = text(*urls->get(i), at);
+      if (!(url.starts_with("http://") || url.starts_with("https://")) || url.size() > 512 ||
+          url.find(' ') != std::string::npos)
+        at.fail(urls->get(i), "\"" + url + "\" is not an http:// or https:// URL");
+      serve.webhooks.push_back(url);
     }
   }
   if (serve.certificate.empty() != serve.key.empty()) {

@@ -52,7 +52,12 @@ struct ServeSettings {
   // TLS: the certificate chain and its private key, PEM files (relative paths from the config's
   // folder). With them the service speaks HTTPS only, and may listen beyond this machine.
   std::string certificate, key;
+  // Each event is POSTed to each of these ("http://HOST[:PORT]/PATH" or https), in order,
+  // until the receiver takes it.
+  std::vector<std::string> webhooks;
 };
+
+inline constexpr std::size_t kMostWebhooks = 16;
 
 struct CollectConfig {
   std::string database;  // an SQLite file or a connection text

@@ -25,6 +25,7 @@
 #include "serve_requests.hpp"
 #include "serve_state.hpp"
 #include "utc_text.hpp"
+#include "webhook_delivery.hpp"
 
 namespace solvard::tool {
 namespace {
@@ -137,9 +138,19 @@ class Service::Impl {
                                                         [this, i] { runPass(i, std::nullopt); }));
       }
     }
+    {
+      std::lock_guard lock(bellMutex_);
+      for (const std::string& url : config_.serve.webhooks)
+        deliveries_.push_back(std::make_unique<WebhookDelivery>(
+            config_.database, url, [this](const std::string& line) { log(line); }));
+    }
     if (!stopping_) server_->listen_after_bind();
-    std::lock_guard lock(workersMutex_);
-    workers_.clear();  // each finishes the record in hand
+    {
+      std::lock_guard lock(workersMutex_);
+      workers_.clear();  // each finishes the record in hand
+    }
+    std::lock_guard lock(bellMutex_);
+    deliveries_.clear();
   }
 
   void stop() {
@@ -473,6 +484,7 @@ class Service::Impl {
     {
       std::lock_guard lock(bellMutex_);
       ++rung_;
+      for (auto& delivery : deliveries_) delivery->wake();
     }
     bell_.notify_all();
   }
@@ -553,6 +565,8 @@ class Service::Impl {
   std::condition_variable bell_;
   uint64_t rung_ = 0;
   std::atomic<int> streams_{0};
+  // Under bellMutex_: the webhook receivers', woken as the streams are.
+  std::vector<std::unique_ptr<WebhookDelivery>> deliveries_;
 };
 
 Service::Service(CollectConfig config, std::vector<ServeToken> tokens, PassHooks hooks)

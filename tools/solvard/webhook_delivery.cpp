@@ -1,0 +1,154 @@
+#include "webhook_delivery.hpp"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "collect_events.hpp"
+#include "collect_schema.hpp"
+#include "db/odbc_connection.hpp"
+
+namespace solvard::tool {
+namespace {
+
+constexpr auto kPoll = std::chrono::seconds(1);
+constexpr auto kFirstRetry = std::chrono::seconds(1);
+constexpr auto kLongestRetry = std::chrono::minutes(5);
+constexpr int kEventsARead = 100;
+
+std::optional<int64_t> readCursor(db::Connection& connection, const std::string& url) {
+  if (connection.Execute("create table if not exists solvard_deliveries (target varchar(512) "
+                         "not null primary key, last_id bigint not null)") != db::Outcome::kOk)
+    return std::nullopt;
+  db::Rows rows;
+  if (connection.queryRows("select last_id from solvard_deliveries where target = " + sqlText(url),
+                           rows) != db::Outcome::kOk)
+    return std::nullopt;
+  if (!rows.empty() && !rows.front().empty()) return std::stoll(rows.front().front());
+  // A receiver new to this database starts after the newest event: it is not sent the history.
+  if (connection.queryRows("select coalesce(max(id), 0) from solvard_events", rows) !=
+          db::Outcome::kOk ||
+      rows.empty() || rows.front().empty())
+    return std::nullopt;
+  const std::string newest = rows.front().front();
+  if (connection.Execute("insert into solvard_deliveries (target, last_id) values (" +
+                         sqlText(url) + ", " + newest + ") on conflict do nothing") !=
+      db::Outcome::kOk)
+    return std::nullopt;
+  return std::stoll(newest);
+}
+
+bool saveCursor(db::Connection& connection, const std::string& url, int64_t id) {
+  return connection.Execute("update solvard_deliveries set last_id = " + std::to_string(id) +
+                            " where target = " + sqlText(url)) == db::Outcome::kOk;
+}
+
+}  // namespace
+
+bool splitWebhookUrl(const std::string& url, WebhookTarget& target) {
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return false;
+  const std::size_t slash = url.find('/', scheme + 3);
+  target.origin = url.substr(0, slash);
+  target.path = slash == std::string::npos ? "/" : url.substr(slash);
+  return target.origin.size() > scheme + 3;
+}
+
+WebhookDelivery::WebhookDelivery(std::string database, std::string url,
+                                 std::function<void(const std::string&)> log)
+    : database_(std::move(database)),
+      url_(std::move(url)),
+      log_(std::move(log)),
+      thread_([this] { run(); }) {}
+
+WebhookDelivery::~WebhookDelivery() {
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+  }
+  wake_.notify_one();
+  thread_.join();
+}
+
+void WebhookDelivery::wake() {
+  {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+  }
+  wake_.notify_one();
+}
+
+bool WebhookDelivery::pause(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  wake_.wait_for(lock, limit, [this] { return woken_ || ending_; });
+  woken_ = false;
+  return !ending_;
+}
+
+void WebhookDelivery::run() {
+  WebhookTarget target;
+  if (!splitWebhookUrl(url_, target)) return;
+  httplib::Client client(target.origin);
+  client.set_connection_timeout(5, 0);
+  client.set_read_timeout(10, 0);
+  client.set_write_timeout(10, 0);
+  std::unique_ptr<db::Connection> connection;
+  int64_t cursor = -1;  // -1: not read yet on this connection
+  std::chrono::milliseconds retry = kFirstRetry;
+  const auto tell = [&](const std::string& line) {
+    if (log_) log_("serve: webhook " + url_ + ": " + line);
+  };
+  for (;;) {
+    if (!connection || connection->State() != db::kStateOpen) {
+      connection = db::makeOdbcConnection();
+      cursor = -1;
+      if (connection->Open(database_) != db::Outcome::kOk) {
+        tell("the database cannot be read: " + connection->lastDiagnostic().text());
+        if (!pause(kLongestRetry / 10)) return;
+        continue;
+      }
+    }
+    if (cursor < 0) cursor = readCursor(*connection, url_).value_or(-1);
+    const auto events = cursor >= 0 ? readEvents(*connection, cursor, kEventsARead) : std::nullopt;
+    if (!events) {
+      tell("the events cannot be read: " + connection->lastDiagnostic().text());
+      connection.reset();
+      if (!pause(kLongestRetry / 10)) return;
+      continue;
+    }
+    bool failed = false;
+    for (const auto& event : *events) {
+      const int64_t id = event["id"].get<int64_t>();
+      const auto answer =
+          client.Post(target.path, {{"Idempotency-Key", "solvard-event-" + std::to_string(id)}},
+                      event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
+                      "application/json");
+      if (!answer || answer->status < 200 || answer->status > 299) {
+        tell("event " + std::to_string(id) + " not taken (" +
+             (answer ? "status " + std::to_string(answer->status)
+                     : httplib::to_string(answer.error())) +
+             "): again in " + std::to_string(retry.count() / 1000) + " s");
+        failed = true;
+        break;
+      }
+      if (!saveCursor(*connection, url_, id)) {
+        // Sent but not noted: the next try sends it again, with the same key.
+        connection.reset();
+        failed = true;
+        break;
+      }
+      cursor = id;
+      retry = kFirstRetry;
+    }
+    if (failed) {
+      if (!pause(retry)) return;
+      retry = std::min<std::chrono::milliseconds>(retry * 2, kLongestRetry);
+      continue;
+    }
+    if (events->size() == static_cast<std::size_t>(kEventsARead)) continue;
+    if (!pause(kPoll)) return;
+  }
+}
+
+}  // namespace solvard::tool

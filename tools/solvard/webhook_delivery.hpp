@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace solvard::tool {
+
+// Hands the events of the collector's database to one webhook receiver: each event POSTed as
+// its JSON object, in id order, with the header "Idempotency-Key: solvard-event-ID", so that a
+// receiver that got an event whose answer was lost takes it once. An event is retried until
+// the receiver answers 2xx, waiting 1 s, 2 s, 4 s ... up to 5 min between tries; only then does
+// the next go. Where each receiver got to is kept in solvard_deliveries, so a restarted
+// service goes on from there; a receiver new to the database starts with the events after the
+// newest one it finds.
+class WebhookDelivery {
+ public:
+  WebhookDelivery(std::string database, std::string url,
+                  std::function<void(const std::string&)> log);
+  // Ends the delivery; an event being sent is finished or given up by its timeouts first.
+  ~WebhookDelivery();
+  WebhookDelivery(const WebhookDelivery&) = delete;
+  WebhookDelivery& operator=(const WebhookDelivery&) = delete;
+
+  // New events were written: look now rather than at the next poll.
+  void wake();
+
+ private:
+  void run();
+  // Waits `limit` or until woken or ended; false when ended.
+  bool pause(std::chrono::milliseconds limit);
+
+  const std::string database_;
+  const std::string url_;
+  const std::function<void(const std::string&)> log_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool woken_ = false;
+  bool ending_ = false;
+  std::thread thread_;
+};
+
+// "http://host:8080/path" taken apart: "http://host:8080" and "/path"; nothing for another text.
+struct WebhookTarget {
+  std::string origin, path;
+};
+bool splitWebhookUrl(const std::string& url, WebhookTarget& target);
+
+}  // namespace solvard::tool

@@ -624,7 +624,7 @@ class Receiver {
     return reader(keys_, taken_, kinds_);
   }
   bool awaitTaken(std::size_t count) {
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 1200; ++i) {
       if (read([](auto&, auto& taken, auto&) { return taken.size(); }) >= count) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }

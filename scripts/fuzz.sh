@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(clang libclang-rt-14-dev make cmake pkg-config unixodbc-dev libcpp-httplib-dev)
+packages=(clang libclang-rt-14-dev make cmake pkg-config unixodbc-dev libcpp-httplib-dev libmosquitto-dev)
 
 missing=()
 for p in "${packages[@]}"; do

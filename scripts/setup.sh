@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ make cmake pkg-config python3 libcli11-dev nlohmann-json3-dev libtomlplusplus-dev libcpp-httplib-dev python3-prometheus-client openssl tmux ser2net libgtest-dev libgmock-dev libbenchmark-dev unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3)
+packages=(g++ make cmake pkg-config python3 libcli11-dev nlohmann-json3-dev libtomlplusplus-dev libcpp-httplib-dev libmosquitto-dev mosquitto python3-prometheus-client openssl tmux ser2net libgtest-dev libgmock-dev libbenchmark-dev unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql sqlite3)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,12 +1,20 @@
 // The service end to end: a real HTTP client against `Service` on a free loopback port, a
 // simulated line on a pseudo-terminal, and a real SQLite file.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <mosquitto.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
 
 #include "collect_config.hpp"
@@ -118,8 +126,11 @@ TEST(ServeConfigTest, ReadsTheServeTableAndKeepsTheServiceOnThisMachine) {
       {"[serve]\nlisten = \"8480\"\n",
        "c:8: serve.listen: \"8480\" is not HOST:PORT (e.g. \"127.0.0.1:8480\")"},
       {"[serve]\nport = 8480\n",
-       "c:8: serve.port: unknown key ([serve] takes listen, tokens, every, certificate, key and "
-       "webhooks)"},
+       "c:8: serve.port: unknown key ([serve] takes listen, tokens, every, certificate, key, "
+       "webhooks and mqtt)"},
+      {"[serve]\nmqtt = \"mqtt://broker.site:1884\"\n", "127.0.0.1:8480 30"},
+      {"[serve]\nmqtt = \"tcp://broker.site\"\n",
+       "c:8: serve.mqtt: \"tcp://broker.site\" is not mqtt://HOST or mqtt://HOST:PORT"},
       {"[serve]\nwebhooks = [\"https://hooks.example/solvard\", \"http://10.0.0.5:9000/in\"]\n",
        "127.0.0.1:8480 30"},
       {"[serve]\nwebhooks = [\"ftp://hooks.example/\"]\n",
@@ -681,6 +692,145 @@ TEST_F(ServeTest, AWebhookReceiverThatFailsAndRecoversGetsEveryEventInOrderOnceA
     EXPECT_EQ(keys.size(), 5u) << "an event taken before the restart was sent again";
     return taken.size();
   });
+}
+
+}  // namespace
+}  // namespace solvard::tool
+
+namespace solvard::tool {
+namespace {
+
+// Debian's mosquitto on a free loopback port, as a site's broker.
+class Broker {
+ public:
+  Broker() {
+    // A free port: the system's choice for a socket that is then let go.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port_ = ntohs(address.sin_port);
+    ::close(probe);
+  }
+  ~Broker() { stop(); }
+  void start() {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const std::string port = std::to_string(port_);
+      ::execl("/usr/sbin/mosquitto", "mosquitto", "-p", port.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  void stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+  int port() const { return port_; }
+
+ private:
+  int port_ = 0;
+  pid_t pid_ = 0;
+};
+
+// A subscriber to solvard/# at QoS 1: "TOPIC KIND ID" a message, " retained" when it was.
+class Subscriber {
+ public:
+  explicit Subscriber(int port) {
+    mosquitto_lib_init();
+    client_ = mosquitto_new(nullptr, true, this);
+    mosquitto_message_callback_set(client_, [](mosquitto*, void* self,
+                                               const mosquitto_message* message) {
+      auto* subscriber = static_cast<Subscriber*>(self);
+      const json event = json::parse(std::string(static_cast<const char*>(message->payload),
+                                                 static_cast<std::size_t>(message->payloadlen)));
+      std::lock_guard lock(subscriber->mutex_);
+      subscriber->messages_.push_back(std::string(message->topic) + " " +
+                                      event["kind"].get<std::string>() + " " + event["id"].dump() +
+                                      (message->retain ? " retained" : ""));
+    });
+    for (int i = 0; i < 200 && mosquitto_connect(client_, "127.0.0.1", port, 30) != 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    mosquitto_subscribe(client_, nullptr, "solvard/#", 1);
+    mosquitto_loop_start(client_);
+  }
+  ~Subscriber() {
+    mosquitto_disconnect(client_);
+    mosquitto_loop_stop(client_, true);
+    mosquitto_destroy(client_);
+  }
+  // The messages so far, once `done` says they are enough (or after 30 s).
+  std::vector<std::string> awaitMessages(
+      const std::function<bool(const std::vector<std::string>&)>& done) {
+    for (int i = 0; i < 1200; ++i) {
+      {
+        std::lock_guard lock(mutex_);
+        if (done(messages_)) return messages_;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::lock_guard lock(mutex_);
+    return messages_;
+  }
+
+ private:
+  mosquitto* client_ = nullptr;
+  std::mutex mutex_;
+  std::vector<std::string> messages_;
+};
+
+TEST_F(ServeTest, ABrokerDownAtFirstGetsEveryEventOnceItIsUpAndKeepsEachTerminalsState) {
+  awaitFirstPass();
+  Broker broker;
+  service->stop();
+  running.join();
+  config.serve.mqtt = "mqtt://127.0.0.1:" + std::to_string(broker.port());
+  config.serve.every = std::chrono::hours(1);
+  service = std::make_unique<Service>(
+      config, std::vector<ServeToken>{{"ops", TokenRole::operate, kOperator}}, PassHooks{});
+  std::string problem;
+  ASSERT_TRUE(service->bind(problem)) << problem;
+  running = std::thread([this] { service->run(); });
+  client = std::make_unique<httplib::Client>("127.0.0.1", service->port());
+  // The restart's pass happens with no broker: its events wait in the database.
+  for (int i = 0; i < 600; ++i) {
+    const auto lines = json::parse(get("/api/v1/lines", kOperator)->body);
+    if (lines["lines"][0]["last_pass"] != nullptr) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  broker.start();
+  Subscriber subscriber(broker.port());
+  // The terminal's state reaches a subscriber whether it came before the broker had it (live)
+  // or after (retained).
+  const auto state = std::regex("solvard/gate/3/state pass ([0-9]+)( retained)?");
+  const auto action = std::regex("solvard/gate/3/action action ([0-9]+)");
+  const auto find = [](const std::vector<std::string>& got, const std::regex& pattern) {
+    return std::find_if(got.begin(), got.end(),
+                        [&](const std::string& m) { return std::regex_match(m, pattern); });
+  };
+  std::vector<std::string> got = subscriber.awaitMessages(
+      [&](const std::vector<std::string>& all) { return find(all, state) != all.end(); });
+  ASSERT_NE(find(got, state), got.end()) << ::testing::PrintToString(got);
+  ASSERT_EQ(post("/api/v1/lines/gate/terminals/3/open", kOperator)->status, 200);
+  got = subscriber.awaitMessages(
+      [&](const std::vector<std::string>& all) { return find(all, action) != all.end(); });
+  ASSERT_NE(find(got, action), got.end()) << ::testing::PrintToString(got);
+  // Each event once: no topic got the same id twice.
+  std::vector<std::string> sorted = got;
+  for (std::string& message : sorted) message = message.substr(0, message.rfind(" retained"));
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end())
+      << ::testing::PrintToString(got);
+  // A client that subscribes now learns the terminal's state from the broker's retained copy.
+  Subscriber late(broker.port());
+  const auto retained = std::regex("solvard/gate/3/state pass [0-9]+ retained");
+  got = late.awaitMessages(
+      [&](const std::vector<std::string>& all) { return find(all, retained) != all.end(); });
+  EXPECT_NE(find(got, retained), got.end()) << ::testing::PrintToString(got);
 }
 
 }  // namespace

@@ -259,8 +259,8 @@ ServeSettings serveSettings(const toml::node& node, const Place& top) {
   const Place place = top.child("serve");
   const toml::table* table = node.as_table();
   if (table == nullptr) place.fail(&node, "is not a [serve] table");
-  onlyKnown(*table, place, {"listen", "tokens", "every", "certificate", "key", "webhooks"},
-            "[serve] takes listen, tokens, every, certificate, key and webhooks");
+  onlyKnown(*table, place, {"listen", "tokens", "every", "certificate", "key", "webhooks", "mqtt"},
+            "[serve] takes listen, tokens, every, certificate, key, webhooks and mqtt");
   ServeSettings serve;
   if (const toml::node* listen = table->get("listen"))
     readListen(text(*listen, place.child("listen")), *listen, place.child("listen"), serve);
@@ -284,6 +284,13 @@ ServeSettings serveSettings(const toml::node& node, const Place& top) {
         at.fail(urls->get(i), "\"" + url + "\" is not an http:// or https:// URL");
       serve.webhooks.push_back(url);
     }
+  }
+  if (const toml::node* broker = table->get("mqtt")) {
+    serve.mqtt = text(*broker, place.child("mqtt"));
+    if (!serve.mqtt.starts_with("mqtt://") || serve.mqtt.size() > 512 ||
+        serve.mqtt.find_first_of(" /", 7) != std::string::npos)
+      place.child("mqtt").fail(broker,
+                               "\"" + serve.mqtt + "\" is not mqtt://HOST or mqtt://HOST:PORT");
   }
   if (serve.certificate.empty() != serve.key.empty()) {
     place.child(serve.key.empty() ? "key" : "certificate")

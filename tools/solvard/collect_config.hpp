@@ -55,6 +55,8 @@ struct ServeSettings {
   // Each event is POSTed to each of these ("http://HOST[:PORT]/PATH" or https), in order,
   // until the receiver takes it.
   std::vector<std::string> webhooks;
+  // Each event is published at QoS 1 to this broker ("mqtt://HOST[:PORT]"); empty: none.
+  std::string mqtt;
 };
 
 inline constexpr std::size_t kMostWebhooks = 16;

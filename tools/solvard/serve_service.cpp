@@ -15,10 +15,13 @@
 #include "action_report.hpp"
 #include "collect_events.hpp"
 #include "collect_report.hpp"
+#include "collect_schema.hpp"
 #include "db/odbc_connection.hpp"
 #include "door_actions.hpp"
+#include "event_cursor.hpp"
 #include "line_scan.hpp"
 #include "line_worker.hpp"
+#include "mqtt_delivery.hpp"
 #include "printable_text.hpp"
 #include "serve_openapi.hpp"
 #include "serve_queries.hpp"
@@ -130,6 +133,16 @@ class Service::Impl {
   int port() const { return port_; }
 
   void run() {
+    settleReceivers();
+    {
+      std::lock_guard lock(bellMutex_);
+      for (const std::string& url : config_.serve.webhooks)
+        deliveries_.push_back(std::make_unique<WebhookDelivery>(
+            config_.database, url, [this](const std::string& line) { log(line); }));
+      if (!config_.serve.mqtt.empty())
+        broker_ = std::make_unique<MqttDelivery>(config_.database, config_.serve.mqtt,
+                                                 [this](const std::string& line) { log(line); });
+    }
     {
       std::lock_guard lock(workersMutex_);
       for (std::size_t i = 0; i < config_.lines.size(); ++i) {
@@ -138,12 +151,6 @@ class Service::Impl {
                                                         [this, i] { runPass(i, std::nullopt); }));
       }
     }
-    {
-      std::lock_guard lock(bellMutex_);
-      for (const std::string& url : config_.serve.webhooks)
-        deliveries_.push_back(std::make_unique<WebhookDelivery>(
-            config_.database, url, [this](const std::string& line) { log(line); }));
-    }
     if (!stopping_) server_->listen_after_bind();
     {
       std::lock_guard lock(workersMutex_);
@@ -151,6 +158,32 @@ class Service::Impl {
     }
     std::lock_guard lock(bellMutex_);
     deliveries_.clear();
+    broker_.reset();
+  }
+
+  // Where each receiver of the events gets to is settled before the first pass writes any, so
+  // that a receiver new to the database gets every event from this start on, even one whose
+  // delivery thread has not looked yet. A database that cannot be read now is left to the
+  // deliveries, which settle it when they can.
+  void settleReceivers() {
+    std::vector<std::string> targets = config_.serve.webhooks;
+    if (!config_.serve.mqtt.empty()) targets.push_back(config_.serve.mqtt);
+    if (targets.empty()) return;
+    std::string problem;
+    if (std::unique_ptr<db::Connection> connection = openEvents(problem)) {
+      for (const std::string& target : targets) (void)readCursor(*connection, target);
+    }
+  }
+
+  // A connection to the database with the collector's tables (the events among them) made.
+  std::unique_ptr<db::Connection> openEvents(std::string& problem) {
+    auto connection = db::makeOdbcConnection();
+    if (connection->Open(config_.database) != db::Outcome::kOk) {
+      problem = connection->lastDiagnostic().text();
+      return nullptr;
+    }
+    if (problem = prepareCollectTables(*connection); !problem.empty()) return nullptr;
+    return connection;
   }
 
   void stop() {
@@ -485,6 +518,7 @@ class Service::Impl {
       std::lock_guard lock(bellMutex_);
       ++rung_;
       for (auto& delivery : deliveries_) delivery->wake();
+      if (broker_) broker_->wake();
     }
     bell_.notify_all();
   }
@@ -567,6 +601,7 @@ class Service::Impl {
   std::atomic<int> streams_{0};
   // Under bellMutex_: the webhook receivers', woken as the streams are.
   std::vector<std::unique_ptr<WebhookDelivery>> deliveries_;
+  std::unique_ptr<MqttDelivery> broker_;
 };
 
 Service::Service(CollectConfig config, std::vector<ServeToken> tokens, PassHooks hooks)

@@ -71,55 +71,28 @@ std::string MqttDelivery::topicLevel(const std::string& name) {
 
 MqttDelivery::MqttDelivery(std::string database, std::string url,
                            std::function<void(const std::string&)> log)
-    : database_(std::move(database)),
-      url_(std::move(url)),
-      log_(std::move(log)),
-      thread_([this] { run(); }) {}
-
-MqttDelivery::~MqttDelivery() {
-  {
-    std::lock_guard lock(mutex_);
-    ending_ = true;
-  }
-  wake_.notify_one();
-  thread_.join();
+    : EventDelivery(std::move(database), std::move(url), std::move(log)) {
+  start();
 }
 
-void MqttDelivery::wake() {
-  {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-  }
-  wake_.notify_one();
-}
-
-bool MqttDelivery::pause(std::chrono::milliseconds limit) {
-  std::unique_lock lock(mutex_);
-  wake_.wait_for(lock, limit, [this] { return woken_ || ending_; });
-  woken_ = false;
-  return !ending_;
-}
-
-void MqttDelivery::run() {
+void MqttDelivery::deliver() {
   std::string host;
   int port = 0;
-  if (!brokerOf(url_, host, port)) return;
+  if (!brokerOf(target_, host, port)) return;
   initialiseMosquitto();
   Acks acks;
   std::unique_ptr<mosquitto, void (*)(mosquitto*)> client(mosquitto_new(nullptr, true, &acks),
                                                           mosquitto_destroy);
-  const auto tell = [&](const std::string& line) {
-    if (log_) log_("serve: MQTT " + url_ + ": " + line);
-  };
-  if (!client) return tell("no MQTT client can be made");
+  const auto say = [&](const std::string& line) { tell("serve: MQTT " + target_ + ": " + line); };
+  if (!client) return say("no MQTT client can be made");
   mosquitto_publish_callback_set(client.get(), onPublish);
   mosquitto_reconnect_delay_set(client.get(), 1, 60, true);
   std::chrono::milliseconds retry = kFirstRetry;
   // Where the broker gets to is settled before it is reached: a broker new to the database that
   // is down at first still gets every event from the service's start on.
   for (auto setUp = db::makeOdbcConnection();
-       setUp->Open(database_) != db::Outcome::kOk || !readCursor(*setUp, url_);) {
-    tell("the database cannot be read: " + setUp->lastDiagnostic().text());
+       setUp->Open(database_) != db::Outcome::kOk || !readCursor(*setUp, target_);) {
+    say("the database cannot be read: " + setUp->lastDiagnostic().text());
     if (!pause(kLongestRetry / 10)) return;
     setUp = db::makeOdbcConnection();
   }
@@ -127,7 +100,7 @@ void MqttDelivery::run() {
   // the broker goes: nothing here waits on a broker that does not answer beyond its own bounds.
   while (mosquitto_connect_async(client.get(), host.c_str(), port, kKeepAliveSeconds) !=
          MOSQ_ERR_SUCCESS) {
-    tell("the broker cannot be reached: again in " + std::to_string(retry.count() / 1000) + " s");
+    say("the broker cannot be reached: again in " + std::to_string(retry.count() / 1000) + " s");
     if (!pause(retry)) return;
     retry = std::min<std::chrono::milliseconds>(retry * 2, kLongestRetry);
   }
@@ -148,12 +121,12 @@ void MqttDelivery::run() {
       connection = db::makeOdbcConnection();
       cursor = -1;
       if (connection->Open(database_) != db::Outcome::kOk) {
-        tell("the database cannot be read: " + connection->lastDiagnostic().text());
+        say("the database cannot be read: " + connection->lastDiagnostic().text());
         if (!pause(kLongestRetry / 10)) break;
         continue;
       }
     }
-    if (cursor < 0) cursor = readCursor(*connection, url_).value_or(-1);
+    if (cursor < 0) cursor = readCursor(*connection, target_).value_or(-1);
     const auto events = cursor >= 0 ? readEvents(*connection, cursor, kEventsARead) : std::nullopt;
     if (!events) {
       connection.reset();
@@ -182,9 +155,9 @@ void MqttDelivery::run() {
       for (const auto& mid : mids)
         if (mid) acks.mids.erase(*mid);
       lock.unlock();
-      if (!acknowledged || !saveCursor(*connection, url_, id)) {
-        tell("event " + std::to_string(id) + " not acknowledged: again in " +
-             std::to_string(retry.count() / 1000) + " s");
+      if (!acknowledged || !saveCursor(*connection, target_, id)) {
+        say("event " + std::to_string(id) + " not acknowledged: again in " +
+            std::to_string(retry.count() / 1000) + " s");
         failed = true;
         break;
       }

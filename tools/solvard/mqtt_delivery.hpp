@@ -1,12 +1,9 @@
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "event_delivery.hpp"
 
 namespace solvard::tool {
 
@@ -18,30 +15,16 @@ namespace solvard::tool {
 // in the payload telling a subscriber that got it twice. Where the broker got to is kept in
 // solvard_deliveries as a webhook's is, so a restart or a broker that was down for a day loses
 // nothing.
-class MqttDelivery {
+class MqttDelivery final : public EventDelivery {
  public:
   MqttDelivery(std::string database, std::string url, std::function<void(const std::string&)> log);
-  ~MqttDelivery();
-  MqttDelivery(const MqttDelivery&) = delete;
-  MqttDelivery& operator=(const MqttDelivery&) = delete;
-
-  void wake();
+  ~MqttDelivery() override { finish(); }
 
   // A topic level of a line's name: "/", "+" and "#" would change the topic's shape.
   static std::string topicLevel(const std::string& name);
 
  private:
-  void run();
-  bool pause(std::chrono::milliseconds limit);
-
-  const std::string database_;
-  const std::string url_;
-  const std::function<void(const std::string&)> log_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
-  bool ending_ = false;
-  std::thread thread_;
+  void deliver() override;
 };
 
 }  // namespace solvard::tool

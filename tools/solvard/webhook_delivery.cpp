@@ -30,38 +30,13 @@ bool splitWebhookUrl(const std::string& url, WebhookTarget& target) {
 
 WebhookDelivery::WebhookDelivery(std::string database, std::string url,
                                  std::function<void(const std::string&)> log)
-    : database_(std::move(database)),
-      url_(std::move(url)),
-      log_(std::move(log)),
-      thread_([this] { run(); }) {}
-
-WebhookDelivery::~WebhookDelivery() {
-  {
-    std::lock_guard lock(mutex_);
-    ending_ = true;
-  }
-  wake_.notify_one();
-  thread_.join();
+    : EventDelivery(std::move(database), std::move(url), std::move(log)) {
+  start();
 }
 
-void WebhookDelivery::wake() {
-  {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-  }
-  wake_.notify_one();
-}
-
-bool WebhookDelivery::pause(std::chrono::milliseconds limit) {
-  std::unique_lock lock(mutex_);
-  wake_.wait_for(lock, limit, [this] { return woken_ || ending_; });
-  woken_ = false;
-  return !ending_;
-}
-
-void WebhookDelivery::run() {
+void WebhookDelivery::deliver() {
   WebhookTarget target;
-  if (!splitWebhookUrl(url_, target)) return;
+  if (!splitWebhookUrl(target_, target)) return;
   httplib::Client client(target.origin);
   client.set_connection_timeout(5, 0);
   client.set_read_timeout(10, 0);
@@ -69,23 +44,23 @@ void WebhookDelivery::run() {
   std::unique_ptr<db::Connection> connection;
   int64_t cursor = -1;  // -1: not read yet on this connection
   std::chrono::milliseconds retry = kFirstRetry;
-  const auto tell = [&](const std::string& line) {
-    if (log_) log_("serve: webhook " + url_ + ": " + line);
+  const auto say = [&](const std::string& line) {
+    tell("serve: webhook " + target_ + ": " + line);
   };
   for (;;) {
     if (!connection || connection->State() != db::kStateOpen) {
       connection = db::makeOdbcConnection();
       cursor = -1;
       if (connection->Open(database_) != db::Outcome::kOk) {
-        tell("the database cannot be read: " + connection->lastDiagnostic().text());
+        say("the database cannot be read: " + connection->lastDiagnostic().text());
         if (!pause(kLongestRetry / 10)) return;
         continue;
       }
     }
-    if (cursor < 0) cursor = readCursor(*connection, url_).value_or(-1);
+    if (cursor < 0) cursor = readCursor(*connection, target_).value_or(-1);
     const auto events = cursor >= 0 ? readEvents(*connection, cursor, kEventsARead) : std::nullopt;
     if (!events) {
-      tell("the events cannot be read: " + connection->lastDiagnostic().text());
+      say("the events cannot be read: " + connection->lastDiagnostic().text());
       connection.reset();
       if (!pause(kLongestRetry / 10)) return;
       continue;
@@ -98,14 +73,14 @@ void WebhookDelivery::run() {
                       event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),
                       "application/json");
       if (!answer || answer->status < 200 || answer->status > 299) {
-        tell("event " + std::to_string(id) + " not taken (" +
-             (answer ? "status " + std::to_string(answer->status)
-                     : httplib::to_string(answer.error())) +
-             "): again in " + std::to_string(retry.count() / 1000) + " s");
+        say("event " + std::to_string(id) + " not taken (" +
+            (answer ? "status " + std::to_string(answer->status)
+                    : httplib::to_string(answer.error())) +
+            "): again in " + std::to_string(retry.count() / 1000) + " s");
         failed = true;
         break;
       }
-      if (!saveCursor(*connection, url_, id)) {
+      if (!saveCursor(*connection, target_, id)) {
         // Sent but not noted: the next try sends it again, with the same key.
         connection.reset();
         failed = true;

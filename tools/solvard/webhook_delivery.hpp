@@ -1,12 +1,9 @@
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
+
+#include "event_delivery.hpp"
 
 namespace solvard::tool {
 
@@ -17,31 +14,14 @@ namespace solvard::tool {
 // the next go. Where each receiver got to is kept in solvard_deliveries, so a restarted
 // service goes on from there; a receiver new to the database starts with the events after the
 // newest one it finds.
-class WebhookDelivery {
+class WebhookDelivery final : public EventDelivery {
  public:
   WebhookDelivery(std::string database, std::string url,
                   std::function<void(const std::string&)> log);
-  // Ends the delivery; an event being sent is finished or given up by its timeouts first.
-  ~WebhookDelivery();
-  WebhookDelivery(const WebhookDelivery&) = delete;
-  WebhookDelivery& operator=(const WebhookDelivery&) = delete;
-
-  // New events were written: look now rather than at the next poll.
-  void wake();
+  ~WebhookDelivery() override { finish(); }
 
  private:
-  void run();
-  // Waits `limit` or until woken or ended; false when ended.
-  bool pause(std::chrono::milliseconds limit);
-
-  const std::string database_;
-  const std::string url_;
-  const std::function<void(const std::string&)> log_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
-  bool ending_ = false;
-  std::thread thread_;
+  void deliver() override;
 };
 
 // "http://host:8080/path" taken apart: "http://host:8080" and "/path"; nothing for another text.

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "event_delivery.hpp"
+
+struct mosquitto;
 
 namespace solvard::tool {
 
@@ -18,13 +24,24 @@ namespace solvard::tool {
 class MqttDelivery final : public EventDelivery {
  public:
   MqttDelivery(std::string database, std::string url, std::function<void(const std::string&)> log);
-  ~MqttDelivery() override { finish(); }
+  ~MqttDelivery() override;
 
   // A topic level of a line's name: "/", "+" and "#" would change the topic's shape.
   static std::string topicLevel(const std::string& name);
 
+  // The broker's acknowledgements, as libmosquitto's network thread hands them over.
+  struct Acks {
+    std::mutex mutex;
+    std::condition_variable came;
+    std::set<int> mids;
+  };
+
  private:
-  void deliver() override;
+  bool connect() override;
+  std::optional<std::string> send(const nlohmann::ordered_json& event) override;
+
+  std::unique_ptr<Acks> acks_;
+  mosquitto* client_ = nullptr;
 };
 
 }  // namespace solvard::tool

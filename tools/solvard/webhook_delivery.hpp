@@ -1,9 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "event_delivery.hpp"
+
+namespace httplib {
+class Client;
+}
 
 namespace solvard::tool {
 
@@ -18,10 +23,14 @@ class WebhookDelivery final : public EventDelivery {
  public:
   WebhookDelivery(std::string database, std::string url,
                   std::function<void(const std::string&)> log);
-  ~WebhookDelivery() override { finish(); }
+  ~WebhookDelivery() override;
 
  private:
-  void deliver() override;
+  bool connect() override;
+  std::optional<std::string> send(const nlohmann::ordered_json& event) override;
+
+  std::unique_ptr<httplib::Client> client_;
+  std::string path_;
 };
 
 // "http://host:8080/path" taken apart: "http://host:8080" and "/path"; nothing for another text.
